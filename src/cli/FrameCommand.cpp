@@ -1,0 +1,43 @@
+// "frame": the bytes the window would put on the wire for the given fields, and what its
+// transcript and its Lengh and CheckSum fields would show.
+#include <algorithm>
+#include <ostream>
+#include <vector>
+
+#include "cli/CliArgs.h"
+#include "cli/Commands.h"
+#include "cli/FrameOptions.h"
+
+namespace glassbench::cli {
+
+int RunFrame(Args args, std::ostream& out, std::ostream& err) {
+    std::vector<OptionSpec> specs(kFrameOptionSpecs.begin(), kFrameOptionSpecs.end());
+    specs.push_back({"help", false});
+    std::string error;
+    const auto parsed = ParseArgs(args, specs, error);
+    if (!parsed) {
+        return UsageError(err, error);
+    }
+    if (parsed->Has("help")) {
+        out << kUsage;
+        return kExitOk;
+    }
+    if (!parsed->positional.empty()) {
+        return UsageError(err, "frame takes no argument '" + parsed->positional.front() + "'");
+    }
+    const auto fields = ReadFrameOptions(*parsed, error);
+    if (!fields) {
+        return UsageError(err, error);
+    }
+    protocol::CommandFrame frame{};
+    protocol::DataStore store{};
+    const auto built = protocol::BuildCommandFrame(*fields, frame, store);
+    out << "frame: " << HexLine(frame.data(), built.frameLength) << "\n";
+    const int shown = protocol::TranscriptBytes(frame, built.frameLength, fields->lcdsType);
+    out << "transcript: " << HexLine(frame.data(), shown) << "\n";
+    out << "lengh: " << built.lenghText << "\n";
+    out << "checksum: " << built.checkSumText << "\n";
+    return kExitOk;
+}
+
+}  // namespace glassbench::cli

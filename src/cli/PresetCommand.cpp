@@ -1,0 +1,46 @@
+// "preset": the eight values the window would load for a command from Scom.ini in the
+// current directory, each as read or as its fallback.
+#include <array>
+#include <ostream>
+
+#include "cli/CliArgs.h"
+#include "cli/Commands.h"
+#include "cli/FrameOptions.h"
+#include "presets/PresetFile.h"
+
+namespace glassbench::cli {
+
+int RunPreset(Args args, std::ostream& out, std::ostream& err) {
+    static constexpr std::array<OptionSpec, 1> kSpecs{{{"help", false}}};
+    std::string error;
+    const auto parsed = ParseArgs(args, kSpecs, error);
+    if (!parsed) {
+        return UsageError(err, error);
+    }
+    if (parsed->Has("help")) {
+        out << kUsage;
+        return kExitOk;
+    }
+    if (parsed->positional.size() != 1) {
+        return UsageError(err, "preset takes exactly one command");
+    }
+    const std::string& name = parsed->positional.front();
+    // Any integer is an index: outside 0..19 it reads ClearScreen, as the window does.
+    int index = 0;
+    if (const auto number = ParseInt(name)) {
+        index = *number;
+    } else if (const auto found = protocol::FindCommand(name)) {
+        index = *found;
+    } else {
+        return UsageError(err, "'" + name + "' names no command");
+    }
+    const std::string_view section = presets::PresetSectionFor(index);
+    const presets::CommandPreset preset = presets::ReadPreset(section);
+    out << "[" << section << "]\n";
+    for (const auto& key : presets::PresetKeys) {
+        out << key.key << "=" << preset.*key.member << "\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace glassbench::cli

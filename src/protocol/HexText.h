@@ -1,0 +1,31 @@
+// Conversions between bytes and the hexadecimal text the operator types and reads.
+//
+// The Data field is read pair by pair: a blank where a pair would begin is skipped, and any
+// other character starts a pair whose second character is taken whatever it is. A character
+// that is no hex digit (including the end of the text and every byte from 0x80 up) counts as
+// -1 and still takes part in the byte's value, so no text is ever refused: '0' alone gives
+// 0xFF and 'G1' gives 0xF1. The transcript text is each byte as two upper-case digits and a
+// blank, with nothing between one rendering and the next.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace glassbench::protocol {
+
+// At most this many data bytes are taken from a Data text.
+inline constexpr int kMaxDataBytes = 55;
+
+// The value of one hex digit, or -1 for any other character.
+int HexDigitValue(char c);
+
+// Parses `text` into at most 55 bytes at the start of `store` and returns their number.
+// `store` must have room for 55 bytes; nothing beyond the returned count is written.
+// The text is single-byte; it ends at its first NUL, as a C string would.
+int ParseHexBytes(std::string_view text, std::uint8_t* store);
+
+// The transcript text of the first `n` bytes: "AA 04 " style, 3n characters; empty for n <= 0.
+std::string FormatHexBytes(const std::uint8_t* bytes, int n);
+
+}  // namespace glassbench::protocol

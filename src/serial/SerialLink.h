@@ -1,0 +1,91 @@
+// The one serial connection of the process.
+//
+// A port is opened by its position in the port table and a speed by its position in the
+// speed table. OpenPort always releases the device held so far first, then opens, reads and
+// writes the line settings and the read time-outs, and returns 0 or the number of the step
+// that failed (1 open, 2 read settings, 3 write settings, 4 read time-outs, 5 write
+// time-outs). Only a fully configured device is ready; a device that failed after opening
+// stays held (nobody else can take it) until the next OpenPort.
+//
+// Writes go out whole; replies are collected by ReceiveExact, whose try count is turned into
+// time: each try waits at most 10 us for bytes, against one deadline that starts when the
+// last frame written will have left the wire. The operating system is reached only through
+// the SerialSystem seam, so the link's logic runs unchanged against a scripted fake.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "serial/PortTables.h"
+
+namespace glassbench::serial {
+
+class SerialSystem;
+class SerialDevice;
+
+// Opaque owner of the link's message boxes: the window that asked for the last open, or null.
+using WindowHandle = void*;
+
+enum class MessageIcon { Information, Exclamation };
+
+// Where SetModemLines' messages go; the window installs its toolkit seam here.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual void ShowMessage(WindowHandle owner, std::string_view text, std::string_view caption,
+                             MessageIcon icon) = 0;
+};
+
+class SerialLink {
+public:
+    // `system` is the operating system's serial services (CreatePlatformSerialSystem() in
+    // the programs, a fake in tests). `sink` may be null: messages are then dropped.
+    SerialLink(std::unique_ptr<SerialSystem> system, PortNames portNames,
+               MessageSink* sink = nullptr);
+    ~SerialLink();
+    SerialLink(const SerialLink&) = delete;
+    SerialLink& operator=(const SerialLink&) = delete;
+
+    // 0 when the port is open and configured, else 1 to 5 for the step that failed.
+    int OpenPort(int portIndex, int speedIndex, WindowHandle owner);
+    // Reports its own failures through the message sink.
+    void SetModemLines(bool dtr, bool rts);
+    // Bytes the system took; 0 when not ready or on failure.
+    int SendBytes(const std::uint8_t* bytes, int count);
+    // Bytes stored (at most `room`); 0 when not ready, nothing queued, or on failure.
+    int ReceiveAvailable(std::uint8_t* buffer, int room);
+    // 1 when exactly `wanted` bytes were collected within `tries`, else 0.
+    int ReceiveExact(std::uint8_t* buffer, int wanted, int tries);
+    // Throws away whatever waits in the receive queue, so a late or extra byte from one
+    // exchange cannot become the first byte of the next reply. Callers do it before a write.
+    void DiscardInput();
+
+    bool IsReady() const { return ready_; }
+    bool HoldsDevice() const { return device_ != nullptr; }
+    WindowHandle Owner() const { return owner_; }
+    const PortNames& Names() const { return names_; }
+    // The row's device name, or "" for an index outside the table.
+    std::string PortName(int portIndex) const;
+    void SetMessageSink(MessageSink* sink) { sink_ = sink; }
+
+private:
+    void Show(std::string_view text, MessageIcon icon);
+
+    std::unique_ptr<SerialSystem> system_;
+    PortNames names_;
+    MessageSink* sink_;
+    std::unique_ptr<SerialDevice> device_;
+    bool ready_ = false;
+    WindowHandle owner_ = nullptr;
+    int bitsPerSecond_ = 9600;
+    // When the last frame written will have left the wire; the reply window starts there.
+    std::chrono::steady_clock::time_point wireFreeAt_{};
+};
+
+// The serial services of the system this program was built for (termios on Linux).
+std::unique_ptr<SerialSystem> CreatePlatformSerialSystem();
+
+}  // namespace glassbench::serial
