@@ -32,7 +32,7 @@ std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
         const auto eq = body.find('=');
         const std::string_view name = body.substr(0, eq);
         const auto known = std::find_if(options.begin(), options.end(),
-                                       [&](const OptionSpec& s) { return s.name == name; });
+                                        [&](const OptionSpec& s) { return s.name == name; });
         if (known == options.end()) {
             error = "unknown option --" + std::string(name);
             return std::nullopt;

@@ -23,8 +23,7 @@ inline constexpr std::array<OptionSpec, 7> kFrameOptionSpecs{{
 }};
 
 // The fields named by the parsed options; nullopt with a reason in `error` on bad usage.
-std::optional<protocol::CommandFields> ReadFrameOptions(const ParsedArgs& args,
-                                                        std::string& error);
+std::optional<protocol::CommandFields> ReadFrameOptions(const ParsedArgs& args, std::string& error);
 
 // A command named by its list index, list text or section name.
 std::optional<int> ResolveCommand(std::string_view name);

@@ -72,8 +72,7 @@ std::uint8_t SpiStyleByte(const CommandInfo& command, int count, int transparent
     return static_cast<std::uint8_t>((n << 4) | transparentBit | (baseStyle & 0x07u));
 }
 
-BuildResult BuildCommandFrame(const CommandFields& fields, CommandFrame& frame,
-                              DataStore& store) {
+BuildResult BuildCommandFrame(const CommandFields& fields, CommandFrame& frame, DataStore& store) {
     const CommandInfo* command = CommandAt(fields.commandIndex);
     const CommandId id = CommandCodeForIndex(fields.commandIndex);
     const FrameLayout layout = command ? command->layout : FrameLayout::Clear;
@@ -123,8 +122,8 @@ BuildResult BuildCommandFrame(const CommandFields& fields, CommandFrame& frame,
             break;
         case FrameLayout::Text:
             PutCoordinates(frame, x, y);
-            frame[7] = spi ? SpiStyleByte(*command, count, fields.transparentIndex, baseStyle)
-                           : baseStyle;
+            frame[7] =
+                spi ? SpiStyleByte(*command, count, fields.transparentIndex, baseStyle) : baseStyle;
             putData(8);
             break;
         case FrameLayout::Shape:
@@ -137,8 +136,7 @@ BuildResult BuildCommandFrame(const CommandFields& fields, CommandFrame& frame,
             // The style byte takes the place of the fifth data byte. With four data bytes or
             // fewer that place is the checksum or lies beyond the frame: no style byte then.
             if (11 < length) {
-                frame[11] = spi ? SpiStyleByte(*command, count, fields.transparentIndex,
-                                               baseStyle)
+                frame[11] = spi ? SpiStyleByte(*command, count, fields.transparentIndex, baseStyle)
                                 : baseStyle;
             }
             break;

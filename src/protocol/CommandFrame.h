@@ -64,8 +64,7 @@ std::uint8_t SpiStyleByte(const CommandInfo& command, int count, int transparent
 
 // Builds the frame for `fields` into `frame` and the parsed data bytes into `store`.
 // An index outside 0..19 gives that index's code with a zero-filled `Clear` body.
-BuildResult BuildCommandFrame(const CommandFields& fields, CommandFrame& frame,
-                              DataStore& store);
+BuildResult BuildCommandFrame(const CommandFields& fields, CommandFrame& frame, DataStore& store);
 
 // What the "Data Send:" transcript shows of a frame of `frameLength` bytes. For SPI and I2C
 // displays the bytes from the command code up to the checksum are moved down to the start of
