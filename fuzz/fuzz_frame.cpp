@@ -1,0 +1,77 @@
+// Any operator input must give a well-formed frame: the Data text through the hex parser and
+// every field combination through the frame builder, with the frame's own invariants checked.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "protocol/CommandFrame.h"
+#include "protocol/HexText.h"
+
+using namespace glassbench::protocol;
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+// Splits off the text up to the next 0x00 separator.
+std::string Take(std::string_view& input) {
+    const auto end = input.find('\0');
+    std::string part(input.substr(0, end));
+    input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
+    return part;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 4) {
+        return 0;
+    }
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    CommandFields fields;
+    fields.commandIndex = static_cast<std::int8_t>(input[0]);
+    fields.transparentIndex = static_cast<std::int8_t>(input[1]);
+    fields.fontSizeIndex = static_cast<std::int8_t>(input[2]);
+    fields.lcdsType = LcdsTypeFromIndex(static_cast<std::int8_t>(input[3]));
+    input.remove_prefix(4);
+    fields.xText = Take(input);
+    fields.yText = Take(input);
+    fields.dataText = std::string(input);
+
+    CommandFrame frame;
+    frame.fill(0xEE);
+    DataStore store;
+    store.fill(0x77);
+    const BuildResult result = BuildCommandFrame(fields, frame, store);
+    const int length = result.frameLength - 1;
+    Check(result.count >= 0 && result.count <= kMaxDataBytes);
+    Check(result.frameLength >= 4 && result.frameLength <= 64);
+    Check(frame[0] == kStartByte && frame[1] == length);
+    Check(frame[static_cast<std::size_t>(length)] == FrameChecksum(frame.data(), length));
+    Check(result.checkSumText == LowerHex(result.checksum));
+    for (std::size_t i = static_cast<std::size_t>(result.count); i < store.size(); ++i) {
+        Check(store[i] == 0x77);
+    }
+    // The reply area is never touched by a build.
+    for (int i = kReplyOffset; i < kReplyOffset + kReplyLength; ++i) {
+        Check(frame[static_cast<std::size_t>(i)] == 0xEE);
+    }
+
+    const std::string text = FormatHexBytes(frame.data(), result.frameLength);
+    Check(text.size() == static_cast<std::size_t>(result.frameLength) * 3);
+    std::uint8_t parsed[kMaxDataBytes];
+    const int n = ParseHexBytes(text, parsed);
+    Check(n == std::min(result.frameLength, kMaxDataBytes));
+    for (int i = 0; i < n; ++i) {
+        Check(parsed[i] == frame[static_cast<std::size_t>(i)]);
+    }
+
+    const int shown = TranscriptBytes(frame, result.frameLength, fields.lcdsType);
+    Check(shown >= 0 && shown <= result.frameLength);
+    return 0;
+}
