@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Every test Glassbench has, as CI runs them: a -Werror build and its tests, the same tests
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and 30 s of each fuzzer.
+# Usage: scripts/test.sh [--quick]   (--quick: the -Werror build and its tests only)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+quick=0
+[ "${1:-}" = "--quick" ] && quick=1
+jobs=$(nproc 2>/dev/null || echo 2)
+
+scripts/setup.sh
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "build (warnings are errors)"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_WERROR=ON >/dev/null
+cmake --build build -j"$jobs"
+step "tests"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+[ "$quick" -eq 1 ] && exit 0
+
+step "build with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGLASSBENCH_WERROR=ON \
+    -DGLASSBENCH_SANITIZE=ON -DGLASSBENCH_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+step "tests under the sanitizers"
+ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+step "fuzzers, 30 s each"
+CXX=clang++-14 cmake -S . -B build-fuzz -DGLASSBENCH_FUZZ=ON -DGLASSBENCH_WERROR=ON >/dev/null
+cmake --build build-fuzz -j"$jobs"
+for fuzzer in fuzz_frame fuzz_presets; do
+    corpus="build-fuzz/corpus-$fuzzer"
+    log="build-fuzz/$fuzzer.log"
+    mkdir -p "$corpus"
+    # libFuzzer exits non-zero on any finding and writes the input to build-fuzz/.
+    if ! build-fuzz/fuzz/"$fuzzer" -max_total_time=30 -artifact_prefix=build-fuzz/ \
+        "$corpus" >"$log" 2>&1; then
+        tail -n 40 "$log" >&2
+        echo "fuzzer $fuzzer found a problem" >&2
+        exit 1
+    fi
+    grep -E '^Done' "$log"
+done
+echo "fuzzers: no findings"
