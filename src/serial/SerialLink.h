@@ -18,13 +18,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "serial/PortTables.h"
+#include "serial/SerialSystem.h"
 
 namespace glassbench::serial {
-
-class SerialSystem;
-class SerialDevice;
 
 // Opaque owner of the link's message boxes: the window that asked for the last open, or null.
 using WindowHandle = void*;
@@ -33,14 +32,14 @@ enum class MessageIcon { Information, Exclamation };
 
 // Where SetModemLines' messages go; the window installs its toolkit seam here.
 class MessageSink {
-public:
+  public:
     virtual ~MessageSink() = default;
     virtual void ShowMessage(WindowHandle owner, std::string_view text, std::string_view caption,
                              MessageIcon icon) = 0;
 };
 
 class SerialLink {
-public:
+  public:
     // `system` is the operating system's serial services (CreatePlatformSerialSystem() in
     // the programs, a fake in tests). `sink` may be null: messages are then dropped.
     SerialLink(std::unique_ptr<SerialSystem> system, PortNames portNames,
@@ -64,6 +63,13 @@ public:
     void DiscardInput();
 
     bool IsReady() const { return ready_; }
+    // The system's reason when the last OpenPort failed (what the callers' messages add).
+    std::error_code LastOpenError() const { return openError_; }
+    // Bytes the last ReceiveExact collected, whole reply or not.
+    int LastReceivedCount() const { return lastReceived_; }
+    // The read time-outs the last OpenPort set (0, 1000, 0 once ready).
+    const ReadTimeouts& Timeouts() const { return timeouts_; }
+    int BitsPerSecond() const { return bitsPerSecond_; }
     bool HoldsDevice() const { return device_ != nullptr; }
     WindowHandle Owner() const { return owner_; }
     const PortNames& Names() const { return names_; }
@@ -71,8 +77,19 @@ public:
     std::string PortName(int portIndex) const;
     void SetMessageSink(MessageSink* sink) { sink_ = sink; }
 
-private:
+    // How long `count` bytes take on the wire at the set speed, at ten bits a byte.
+    std::chrono::nanoseconds WireTime(int count) const;
+
+    // One try of ReceiveExact lasts this long when the queue is empty.
+    static constexpr std::chrono::microseconds kTimePerTry{10};
+    // SendBytes gives up this long after the frame could have left the wire.
+    static constexpr std::chrono::seconds kWriteGrace{1};
+
+  private:
+    int Configure(int speedIndex);
     void Show(std::string_view text, MessageIcon icon);
+    // ReceiveAvailable, also telling whether the device has failed or disappeared.
+    IoResult Collect(std::uint8_t* buffer, int room);
 
     std::unique_ptr<SerialSystem> system_;
     PortNames names_;
@@ -82,7 +99,10 @@ private:
     WindowHandle owner_ = nullptr;
     int bitsPerSecond_ = 9600;
     // When the last frame written will have left the wire; the reply window starts there.
-    std::chrono::steady_clock::time_point wireFreeAt_{};
+    TimePoint wireFreeAt_{};
+    std::error_code openError_;
+    int lastReceived_ = 0;
+    ReadTimeouts timeouts_{};
 };
 
 // The serial services of the system this program was built for (termios on Linux).

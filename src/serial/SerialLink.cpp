@@ -1,0 +1,236 @@
+#include "serial/SerialLink.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace glassbench::serial {
+
+namespace {
+
+constexpr std::string_view kCaption = "Error";
+constexpr std::string_view kNoPortText = "No port is open, so I can't set DTR or RTS.";
+constexpr std::string_view kGetStateText = "Can't get the port state.";
+constexpr std::string_view kSetStateText = "Can't set the port state.";
+
+// What OpenPort asks of the read time-outs: no limit between bytes, 1000 ms per byte asked
+// for, no constant part.
+constexpr ReadTimeouts kReadTimeouts{0, 1000, 0};
+
+}  // namespace
+
+SerialLink::SerialLink(std::unique_ptr<SerialSystem> system, PortNames portNames, MessageSink* sink)
+    : system_(std::move(system)), names_(std::move(portNames)), sink_(sink) {}
+
+SerialLink::~SerialLink() = default;
+
+std::string SerialLink::PortName(int portIndex) const {
+    if (portIndex < 0 || portIndex >= kPortCount) {
+        return {};
+    }
+    return names_[static_cast<std::size_t>(portIndex)];
+}
+
+std::chrono::nanoseconds SerialLink::WireTime(int count) const {
+    if (count <= 0 || bitsPerSecond_ <= 0) {
+        return std::chrono::nanoseconds{0};
+    }
+    return std::chrono::nanoseconds{static_cast<long long>(count) * 10 * 1'000'000'000LL /
+                                    bitsPerSecond_};
+}
+
+int SerialLink::OpenPort(int portIndex, int speedIndex, WindowHandle owner) {
+    owner_ = owner;
+    ready_ = false;
+    openError_.clear();
+    // Release first, so a failed open leaves no port held even if one was ready before.
+    device_.reset();
+
+    const std::string name = PortName(portIndex);
+    if (name.empty()) {
+        openError_ = std::make_error_code(std::errc::no_such_device);
+        return 1;
+    }
+    std::error_code error;
+    device_ = system_->Open(name, error);
+    if (!device_) {
+        openError_ = error ? error : std::make_error_code(std::errc::io_error);
+        return 1;
+    }
+    const int code = Configure(speedIndex);
+    if (code != 0) {
+        openError_ = device_->LastError();
+        if (!openError_) {
+            openError_ = std::make_error_code(std::errc::invalid_argument);
+        }
+        return code;
+    }
+    ready_ = true;
+    return 0;
+}
+
+int SerialLink::Configure(int speedIndex) {
+    LineSettings settings;
+    if (!device_->ReadLineSettings(settings)) {
+        return 2;
+    }
+    const Speed* speed = SpeedAt(speedIndex);
+    if (speed == nullptr) {
+        // No state block can be built for a speed the table does not have.
+        return 3;
+    }
+    settings.bitsPerSecond = speed->bitsPerSecond;
+    settings.dataBits = 8;
+    settings.parity = false;
+    settings.stopBits = 1;
+    // A freshly plugged adapter on Linux starts cooked with XON/XOFF on; a frame would lose
+    // or change 0x0A, 0x0D, 0x03, 0x11 and 0x13. Hardware flow control stays as reported.
+    settings.raw = true;
+    if (!device_->WriteLineSettings(settings)) {
+        return 3;
+    }
+    if (device_->SetModemLines(true, true) == ModemResult::Failed) {
+        return 3;
+    }
+    bitsPerSecond_ = speed->bitsPerSecond;
+    wireFreeAt_ = system_->Now();
+
+    ReadTimeouts timeouts;
+    if (!device_->ReadReadTimeouts(timeouts)) {
+        return 4;
+    }
+    timeouts = kReadTimeouts;
+    if (!device_->WriteReadTimeouts(timeouts)) {
+        return 5;
+    }
+    timeouts_ = timeouts;
+    return 0;
+}
+
+void SerialLink::SetModemLines(bool dtr, bool rts) {
+    if (!device_) {
+        Show(kNoPortText, MessageIcon::Information);
+        return;
+    }
+    LineSettings settings;
+    if (!device_->ReadLineSettings(settings)) {
+        Show(kGetStateText, MessageIcon::Exclamation);
+        return;
+    }
+    // A device without modem lines (a pseudo-terminal, some virtual ports) has nothing to
+    // set: that is no failure.
+    if (device_->SetModemLines(dtr, rts) == ModemResult::Failed) {
+        Show(kSetStateText, MessageIcon::Exclamation);
+    }
+}
+
+int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
+    if (!ready_ || !device_ || bytes == nullptr || count <= 0) {
+        return 0;
+    }
+    const TimePoint start = system_->Now();
+    // The driver takes the frame into its buffer at once unless the buffer is full (hardware
+    // flow control with CTS low); then wait for room, but never past the frame's own wire
+    // time plus a grace second, so a stuck line cannot freeze the caller for good.
+    const TimePoint deadline = start + WireTime(count) + kWriteGrace;
+    int written = 0;
+    while (written < count) {
+        const IoResult result = device_->Write(bytes + written, count - written);
+        if (result.status == IoStatus::Done) {
+            written += result.count;
+            continue;
+        }
+        if (result.status != IoStatus::WouldBlock ||
+            device_->Wait(WaitFor::Output, deadline) != WaitResult::Ready) {
+            break;
+        }
+    }
+    // Linux's write returns once the driver has buffered the bytes, not once they have left
+    // (tcdrain would hang under hardware flow control and returns at once on a pty), so the
+    // reply window starts when these bytes will have left the wire.
+    wireFreeAt_ = std::max(std::max(start, wireFreeAt_) + WireTime(written), system_->Now());
+    return written;
+}
+
+IoResult SerialLink::Collect(std::uint8_t* buffer, int room) {
+    if (!ready_ || !device_ || buffer == nullptr || room <= 0) {
+        return {0, IoStatus::Done};
+    }
+    const IoResult queued = device_->QueuedInput();
+    if (queued.status != IoStatus::Done || queued.count <= 0) {
+        return {0, queued.status};
+    }
+    const IoResult read = device_->Read(buffer, std::min(queued.count, room));
+    if (read.status == IoStatus::WouldBlock) {
+        return {0, IoStatus::Done};
+    }
+    return read;
+}
+
+int SerialLink::ReceiveAvailable(std::uint8_t* buffer, int room) {
+    return Collect(buffer, room).count;
+}
+
+int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
+    lastReceived_ = 0;
+    if (tries <= 0) {
+        return wanted == 0 ? 1 : 0;
+    }
+    // The first try already finds `total` equal to a `wanted` of 0; a negative `wanted` is
+    // never met however long the tries run.
+    if (wanted <= 0) {
+        return wanted == 0 ? 1 : 0;
+    }
+    // On a connection that is not ready every try finds nothing, and costs nothing.
+    if (!ready_ || !device_ || buffer == nullptr) {
+        return 0;
+    }
+    // A query of the receive queue takes well under a microsecond here, so literal tries
+    // would end before a slow module has answered and burn a core meanwhile. Each try is
+    // worth 10 us instead, against one deadline from the moment the frame has left the wire;
+    // while the queue is empty the link sleeps in the system until bytes arrive.
+    const TimePoint start = std::max(system_->Now(), wireFreeAt_);
+    const TimePoint deadline = start + kTimePerTry * static_cast<long long>(tries);
+    int total = 0;
+    bool woken = false;
+    for (;;) {
+        IoResult got = Collect(buffer + total, wanted - total);
+        if (woken && got.status == IoStatus::Done && got.count == 0) {
+            // Readiness with an empty queue: the read tells bytes from an end of file (a
+            // pty whose other end has closed reads 0).
+            got = device_->Read(buffer + total, wanted - total);
+            if (got.status == IoStatus::WouldBlock) {
+                got = {0, IoStatus::Done};
+            }
+        }
+        total += got.count;
+        lastReceived_ = total;
+        if (total == wanted) {
+            return 1;
+        }
+        if (got.status == IoStatus::Gone || got.status == IoStatus::Failed) {
+            return 0;
+        }
+        if (system_->Now() >= deadline) {
+            return 0;
+        }
+        const WaitResult waited = device_->Wait(WaitFor::Input, deadline);
+        if (waited == WaitResult::Gone) {
+            return 0;
+        }
+        woken = waited == WaitResult::Ready;
+    }
+}
+
+void SerialLink::DiscardInput() {
+    if (device_) {
+        device_->DiscardInput();
+    }
+}
+
+void SerialLink::Show(std::string_view text, MessageIcon icon) {
+    if (sink_ != nullptr) {
+        sink_->ShowMessage(owner_, text, kCaption, icon);
+    }
+}
+
+}  // namespace glassbench::serial

@@ -1,0 +1,110 @@
+// The seam between SerialLink and the operating system's serial services.
+//
+// SerialLink holds all of the connection's logic: the order of the open steps, the result
+// codes, the states, the reply window. It reaches the system only through these two small
+// interfaces, which do one system thing each and never block for longer than they are told:
+// writes and reads are non-blocking and Wait is the only place that waits, up to a deadline on
+// the system's monotonic clock. PosixSerialSystem.cpp implements them with termios, ioctl and
+// flock, Win32SerialSystem.cpp with the Win32 communications functions, and the unit tests with
+// a scripted fake whose clock moves only when the link waits.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <system_error>
+
+namespace glassbench::serial {
+
+using Clock = std::chrono::steady_clock;
+using TimePoint = Clock::time_point;
+
+// The line settings the link cares about, in platform-free form. ReadLineSettings reports
+// them as the driver has them; WriteLineSettings applies them on top of the block it last
+// read, so every setting not named here keeps the driver's value.
+struct LineSettings {
+    int bitsPerSecond = 0;
+    int dataBits = 8;
+    bool parity = false;
+    int stopBits = 1;
+    // Binary transfer: no line editing, echo, signal characters, input or output translation
+    // or software flow control; the receiver on and modem status ignored for reading.
+    bool raw = false;
+    // CTS/RTS handshake, which the link keeps as the driver reported it.
+    bool hardwareFlow = false;
+
+    bool operator==(const LineSettings&) const = default;
+};
+
+// The read half of the time-out block (milliseconds). The write half is the driver's.
+struct ReadTimeouts {
+    unsigned intervalMs = 0;
+    unsigned totalMultiplierMs = 0;
+    unsigned totalConstantMs = 0;
+
+    bool operator==(const ReadTimeouts&) const = default;
+};
+
+enum class IoStatus {
+    Done,        // `count` bytes moved (a query: `count` bytes queued)
+    WouldBlock,  // nothing could move without waiting
+    Gone,        // the device has disappeared: adapter pulled, other end of a pty closed
+    Failed,      // any other failure
+};
+
+struct IoResult {
+    int count = 0;
+    IoStatus status = IoStatus::Done;
+};
+
+enum class WaitFor { Input, Output };
+enum class WaitResult { Ready, TimedOut, Gone };
+enum class ModemResult { Done, NoModemLines, Failed };
+
+// One open, exclusively held serial device. Destroying it releases the device and whatever
+// made it exclusive.
+class SerialDevice {
+  public:
+    virtual ~SerialDevice() = default;
+
+    virtual bool ReadLineSettings(LineSettings& settings) = 0;
+    virtual bool WriteLineSettings(const LineSettings& settings) = 0;
+    virtual bool ReadReadTimeouts(ReadTimeouts& timeouts) = 0;
+    virtual bool WriteReadTimeouts(const ReadTimeouts& timeouts) = 0;
+    // Raises or drops DTR and RTS. NoModemLines: the device has none (pseudo-terminals).
+    virtual ModemResult SetModemLines(bool dtr, bool rts) = 0;
+
+    // Non-blocking: takes what the driver has room for.
+    virtual IoResult Write(const std::uint8_t* bytes, int count) = 0;
+    // The number of bytes in the receive queue.
+    virtual IoResult QueuedInput() = 0;
+    // Non-blocking: reads at most `count` queued bytes.
+    virtual IoResult Read(std::uint8_t* buffer, int count) = 0;
+    // Waits until input is queued (or output room is free), the device disappears, or the
+    // deadline passes. Returns Ready at once if the condition already holds.
+    virtual WaitResult Wait(WaitFor what, TimePoint deadline) = 0;
+    // Throws away everything in the receive queue.
+    virtual void DiscardInput() = 0;
+
+    // The system's reason for the last operation that failed.
+    virtual std::error_code LastError() const = 0;
+};
+
+class SerialSystem {
+  public:
+    virtual ~SerialSystem() = default;
+
+    // Opens an existing device for reading and writing, exclusively: a device that another
+    // program holds fails. Returns null with the system's reason in `error` on failure.
+    virtual std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) = 0;
+    // Whether a device of that name is present, without opening it.
+    virtual bool DeviceExists(const std::string& name) = 0;
+    virtual TimePoint Now() = 0;
+};
+
+// Blocks the calling thread until `deadline` on the monotonic clock (the 1000 ms modem-line
+// pulse of a port open). Resumes after signals until the deadline has really passed.
+void WaitUntil(TimePoint deadline);
+
+}  // namespace glassbench::serial
