@@ -1,0 +1,40 @@
+// The virtual display module: a stand-in for the real module on a pseudo-terminal.
+//
+// It opens a pseudo-terminal pair and publishes the terminal side's path as a symbolic link,
+// which the tool opens like any serial device. It reads the master side, finds and checks
+// frames (ModuleFrames.h), prints one line per frame and answers each with five bytes.
+//
+// Everything runs in one poll loop on a monotonic clock: the master side, a self-pipe for
+// SIGINT and SIGTERM, and a watch on the terminal's closes. With wire timing the module acts
+// as if every byte took its ten bit times at the speed the other side set (a pty master reports
+// the terminal side's settings): a frame is complete only when its last byte would have
+// arrived, and the reply leaves byte by byte at the same pace.
+//
+// The module keeps a descriptor of the terminal side open itself, so the master never reports
+// a hang-up while the tool is away and the loop never spins; the tool may close and reopen the
+// port at will. A tool that dies holding TIOCEXCL would leave the pty exclusive (its settings
+// outlive the tool, since the pty does); when the terminal is closed and nobody holds its lock
+// any more, the module clears that mode.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace glassbench::module {
+
+struct ModuleOptions {
+    std::string linkPath;  // empty: DefaultLinkPath()
+    int replyDelayMs = 0;
+    bool silent = false;
+    int replyLength = 5;
+    bool wireTiming = false;
+};
+
+// $XDG_RUNTIME_DIR/glassbench-module, or /tmp/glassbench-module-UID without that variable.
+std::string DefaultLinkPath();
+
+// Runs until SIGINT or SIGTERM; removes its link on the way out. Returns 0, or 1 when the
+// pseudo-terminal or the link cannot be set up (the reason on `err`).
+int RunVirtualModule(const ModuleOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace glassbench::module
