@@ -377,10 +377,15 @@ class Module {
         char buffer[4096];
         while (::read(closes_.get(), buffer, sizeof(buffer)) > 0) {
         }
-        if (::flock(slave_.get(), LOCK_EX | LOCK_NB) == 0) {
-            ::ioctl(slave_.get(), TIOCNXCL);
-            ::flock(slave_.get(), LOCK_UN);
+        if (::flock(slave_.get(), LOCK_EX | LOCK_NB) != 0) {
+            return;  // still held: exclusive mode is its holder's business
         }
+        int exclusive = 0;
+        if (::ioctl(slave_.get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+            ::ioctl(slave_.get(), TIOCNXCL);
+            out_ << "cleared exclusive mode left behind by a closed port" << std::endl;
+        }
+        ::flock(slave_.get(), LOCK_UN);
     }
 
     const ModuleOptions& options_;
