@@ -1,0 +1,70 @@
+#include "ui/CloseUpComboBox.h"
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+#include <QWheelEvent>
+
+namespace glassbench::ui {
+
+CCloseUpComboBox::CCloseUpComboBox(QWidget* parent) : QComboBox(parent) {}
+
+void CCloseUpComboBox::showPopup() {
+    QComboBox::showPopup();
+    // showPopup() returns without a list when there is nothing to show.
+    droppedDown_ = view() != nullptr && view()->isVisible();
+}
+
+void CCloseUpComboBox::hidePopup() {
+    const bool wasDroppedDown = droppedDown_;
+    droppedDown_ = false;
+    QComboBox::hidePopup();
+    if (wasDroppedDown) {
+        QMetaObject::invokeMethod(this, &CCloseUpComboBox::closedUp, Qt::QueuedConnection);
+    }
+}
+
+void CCloseUpComboBox::SetElideStart(bool on) {
+    elideStart_ = on;
+    update();
+}
+
+void CCloseUpComboBox::wheelEvent(QWheelEvent* event) {
+    if (choiceOnlyFromDropDown_) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
+}
+
+void CCloseUpComboBox::keyPressEvent(QKeyEvent* event) {
+    // Typed text searches a closed QComboBox and selects the match; keys that open the list
+    // (Space, F4, Alt+Down) carry no text or are handled before the search.
+    if (choiceOnlyFromDropDown_ && !isEditable() && event->key() != Qt::Key_Space &&
+        !event->text().isEmpty() && event->text().at(0).isPrint()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+void CCloseUpComboBox::paintEvent(QPaintEvent* event) {
+    if (!elideStart_ || isEditable()) {
+        QComboBox::paintEvent(event);
+        return;
+    }
+    // QComboBox clips a long entry at its end; for a device path the end is what tells
+    // /dev/ttyUSB0 from /dev/ttyUSB1.
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect textRect =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    option.currentText =
+        fontMetrics().elidedText(option.currentText, Qt::ElideLeft, textRect.width());
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
+}  // namespace glassbench::ui

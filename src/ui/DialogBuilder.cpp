@@ -1,0 +1,232 @@
+#include "ui/DialogBuilder.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QDialog>
+#include <QFontMetricsF>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <algorithm>
+
+#include "protocol/CommandTable.h"
+#include "ui/CloseUpComboBox.h"
+#include "ui/TranscriptBox.h"
+
+namespace glassbench::ui {
+
+namespace {
+
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QWidget* CreateList(const ControlTemplate& control, std::span<const QString> portTexts,
+                    QWidget* parent) {
+    auto* list = new CCloseUpComboBox(parent);
+    if (control.kind == ControlKind::DropDownEdit) {
+        list->setEditable(true);
+        // A typed text is only read, never added as an entry, and an edit control does not
+        // complete what is typed.
+        list->setInsertPolicy(QComboBox::NoInsert);
+        list->setCompleter(nullptr);
+    }
+    switch (control.source) {
+        case ListSource::Fixed:
+            for (std::string_view item : control.items) {
+                list->addItem(Utf8(item));
+            }
+            break;
+        case ListSource::PortTable:
+            for (const QString& port : portTexts) {
+                list->addItem(port);
+            }
+            break;
+        case ListSource::CommandTable:
+            for (const protocol::CommandInfo& command : protocol::CommandTable) {
+                list->addItem(Utf8(command.listText));
+            }
+            break;
+        case ListSource::None:
+            break;
+    }
+    list->setCurrentIndex(-1);
+    // The drop-down is as wide as its longest entry, even where the closed box is narrower.
+    int widest = 0;
+    for (int i = 0; i < list->count(); ++i) {
+        widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->itemText(i)));
+    }
+    list->view()->setMinimumWidth(widest +
+                                  2 * list->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    return list;
+}
+
+QWidget* CreateEdit(const ControlTemplate& control, QWidget* parent) {
+    if (control.style & kMultiLine) {
+        auto* box = new CTranscriptBox(parent);
+        if (!(control.style & kBorder)) {
+            box->setFrameShape(QFrame::NoFrame);
+        }
+        return box;
+    }
+    auto* edit = new QLineEdit(parent);
+    edit->setReadOnly(control.style & kReadOnly);
+    edit->setFrame(control.style & kBorder);
+    return edit;
+}
+
+QWidget* CreateWidget(const ControlTemplate& control, std::span<const QString> portTexts,
+                      const QIcon& icon, QWidget* parent) {
+    switch (control.kind) {
+        case ControlKind::Label: {
+            auto* label = new QLabel(Utf8(control.text), parent);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            return label;
+        }
+        case ControlKind::CheckBox:
+            return new QCheckBox(Utf8(control.text), parent);
+        case ControlKind::DropDownList:
+        case ControlKind::DropDownEdit:
+            return CreateList(control, portTexts, parent);
+        case ControlKind::Edit:
+            return CreateEdit(control, parent);
+        case ControlKind::Icon: {
+            auto* label = new QLabel(parent);
+            const int side = parent->style()->pixelMetric(QStyle::PM_LargeIconSize);
+            label->setPixmap(icon.pixmap(side, side));
+            return label;
+        }
+        case ControlKind::GroupFrame: {
+            auto* frame = new QGroupBox(parent);
+            // A Windows group box is transparent to the mouse; the controls it frames were
+            // created before it and would otherwise lie underneath it.
+            frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return frame;
+        }
+        case ControlKind::PushButton:
+        case ControlKind::DefaultPushButton: {
+            auto* button = new QPushButton(Utf8(control.text), parent);
+            const bool isDefault = control.kind == ControlKind::DefaultPushButton;
+            // QDialog makes every push button an Enter target unless told otherwise.
+            button->setAutoDefault(isDefault);
+            button->setDefault(isDefault);
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+bool TakesFocus(ControlKind kind) {
+    return kind != ControlKind::Label && kind != ControlKind::Icon &&
+           kind != ControlKind::GroupFrame;
+}
+
+void Place(QWidget& widget, const ControlTemplate& control, const DialogUnitScale& scale) {
+    const PixelRect r = MapDialogRect(control.place, scale);
+    if (control.kind == ControlKind::Icon) {
+        // A Windows icon control sizes itself to the icon.
+        const int side = widget.style()->pixelMetric(QStyle::PM_LargeIconSize);
+        widget.setGeometry(r.left, r.top, side, side);
+        return;
+    }
+    if (control.kind == ControlKind::DropDownList || control.kind == ControlKind::DropDownEdit) {
+        auto& list = static_cast<CCloseUpComboBox&>(widget);
+        const int closedHeight = list.sizeHint().height();
+        list.setGeometry(r.left, r.top, r.width, closedHeight);
+        const int rowHeight = std::max(1, list.view()->sizeHintForRow(0));
+        list.setMaxVisibleItems(std::max(1, (r.height - closedHeight) / rowHeight));
+        return;
+    }
+    if (control.kind == ControlKind::Label) {
+        // The template was measured for another font, whose glyph widths stand in other
+        // proportions; a caption never clips its own text.
+        auto& label = static_cast<QLabel&>(widget);
+        const QFontMetrics metrics(label.font());
+        widget.setGeometry(r.left, r.top,
+                           std::max(r.width, metrics.horizontalAdvance(label.text()) + 1),
+                           std::max(r.height, metrics.height()));
+        return;
+    }
+    widget.setGeometry(r.left, r.top, r.width, r.height);
+}
+
+}  // namespace
+
+DialogUnitScale ScaleForWidget(const QWidget& widget) {
+    const QFontMetricsF metrics(widget.font());
+    return ScaleForFont(
+        metrics.horizontalAdvance(QString::fromLatin1(kAlphabet.data(), kAlphabet.size())),
+        metrics.height());
+}
+
+QWidget* BuiltDialog::Control(int id) const {
+    if (id == kNoId) {
+        return nullptr;
+    }
+    for (const BuiltControl& built : controls_) {
+        if (built.control->id == id) {
+            return built.widget;
+        }
+    }
+    return nullptr;
+}
+
+QWidget* BuiltDialog::FirstTabStop() const {
+    for (const BuiltControl& built : controls_) {
+        if ((built.control->style & kTabStop) && !(built.control->style & kHidden) &&
+            !(built.control->style & kDisabled)) {
+            return built.widget;
+        }
+    }
+    return nullptr;
+}
+
+BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
+                        std::span<const QString> portTexts, const QIcon& icon) {
+    BuiltDialog built;
+    built.scale_ = ScaleForWidget(dialog);
+    dialog.setWindowTitle(Utf8(dialogTemplate.caption));
+    const PixelRect client =
+        MapDialogRect({0, 0, dialogTemplate.cx, dialogTemplate.cy}, built.scale_);
+    dialog.setFixedSize(client.width, client.height);
+
+    QWidget* previousTabStop = nullptr;
+    std::vector<QWidget*> frames;
+    for (const ControlTemplate& control : dialogTemplate.controls) {
+        QWidget* widget = CreateWidget(control, portTexts, icon, &dialog);
+        if (control.id != kNoId) {
+            widget->setObjectName(QStringLiteral("control%1").arg(control.id));
+        }
+        Place(*widget, control, built.scale_);
+        if (!TakesFocus(control.kind)) {
+            widget->setFocusPolicy(Qt::NoFocus);
+        } else if (control.style & kTabStop) {
+            widget->setFocusPolicy(Qt::StrongFocus);
+            if (previousTabStop != nullptr) {
+                QWidget::setTabOrder(previousTabStop, widget);
+            }
+            previousTabStop = widget;
+        } else {
+            widget->setFocusPolicy(Qt::ClickFocus);
+        }
+        widget->setVisible(!(control.style & kHidden));
+        widget->setEnabled(!(control.style & kDisabled));
+        if (control.kind == ControlKind::GroupFrame) {
+            frames.push_back(widget);
+        }
+        if (control.kind == ControlKind::Icon) {
+            built.iconLabel_ = static_cast<QLabel*>(widget);
+        }
+        built.controls_.push_back({&control, widget});
+    }
+    // Frames paint beneath what they frame.
+    for (QWidget* frame : frames) {
+        frame->lower();
+    }
+    return built;
+}
+
+}  // namespace glassbench::ui

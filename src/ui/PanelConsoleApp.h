@@ -1,0 +1,28 @@
+// The application object: it brings up the toolkit, the serial link and the operator dialog,
+// runs the dialog modally and ends the program when the dialog closes.
+//
+// The program has no message loop of its own. Everything happens inside the dialog's modal
+// run; when the operator closes the window, the start-up step returns false ("do not go on")
+// and the process ends, which also releases the serial port.
+#pragma once
+
+class QWidget;
+
+namespace glassbench::ui {
+
+class CPanelConsoleApp {
+  public:
+    // Creates the toolkit's application for the command line and runs the start-up step.
+    // Returns the process exit code.
+    int Run(int& argc, char** argv);
+
+    // The start-up step: construct the dialog, make it the main window, run it modally.
+    bool InitInstance();
+
+    QWidget* MainWindow() const { return m_pMainWnd; }
+
+  private:
+    QWidget* m_pMainWnd = nullptr;
+};
+
+}  // namespace glassbench::ui

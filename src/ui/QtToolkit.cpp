@@ -1,0 +1,48 @@
+#include "ui/QtToolkit.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace glassbench::ui {
+
+void QtToolkit::ShowMessage(WindowHandle owner, std::string_view text, std::string_view caption,
+                            MessageIcon icon) {
+    // Texts are single-byte: device names and speeds as the serial tables hold them.
+    QMessageBox box(
+        icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Warning,
+        QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())),
+        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok,
+        OwnerWidget(owner));
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+}
+
+void QtToolkit::BeginBusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtToolkit::EndBusyCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
+void QtToolkit::Pause(std::chrono::milliseconds duration) {
+    const QDeadlineTimer deadline(duration, Qt::PreciseTimer);
+    QEventLoop loop;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // A nested loop can be left early (a quit posted from elsewhere), so the deadline, not the
+    // timer, decides when the pause is over.
+    while (!deadline.hasExpired()) {
+        wake.start(std::chrono::milliseconds(deadline.remainingTime()));
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+}  // namespace glassbench::ui

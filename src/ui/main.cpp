@@ -1,0 +1,7 @@
+// glassbench: the operator window.
+#include "ui/PanelConsoleApp.h"
+
+int main(int argc, char** argv) {
+    glassbench::ui::CPanelConsoleApp theApp;
+    return theApp.Run(argc, argv);
+}
