@@ -82,6 +82,22 @@ TEST_F(StartupTest, ConstructionAloneLoadsTheClearScreenPresetButShowsNothing) {
     EXPECT_EQ(FieldText(kIdcLengh), "4");
 }
 
+TEST_F(StartupTest, SelectionsTheProgramMakesLoadNoPreset) {
+    glassbench::testing::TempDir folder;
+    folder.Write("Scom.ini", "[ClearScreen]\nXADDRESS=1\n");
+    const CurrentDirectory here(folder.path());
+    Create(MissingPorts());
+    // The file changes after construction: only an operator's choice may read it again.
+    folder.Write("Scom.ini", "[ClearScreen]\nXADDRESS=2\n");
+    ASSERT_TRUE(dialog->OnInitDialog());
+    EXPECT_EQ(ListText(kIdcCommand), "Clear Screen");
+    EXPECT_EQ(FieldText(kIdcXaddress), "1");
+    // The operator choosing the same command again does read it.
+    dialog->show();
+    ChooseFromList(kIdcCommand, 0);
+    EXPECT_EQ(FieldText(kIdcXaddress), "2");
+}
+
 // --- presets at start-up --------------------------------------------------------------------
 
 struct PresetCase {

@@ -1,0 +1,153 @@
+// The real window on a real X server (Xvfb), driven through the X server's XTEST extension as
+// a person at the keyboard and mouse would drive it: the application's own start-up step
+// opens the pty that GLASSBENCH_PORTS names and confirms it in a real message box, Return
+// dismisses the box, Escape leaves the window open, and a mouse click on "Send data" puts the
+// Clear Screen frame on the wire.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TestHex.h"
+#include "UiTestSupport.h"
+#include "XInput.h"
+#include "ui/PanelConsoleApp.h"
+#include "ui/PanelConsoleDlg.h"
+#include "ui/TranscriptBox.h"
+
+namespace glassbench::ui::testing {
+namespace {
+
+using glassbench::testing::Bytes;
+using glassbench::testing::Hex;
+
+// Steps run one after the other from the event loop, while the application's modal runs are
+// in progress. Each waits for its condition on a deadline.
+class Script {
+  public:
+    struct Step {
+        std::string name;
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+
+    explicit Script(std::vector<Step> steps) : steps_(std::move(steps)) {
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Tick(); });
+        timer_.start(20);
+        clock_.start();
+    }
+
+    // The step that did not come about in time, or "" when all ran.
+    const std::string& Stuck() const { return stuck_; }
+    bool Done() const { return next_ == steps_.size(); }
+
+  private:
+    void Tick() {
+        if (Done() || !stuck_.empty()) {
+            timer_.stop();
+            return;
+        }
+        Step& step = steps_[next_];
+        if (step.ready()) {
+            step.act();
+            ++next_;
+            clock_.restart();
+        } else if (clock_.hasExpired(10000)) {
+            stuck_ = step.name;
+            // Leave the modal runs so that the test can report instead of hanging.
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                window->close();
+            }
+        }
+    }
+
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    std::string stuck_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+};
+
+CPanelConsoleDlg* Dialog(const CPanelConsoleApp& app) {
+    return static_cast<CPanelConsoleDlg*>(app.MainWindow());
+}
+
+bool IsActive(QWidget* window) {
+    return window != nullptr && window->isVisible() && window->isActiveWindow();
+}
+
+TEST(XvfbWindow, ConfirmsThePortTakesReturnAndEscapeAndSendsOnAClick) {
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    XInput input;
+    ASSERT_TRUE(input.Usable()) << "no X display or no XTEST";
+
+    Pty pty;
+    ScriptedModule module(pty, {Bytes("01 02 03 04 05")});
+    const ScopedEnv ports("GLASSBENCH_PORTS", pty.SlavePath());
+    const QString confirmation =
+        QString::fromStdString("Port " + pty.SlavePath() + " opened at 9600 baud.");
+
+    CPanelConsoleApp app;
+    QString boxText;
+    bool openAfterEscape = false;
+    std::string dataAfterEscape;
+    auto data = [&] { return static_cast<QLineEdit*>(Dialog(app)->Control(kIdcData)); };
+    auto confirmationBox = [&] {
+        return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    };
+    QElapsedTimer settle;
+
+    Script script({
+        {"the confirmation box", [&] { return IsActive(confirmationBox()); },
+         [&] {
+             boxText = confirmationBox()->text();
+             input.Key("Return");
+         }},
+        {"the window after the box",
+         [&] {
+             return confirmationBox() == nullptr && Dialog(app) != nullptr &&
+                    IsActive(Dialog(app)) && data()->hasFocus();
+         },
+         [&] {
+             // A typed digit proves the keys arrive; Escape must then leave all as it is.
+             input.Key("End");
+             input.Key("5");
+             input.Key("Escape");
+             settle.start();
+         }},
+        {"the keys to be handled", [&] { return data()->text() == "05" && settle.hasExpired(300); },
+         [&] {
+             openAfterEscape = Dialog(app)->isVisible();
+             dataAfterEscape = data()->text().toStdString();
+             QWidget* send = Dialog(app)->Control(kIdcSendData);
+             const QPoint centre = send->mapToGlobal(send->rect().center());
+             input.Click(centre.x(), centre.y());
+         }},
+        {"the frame on the wire and the reply in the window",
+         [&] {
+             return Hex(module.Wire()) == "AA 04 80 00 2E" &&
+                    Dialog(app)->RecvLog() == "01 02 03 04 05 ";
+         },
+         [&] { Dialog(app)->close(); }},
+    });
+
+    // The application's start-up step: search, confirm, run modally until closed.
+    EXPECT_FALSE(app.InitInstance());
+
+    EXPECT_EQ(script.Stuck(), "");
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(boxText, confirmation);
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_EQ(dataAfterEscape, "05");
+    EXPECT_EQ(Hex(module.Wire()), "AA 04 80 00 2E");
+}
+
+}  // namespace
+}  // namespace glassbench::ui::testing
