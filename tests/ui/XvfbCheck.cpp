@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "StepScript.h"
 #include "TestHex.h"
 #include "UiTestSupport.h"
 #include "XInput.h"
@@ -28,59 +29,8 @@ namespace {
 using glassbench::testing::Bytes;
 using glassbench::testing::Hex;
 
-// Steps run one after the other from the event loop, while the application's modal runs are
-// in progress. Each waits for its condition on a deadline.
-class Script {
-  public:
-    struct Step {
-        std::string name;
-        std::function<bool()> ready;
-        std::function<void()> act;
-    };
-
-    explicit Script(std::vector<Step> steps) : steps_(std::move(steps)) {
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Tick(); });
-        timer_.start(20);
-        clock_.start();
-    }
-
-    // The step that did not come about in time, or "" when all ran.
-    const std::string& Stuck() const { return stuck_; }
-    bool Done() const { return next_ == steps_.size(); }
-
-  private:
-    void Tick() {
-        if (Done() || !stuck_.empty()) {
-            timer_.stop();
-            return;
-        }
-        Step& step = steps_[next_];
-        if (step.ready()) {
-            step.act();
-            ++next_;
-            clock_.restart();
-        } else if (clock_.hasExpired(10000)) {
-            stuck_ = step.name;
-            // Leave the modal runs so that the test can report instead of hanging.
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                window->close();
-            }
-        }
-    }
-
-    std::vector<Step> steps_;
-    std::size_t next_ = 0;
-    std::string stuck_;
-    QTimer timer_;
-    QElapsedTimer clock_;
-};
-
 CPanelConsoleDlg* Dialog(const CPanelConsoleApp& app) {
     return static_cast<CPanelConsoleDlg*>(app.MainWindow());
-}
-
-bool IsActive(QWidget* window) {
-    return window != nullptr && window->isVisible() && window->isActiveWindow();
 }
 
 TEST(XvfbWindow, ConfirmsThePortTakesReturnAndEscapeAndSendsOnAClick) {
@@ -104,7 +54,7 @@ TEST(XvfbWindow, ConfirmsThePortTakesReturnAndEscapeAndSendsOnAClick) {
     };
     QElapsedTimer settle;
 
-    Script script({
+    StepScript script({
         {"the confirmation box", [&] { return IsActive(confirmationBox()); },
          [&] {
              boxText = confirmationBox()->text();
