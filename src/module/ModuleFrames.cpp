@@ -193,14 +193,15 @@ void FrameScanner::Push(std::uint8_t byte, TimePoint at, std::vector<ScanEvent>&
     const int length = frame_[1];
     if (frame_.size() == 2 && length < 3) {
         // No room for a command code and a checksum: answer the header as it stands.
-        events.push_back({ScanEvent::Kind::Frame, std::move(frame_), ReplyStatus::BadLength, 0});
+        events.push_back(
+            {ScanEvent::Kind::Frame, std::move(frame_), ReplyStatus::BadLength, 0, at});
         frame_.clear();
         return;
     }
     if (static_cast<int>(frame_.size()) == length + 1) {
         const ReplyStatus status = CheckFrame(frame_);
         const std::uint8_t command = frame_[2];
-        events.push_back({ScanEvent::Kind::Frame, std::move(frame_), status, command});
+        events.push_back({ScanEvent::Kind::Frame, std::move(frame_), status, command, at});
         frame_.clear();
     }
 }

@@ -67,6 +67,7 @@ struct ScanEvent {
     Bytes bytes;
     ReplyStatus status = ReplyStatus::Good;  // frames only
     std::uint8_t command = 0;                // frames only: the byte to answer with
+    TimePoint at{};                          // when its last byte arrived
 };
 
 class FrameScanner {

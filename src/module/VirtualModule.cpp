@@ -190,6 +190,9 @@ int BitsPerSecond(speed_t speed) {
     }
 }
 
+// How long before a reply byte is due the module stops sleeping (see SendDue).
+constexpr std::chrono::microseconds kFinalApproach{50};
+
 struct TimedByte {
     std::uint8_t byte;
     TimePoint at;
@@ -237,22 +240,14 @@ class Module {
         std::vector<ScanEvent> events;
         for (;;) {
             const TimePoint now = Clock::now();
-            while (!incoming_.empty() && incoming_.front().at <= now) {
-                scanner_.Push(incoming_.front().byte, incoming_.front().at, events);
-                incoming_.pop_front();
-                Handle(events);
-            }
             scanner_.Expire(now, events);
             Handle(events);
             SendDue(now);
 
             std::optional<TimePoint> wake = scanner_.NextExpiry();
             const auto earliest = [&wake](TimePoint at) { wake = wake ? std::min(*wake, at) : at; };
-            if (!incoming_.empty()) {
-                earliest(incoming_.front().at);
-            }
             if (!outgoing_.empty()) {
-                earliest(outgoing_.front().at);
+                earliest(outgoing_.front().at - kFinalApproach);
             }
             pollfd fds[3] = {
                 {master_.get(), POLLIN, 0}, {stopFd, POLLIN, 0}, {closes_.get(), POLLIN, 0}};
@@ -277,7 +272,7 @@ class Module {
                 return;
             }
             if ((fds[0].revents & POLLIN) != 0) {
-                ReadMaster();
+                ReadMaster(events);
             }
             if (count == 3 && (fds[2].revents & POLLIN) != 0) {
                 OnTerminalClosed();
@@ -299,7 +294,10 @@ class Module {
         return std::chrono::nanoseconds{10'000'000'000LL / bps};
     }
 
-    void ReadMaster() {
+    // Bytes are scanned as soon as they are read, each stamped with the moment it will have
+    // arrived: its ten bit times after the byte before. Only the answer waits for those
+    // moments, so the loop wakes for what the other side sees, not for every byte.
+    void ReadMaster(std::vector<ScanEvent>& events) {
         const TimePoint now = Clock::now();
         const auto byteTime = ByteTime();
         std::uint8_t chunk[4096];
@@ -309,9 +307,9 @@ class Module {
                 return;
             }
             for (ssize_t i = 0; i < n; ++i) {
-                // A byte has arrived once its ten bit times have passed after the byte before.
                 receiveFree_ = std::max(now, receiveFree_) + byteTime;
-                incoming_.push_back({chunk[i], receiveFree_});
+                scanner_.Push(chunk[i], receiveFree_, events);
+                Handle(events);
             }
         }
     }
@@ -347,7 +345,9 @@ class Module {
         }
         const Bytes reply = BuildReply(frame.command, frame.status, options_.replyLength);
         const auto byteTime = ByteTime();
-        const TimePoint start = Clock::now() + std::chrono::milliseconds(options_.replyDelayMs);
+        // The answer is timed from the frame's end on the wire, not from when this loop got
+        // round to it, so a late wake-up does not add to the exchange.
+        const TimePoint start = frame.at + std::chrono::milliseconds(options_.replyDelayMs);
         for (const std::uint8_t byte : reply) {
             sendFree_ = std::max(start, sendFree_) + byteTime;
             outgoing_.push_back({byte, byteTime.count() == 0 ? start : sendFree_});
@@ -355,19 +355,28 @@ class Module {
     }
 
     void SendDue(TimePoint now) {
-        Bytes due;
-        while (!outgoing_.empty() && outgoing_.front().at <= now) {
-            due.push_back(outgoing_.front().byte);
-            outgoing_.pop_front();
-        }
-        if (due.empty()) {
-            return;
-        }
-        const ssize_t n = ::write(master_.get(), due.data(), due.size());
-        if (n < static_cast<ssize_t>(due.size())) {
-            // A module's transmitter does not wait for the host: what the host has no room
-            // for is lost.
-            out_ << "reply bytes lost: the other side is not reading" << std::endl;
+        for (;;) {
+            Bytes due;
+            while (!outgoing_.empty() && outgoing_.front().at <= now) {
+                due.push_back(outgoing_.front().byte);
+                outgoing_.pop_front();
+            }
+            if (!due.empty()) {
+                const ssize_t n = ::write(master_.get(), due.data(), due.size());
+                if (n < static_cast<ssize_t>(due.size())) {
+                    // A module's transmitter does not wait for the host: what the host has no
+                    // room for is lost.
+                    out_ << "reply bytes lost: the other side is not reading" << std::endl;
+                }
+            }
+            if (outgoing_.empty() || outgoing_.front().at - Clock::now() > kFinalApproach) {
+                return;
+            }
+            // The last stretch before a byte is due is waited out on the clock: a timed wait
+            // in a Linux guest ends 30-40 us late, a third of a byte at 115200 baud.
+            const TimePoint at = outgoing_.front().at;
+            while ((now = Clock::now()) < at) {
+            }
         }
     }
 
@@ -377,15 +386,18 @@ class Module {
         char buffer[4096];
         while (::read(closes_.get(), buffer, sizeof(buffer)) > 0) {
         }
+        // A tool that closes normally has cleared exclusive mode itself; only then is the
+        // lock left alone, so that a tool opening right now never finds it taken by us.
+        int exclusive = 0;
+        if (::ioctl(slave_.get(), TIOCGEXCL, &exclusive) != 0 || exclusive == 0) {
+            return;
+        }
         if (::flock(slave_.get(), LOCK_EX | LOCK_NB) != 0) {
             return;  // still held: exclusive mode is its holder's business
         }
-        int exclusive = 0;
-        if (::ioctl(slave_.get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
-            ::ioctl(slave_.get(), TIOCNXCL);
-            out_ << "cleared exclusive mode left behind by a closed port" << std::endl;
-        }
+        ::ioctl(slave_.get(), TIOCNXCL);
         ::flock(slave_.get(), LOCK_UN);
+        out_ << "cleared exclusive mode left behind by a closed port" << std::endl;
     }
 
     const ModuleOptions& options_;
@@ -395,7 +407,6 @@ class Module {
     UniqueFd closes_;
     std::string slavePath_;
     FrameScanner scanner_;
-    std::deque<TimedByte> incoming_;
     std::deque<TimedByte> outgoing_;
     TimePoint receiveFree_{};
     TimePoint sendFree_{};

@@ -399,6 +399,10 @@ struct UsageCase {
     const char* reason;
 };
 
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SerialUsageTest : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(SerialUsageTest, BadUsageExitsTwo) {

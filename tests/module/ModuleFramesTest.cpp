@@ -28,6 +28,10 @@ struct CheckCase {
     ReplyStatus status;
 };
 
+void PrintTo(const CheckCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CheckFrameTest : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(CheckFrameTest, StatusOfAFrame) {
