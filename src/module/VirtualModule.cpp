@@ -193,6 +193,10 @@ int BitsPerSecond(speed_t speed) {
 // How long before a reply byte is due the module stops sleeping (see SendDue).
 constexpr std::chrono::microseconds kFinalApproach{50};
 
+// How often, and how many times, exclusive mode is looked at again after a close.
+constexpr std::chrono::milliseconds kStaleCheckInterval{20};
+constexpr int kStaleChecks = 5;
+
 struct TimedByte {
     std::uint8_t byte;
     TimePoint at;
@@ -243,11 +247,17 @@ class Module {
             scanner_.Expire(now, events);
             Handle(events);
             SendDue(now);
+            if (staleCheckAt_ && *staleCheckAt_ <= now) {
+                CheckStaleExclusive();
+            }
 
             std::optional<TimePoint> wake = scanner_.NextExpiry();
             const auto earliest = [&wake](TimePoint at) { wake = wake ? std::min(*wake, at) : at; };
             if (!outgoing_.empty()) {
                 earliest(outgoing_.front().at - kFinalApproach);
+            }
+            if (staleCheckAt_) {
+                earliest(*staleCheckAt_);
             }
             pollfd fds[3] = {
                 {master_.get(), POLLIN, 0}, {stopFd, POLLIN, 0}, {closes_.get(), POLLIN, 0}};
@@ -386,14 +396,26 @@ class Module {
         char buffer[4096];
         while (::read(closes_.get(), buffer, sizeof(buffer)) > 0) {
         }
-        // A tool that closes normally has cleared exclusive mode itself; only then is the
-        // lock left alone, so that a tool opening right now never finds it taken by us.
+        staleChecks_ = kStaleChecks;
+        CheckStaleExclusive();
+    }
+
+    // A tool that closes normally has cleared exclusive mode itself, and then the lock is
+    // left alone, so a tool opening at this moment never finds it taken by us. Exclusive mode
+    // with nobody holding the lock is what a dead tool leaves. The close is reported before
+    // the kernel drops the closing file's lock, so a lock still held is looked at again a
+    // little later.
+    void CheckStaleExclusive() {
+        staleCheckAt_.reset();
         int exclusive = 0;
         if (::ioctl(slave_.get(), TIOCGEXCL, &exclusive) != 0 || exclusive == 0) {
             return;
         }
         if (::flock(slave_.get(), LOCK_EX | LOCK_NB) != 0) {
-            return;  // still held: exclusive mode is its holder's business
+            if (--staleChecks_ > 0) {
+                staleCheckAt_ = Clock::now() + kStaleCheckInterval;
+            }
+            return;
         }
         ::ioctl(slave_.get(), TIOCNXCL);
         ::flock(slave_.get(), LOCK_UN);
@@ -408,6 +430,8 @@ class Module {
     std::string slavePath_;
     FrameScanner scanner_;
     std::deque<TimedByte> outgoing_;
+    std::optional<TimePoint> staleCheckAt_;
+    int staleChecks_ = 0;
     TimePoint receiveFree_{};
     TimePoint sendFree_{};
 };

@@ -7,8 +7,8 @@
 // Everything runs in one poll loop on a monotonic clock: the master side, a self-pipe for
 // SIGINT and SIGTERM, and a watch on the terminal's closes. With wire timing the module acts
 // as if every byte took its ten bit times at the speed the other side set (a pty master reports
-// the terminal side's settings): a frame is complete only when its last byte would have
-// arrived, and the reply leaves byte by byte at the same pace.
+// the terminal side's settings): the answer starts only when the frame's last byte would have
+// arrived, and leaves byte by byte at the same pace.
 //
 // The module keeps a descriptor of the terminal side open itself, so the master never reports
 // a hang-up while the tool is away and the loop never spins; the tool may close and reopen the
