@@ -32,9 +32,12 @@ QPixmap DrawAppIcon(int size) {
         painter.drawRect(QRectF(3 * unit + i * 2 * cell, 4 * unit, cell, 1.5 * unit));
     }
     painter.drawRect(QRectF(3 * unit, 7 * unit, 4 * unit, 3 * unit));
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(QColor(20, 70, 36), std::max(1.0, unit * 0.75)));
-    painter.drawEllipse(QRectF(8.5 * unit, 6.8 * unit, 3.4 * unit, 3.4 * unit));
+    if (size >= 32) {
+        // Sixteen pixels have no room for a circle that still reads as one.
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(20, 70, 36), unit * 0.75));
+        painter.drawEllipse(QRectF(8.5 * unit, 6.8 * unit, 3.4 * unit, 3.4 * unit));
+    }
 
     // The serial cable leaving the board.
     QPainterPath cable;

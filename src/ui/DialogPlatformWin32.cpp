@@ -1,6 +1,7 @@
 #include <windows.h>
 
-#include <QAbstractEventDispatcher>
+#include <utility>
+
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
 #include <QCoreApplication>

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -14,6 +16,7 @@
 
 #include "protocol/CommandTable.h"
 #include "serial/PortTables.h"
+#include "ui/AppIcon.h"
 #include "ui/CloseUpComboBox.h"
 #include "ui/DialogBuilder.h"
 #include "ui/DialogTemplate.h"
@@ -30,6 +33,11 @@ struct MapCase {
     DialogUnitScale scale;
     PixelRect expected;
 };
+
+// Test lists show the case's name, not its bytes.
+void PrintTo(const MapCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class MapDialogRectTest : public ::testing::TestWithParam<MapCase> {};
 
@@ -286,6 +294,17 @@ TEST_F(BuiltOperatorDialog, LabelsShowTextLiterallyAndFramesLetClicksThrough) {
     // The Send data button lies inside a frame created after it; a click must reach it.
     QWidget* send = built.Control(kIdcSendData);
     EXPECT_EQ(dialog.childAt(send->geometry().center()), send);
+}
+
+TEST(AppIcon, IsDrawnAtSixteenThirtyTwoAndFortyEightPixels) {
+    const QIcon icon = LoadAppIcon();
+    EXPECT_EQ(icon.availableSizes(), (QList<QSize>{{16, 16}, {32, 32}, {48, 48}}));
+    for (int size : kIconSizes) {
+        const QImage image = DrawAppIcon(size).toImage();
+        // Drawn, not empty: the screen's green is there and the corners stay transparent.
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << size;
+        EXPECT_EQ(image.pixelColor(size * 13 / 16, size * 21 / 32).green(), 200) << size;
+    }
 }
 
 TEST(AboutTemplate, IsTemplate100) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "ui/KeyboardFilter.h"
@@ -14,6 +16,11 @@ struct KeyCase {
     QString text;
     bool consumed;
 };
+
+// Test lists show the case's name, not its bytes.
+void PrintTo(const KeyCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class KeyboardFilterTest : public ::testing::TestWithParam<KeyCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -112,6 +114,11 @@ struct PresetCase {
     const char* checkSum;
 };
 
+// Test lists show the case's name, not its bytes.
+void PrintTo(const PresetCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class StartupPresetTest : public DialogFixture, public ::testing::WithParamInterface<PresetCase> {};
 
 TEST_P(StartupPresetTest, FieldsAndSelectionsComeFromTheClearScreenSection) {
@@ -181,6 +188,11 @@ struct SwallowedKey {
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
 };
+
+// Test lists show the case's name, not its bytes.
+void PrintTo(const SwallowedKey& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class SwallowedKeyTest : public KeyboardTest, public ::testing::WithParamInterface<SwallowedKey> {};
 
@@ -463,6 +475,10 @@ struct SystemCommandCase {
     unsigned id;
     bool showsAbout;
 };
+
+void PrintTo(const SystemCommandCase& c, std::ostream* out) {
+    *out << "0x" << std::hex << c.id;
+}
 
 class SystemCommandTest : public ActionTest,
                           public ::testing::WithParamInterface<SystemCommandCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -23,6 +25,11 @@ struct SendCase {
     std::string sendLog;
     std::string recvLog;
 };
+
+// Test lists show the case's name, not its bytes.
+void PrintTo(const SendCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class SendActionTest : public DialogFixture, public ::testing::WithParamInterface<SendCase> {
   protected:
