@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libgl-dev
     clang-14 libclang-rt-14-dev
+    libx11-dev libxtst6
     fonts-wqy-microhei xvfb xauth imagemagick
 )
 if [ "$#" -gt 0 ]; then

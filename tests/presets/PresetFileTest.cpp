@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "TempDir.h"
 #include "presets/PresetFile.h"
@@ -11,199 +12,149 @@ namespace {
 
 using glassbench::testing::TempDir;
 
-struct LookupCase {
-    const char* name;
-    std::string file;
-    const char* section;
-    const char* key;
-    std::optional<std::string> expected;
-};
-
-class LookupIniValueTest : public ::testing::TestWithParam<LookupCase> {};
-
-TEST_P(LookupIniValueTest, FindsValuesAsWindowsToolsDo) {
-    const LookupCase& c = GetParam();
-    EXPECT_EQ(LookupIniValue(c.file, c.section, c.key), c.expected);
+TEST(LookupIniValue, ReadsFilesAsWindowsToolsDo) {
+    struct Case {
+        std::string file;
+        const char* section;
+        const char* key;
+        std::optional<std::string> expected;
+    };
+    const auto none = std::nullopt;
+    // clang-format off
+    const Case cases[] = {
+        {"[DrawLine]\nDATA=01 02\n", "DrawLine", "DATA", "01 02"},
+        {"[drawline]\ndata=7\n", "DrawLine", "DATA", "7"},                  // any letter case
+        {"  [ DrawLine ]  \n\t XADDRESS \t=  12 34 \t\n", "DrawLine", "XADDRESS", "12 34"},
+        {"[A]\n;DATA=1\n   ; DATA=3\nDATA=2\n", "A", "DATA", "2"},         // comment lines
+        {"[A]\n#DATA=1\n", "A", "#DATA", "1"},                              // '#' is no comment
+        {"[A]\nDATA=1 ; 2\n", "A", "DATA", "1 ; 2"},                        // nor inline ';'
+        {"[A]\r\nDATA=5\r\nX=6\r\n", "A", "X", "6"},                        // CRLF
+        {"\xEF\xBB\xBF[A]\nDATA=5\n", "A", "DATA", "5"},                    // byte-order mark
+        {"[A]\nDATA=1\n  X=2\n", "A", "DATA", "1"},                         // no continuation
+        {"[A]\nDATA=1\n  X=2\n", "A", "X", "2"},
+        {"[A]\nDATA=1\nDATA=2\n", "A", "DATA", "1"},                        // first key wins
+        {"[A]\nX=1\n[B]\nDATA=3\n[A]\nDATA=2\n", "A", "DATA", none},        // first section only
+        {"DATA=3\n[A]\n", "A", "DATA", none},
+        {"[AB]\nDATAX=1\n[A]\nDATAX=1\n", "A", "DATA", none},               // no prefix matches
+        {"[A]\nDATA=\n", "A", "DATA", ""},
+        {"[A]\nDATA=\" 41 42 \"\n", "A", "DATA", " 41 42 "},                // quotes dropped
+        {"[A]\nDATA='5'\n", "A", "DATA", "5"},
+        {"[A]\nDATA=\"5\n", "A", "DATA", "\"5"},
+        {"[A]\nDATA\nDATA=a=b", "A", "DATA", "a=b"},
+        {"[A]\nDATA=" + std::string(150, 'x'), "A", "DATA", std::string(99, 'x')},
+        {"[A]\nDATA=\xB0\xA1\n", "A", "DATA", "\xB0\xA1"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        EXPECT_EQ(LookupIniValue(c.file, c.section, c.key), c.expected) << c.file;
+    }
 }
 
-const std::string k150(150, 'x');
-
-INSTANTIATE_TEST_SUITE_P(
-    Syntax, LookupIniValueTest,
-    ::testing::Values(
-        LookupCase{"Plain", "[DrawLine]\nDATA=01 02\n", "DrawLine", "DATA", "01 02"},
-        LookupCase{"SectionCase", "[drawline]\nDATA=7\n", "DrawLine", "DATA", "7"},
-        LookupCase{"KeyCase", "[DrawLine]\ndata=7\n", "DrawLine", "DATA", "7"},
-        LookupCase{"BlanksTrimmed", "  [ DrawLine ]  \n\t XADDRESS \t=  12 34 \t\n", "DrawLine",
-                   "XADDRESS", "12 34"},
-        LookupCase{"CommentLine", "[A]\n;DATA=1\nDATA=2\n", "A", "DATA", "2"},
-        LookupCase{"IndentedCommentLine", "[A]\n   ; DATA=1\n", "A", "DATA", std::nullopt},
-        LookupCase{"HashIsNoComment", "[A]\n#DATA=1\n", "A", "#DATA", "1"},
-        LookupCase{"SemicolonInsideValueKept", "[A]\nDATA=1 ; 2\n", "A", "DATA", "1 ; 2"},
-        LookupCase{"Crlf", "[A]\r\nDATA=5\r\nX=6\r\n", "A", "DATA", "5"},
-        LookupCase{"CrlfLastLine", "[A]\r\nX=6\r\n", "A", "X", "6"},
-        LookupCase{"Bom", "\xEF\xBB\xBF[A]\nDATA=5\n", "A", "DATA", "5"},
-        LookupCase{"IndentedLineIsOrdinary", "[A]\nDATA=1\n  X=2\n", "A", "DATA", "1"},
-        LookupCase{"IndentedLineIsAKey", "[A]\nDATA=1\n  X=2\n", "A", "X", "2"},
-        LookupCase{"FirstKeyWins", "[A]\nDATA=1\nDATA=2\n", "A", "DATA", "1"},
-        LookupCase{"FirstSectionWins", "[A]\nX=1\n[B]\nDATA=3\n[A]\nDATA=2\n", "A", "DATA",
-                   std::nullopt},
-        LookupCase{"OtherSectionIgnored", "[B]\nDATA=3\n[A]\nX=1\n", "A", "DATA", std::nullopt},
-        LookupCase{"KeysBeforeAnySection", "DATA=3\n[A]\n", "A", "DATA", std::nullopt},
-        LookupCase{"NoSection", "[B]\nDATA=3\n", "A", "DATA", std::nullopt},
-        LookupCase{"EmptyValue", "[A]\nDATA=\n", "A", "DATA", ""},
-        LookupCase{"QuotesDropped", "[A]\nDATA=\" 41 42 \"\n", "A", "DATA", " 41 42 "},
-        LookupCase{"SingleQuotesDropped", "[A]\nDATA='5'\n", "A", "DATA", "5"},
-        LookupCase{"UnmatchedQuoteKept", "[A]\nDATA=\"5\n", "A", "DATA", "\"5"},
-        LookupCase{"LineWithoutEquals", "[A]\nDATA\nDATA=4\n", "A", "DATA", "4"},
-        LookupCase{"EqualsInValue", "[A]\nDATA=a=b\n", "A", "DATA", "a=b"},
-        LookupCase{"PrefixIsNotAMatch", "[A]\nDATAX=1\n", "A", "DATA", std::nullopt},
-        LookupCase{"SectionPrefixIsNotAMatch", "[AB]\nDATA=1\n", "A", "DATA", std::nullopt},
-        LookupCase{"NoFinalNewline", "[A]\nDATA=9", "A", "DATA", "9"},
-        LookupCase{"ValueCutTo99", "[A]\nDATA=" + k150 + "\n", "A", "DATA", std::string(99, 'x')},
-        LookupCase{"HighBytesKept", "[A]\nDATA=\xB0\xA1\n", "A", "DATA", "\xB0\xA1"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-void ExpectFallbacks(const CommandPreset& preset) {
-    EXPECT_EQ(preset.lengh, "4");
-    EXPECT_EQ(preset.cmd, "ClearScreen");
-    EXPECT_EQ(preset.xaddress, "0");
-    EXPECT_EQ(preset.yaddress, "0");
-    EXPECT_EQ(preset.transprent, "0");
-    EXPECT_EQ(preset.fonttype, "0");
-    EXPECT_EQ(preset.data, "0");
-    EXPECT_EQ(preset.checksum, "0");
+TEST(ReadPreset, FallsBackPerKeyAndFindsTheFileAsCopiedFromWindows) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<const char*, std::string>> files;
+        const char* section;
+        std::vector<std::string> expected;  // the eight values in key order
+    };
+    const std::vector<std::string> fallbacks{"4", "ClearScreen", "0", "0", "0", "0", "0", "0"};
+    const std::string full =
+        "[DrawEditAscii]\r\nLENGH=e\r\nCMD=DrawEditAscii\r\nXADDRESS=5\r\nYADDRESS=6\r\n"
+        "TRANSPRENT=1\r\nDATA=\r\nCHECKSUM=dd\r\n";
+    const Case cases[] = {
+        {"no file", {}, "ClearScreen", fallbacks},
+        {"missing section", {{"Scom.ini", "[DrawPoint]\nDATA=F8\n"}}, "DrawLine", fallbacks},
+        {"per key",
+         {{"Scom.ini", full}},
+         "DrawEditAscii",
+         {"e", "DrawEditAscii", "5", "6", "1", "0", "0", "dd"}},
+        {"other case",
+         {{"SCOM.INI", full}},
+         "DrawEditAscii",
+         {"e", "DrawEditAscii", "5", "6", "1", "0", "0", "dd"}},
+        {"exact name first",
+         {{"SCOM.INI", "[A]\nDATA=1"}, {"Scom.ini", "[A]\nDATA=2"}},
+         "A",
+         {"4", "ClearScreen", "0", "0", "0", "0", "2", "0"}},
+        {"ambiguous", {{"SCOM.INI", "[A]\nDATA=1"}, {"scom.ini", "[A]\nDATA=2"}}, "A", fallbacks},
+        {"binary", {{"Scom.ini", std::string("[A]\nDATA=1\n\0\1", 13)}}, "A", fallbacks},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        for (const auto& [name, content] : c.files) {
+            dir.Write(name, content);
+        }
+        const CommandPreset preset = ReadPreset(dir.path(), c.section);
+        for (std::size_t i = 0; i < PresetKeys.size(); ++i) {
+            EXPECT_EQ(preset.*PresetKeys[i].member, c.expected[i])
+                << c.what << ": " << PresetKeys[i].key;
+        }
+    }
 }
 
-TEST(ReadPreset, NoFileGivesEveryFallback) {
+TEST(ReadPreset, NonRegularMissingOrLongPathsBehave) {
     TempDir dir;
-    ExpectFallbacks(ReadPreset(dir.path(), "ClearScreen"));
-}
+    std::filesystem::create_directory(dir.path() / "Scom.ini");
+    EXPECT_EQ(ReadPreset(dir.path(), "ClearScreen").lengh, "4");
+    EXPECT_EQ(ReadPreset(std::filesystem::path("/nonexistent/dir"), "ClearScreen").data, "0");
 
-TEST(ReadPreset, MissingSectionGivesEveryFallback) {
-    TempDir dir;
-    dir.Write("Scom.ini", "[DrawPoint]\nDATA=F8 00\n");
-    ExpectFallbacks(ReadPreset(dir.path(), "DrawLine"));
-}
-
-TEST(ReadPreset, ReadsEveryKeyAndFallsBackPerKey) {
-    TempDir dir;
-    dir.Write("Scom.ini",
-              "[DrawEditAscii]\r\nLENGH=e\r\nCMD=DrawEditAscii\r\nXADDRESS=5\r\nYADDRESS=6\r\n"
-              "TRANSPRENT=1\r\nDATA=\r\nCHECKSUM=dd\r\n");
-    const CommandPreset preset = ReadPreset(dir.path(), "DrawEditAscii");
-    EXPECT_EQ(preset.lengh, "e");
-    EXPECT_EQ(preset.cmd, "DrawEditAscii");
-    EXPECT_EQ(preset.xaddress, "5");
-    EXPECT_EQ(preset.yaddress, "6");
-    EXPECT_EQ(preset.transprent, "1");
-    EXPECT_EQ(preset.fonttype, "0");  // missing key
-    EXPECT_EQ(preset.data, "0");      // empty value
-    EXPECT_EQ(preset.checksum, "dd");
-}
-
-TEST(ReadPreset, FindsAFileNamedInAnotherCase) {
-    TempDir dir;
-    dir.Write("SCOM.INI", "[ClearScreen]\nDATA=00\n");
-    EXPECT_EQ(ReadPreset(dir.path(), "ClearScreen").data, "00");
-}
-
-TEST(ReadPreset, PrefersTheExactName) {
-    TempDir dir;
-    dir.Write("SCOM.INI", "[ClearScreen]\nDATA=11\n");
-    dir.Write("Scom.ini", "[ClearScreen]\nDATA=22\n");
-    EXPECT_EQ(ReadPreset(dir.path(), "ClearScreen").data, "22");
-}
-
-TEST(ReadPreset, TwoOtherCaseNamesAreAmbiguous) {
-    TempDir dir;
-    dir.Write("SCOM.INI", "[ClearScreen]\nDATA=11\n");
-    dir.Write("scom.ini", "[ClearScreen]\nDATA=22\n");
-    ExpectFallbacks(ReadPreset(dir.path(), "ClearScreen"));
-}
-
-TEST(ReadPreset, BinaryOrNonRegularFilesGiveFallbacks) {
-    TempDir binary;
-    binary.Write("Scom.ini", std::string("[ClearScreen]\nDATA=11\n\0\x01\x02", 25));
-    ExpectFallbacks(ReadPreset(binary.path(), "ClearScreen"));
-
-    TempDir folder;
-    std::filesystem::create_directory(folder.path() / "Scom.ini");
-    ExpectFallbacks(ReadPreset(folder.path(), "ClearScreen"));
-}
-
-TEST(ReadPreset, MissingDirectoryGivesFallbacks) {
-    ExpectFallbacks(
-        ReadPreset(std::filesystem::path("/nonexistent/glassbench/dir"), "ClearScreen"));
-    ExpectFallbacks(ReadPreset(std::filesystem::path(), "ClearScreen"));
-}
-
-TEST(ReadPreset, ReadsAfreshEachTime) {
-    TempDir dir;
-    dir.Write("Scom.ini", "[DrawLine]\nDATA=01\n");
-    EXPECT_EQ(ReadPreset(dir.path(), "DrawLine").data, "01");
-    dir.Write("Scom.ini", "[DrawLine]\nDATA=02\n");
-    EXPECT_EQ(ReadPreset(dir.path(), "DrawLine").data, "02");
-}
-
-TEST(ReadPreset, WorksInADirectoryLongerThan199Characters) {
-    TempDir dir;
+    // Linux paths may be longer than the 199 characters a Windows current directory allowed.
     std::filesystem::path deep = dir.path();
-    for (int i = 0; i < 6; ++i) {
-        deep /= std::string(60, static_cast<char>('a' + i));
+    for (char c = 'a'; c < 'g'; ++c) {
+        deep /= std::string(60, c);
     }
     std::filesystem::create_directories(deep);
-    ASSERT_GT(deep.string().size(), 199u);
     std::ofstream(deep / "Scom.ini") << "[DrawBox]\nXADDRESS=320\n";
     EXPECT_EQ(ReadPreset(deep, "DrawBox").xaddress, "320");
+
+    // Read afresh on every load.
+    dir.Write("SCOM.INI", "[DrawBox]\nXADDRESS=1\n");
+    std::filesystem::remove(dir.path() / "Scom.ini");
+    EXPECT_EQ(ReadPreset(dir.path(), "DrawBox").xaddress, "1");
+    dir.Write("SCOM.INI", "[DrawBox]\nXADDRESS=2\n");
+    EXPECT_EQ(ReadPreset(dir.path(), "DrawBox").xaddress, "2");
 }
 
-TEST(PresetSectionFor, NamesTheSectionOfEveryCommandAndClearScreenOtherwise) {
-    const char* const expected[] = {
-        "ClearScreen",
-        "SetBGColor",
-        "SetFGColor",
-        "SetLCDBrightness",
-        "SetBaud",
-        "AsciiDisplay",
-        "AsciiStringDisplay",
-        "ChineseDisplay",
-        "ChineseStringDisplay",
-        "IconDisplay",
-        "DrawPoint",
-        "DrawLine",
-        "DrawRectangle",
-        "DrawFilledRectangle",
-        "DrawCircle",
-        "DrawFilledCircle",
-        "DrawBox",
-        "DrawButton",
-        "DrawEditAscii",
-        "DrawEditChinese",
-    };
+TEST(PresetSectionFor, NamesEveryCommandsSectionAndClearScreenOtherwise) {
+    const char* const expected[] = {"ClearScreen",
+                                    "SetBGColor",
+                                    "SetFGColor",
+                                    "SetLCDBrightness",
+                                    "SetBaud",
+                                    "AsciiDisplay",
+                                    "AsciiStringDisplay",
+                                    "ChineseDisplay",
+                                    "ChineseStringDisplay",
+                                    "IconDisplay",
+                                    "DrawPoint",
+                                    "DrawLine",
+                                    "DrawRectangle",
+                                    "DrawFilledRectangle",
+                                    "DrawCircle",
+                                    "DrawFilledCircle",
+                                    "DrawBox",
+                                    "DrawButton",
+                                    "DrawEditAscii",
+                                    "DrawEditChinese"};
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(PresetSectionFor(i), expected[i]) << i;
+        EXPECT_EQ(PresetSectionFor(i), expected[i]);
     }
-    for (const int outside : {-1, 20, 21, INT_MIN, INT_MAX}) {
-        EXPECT_EQ(PresetSectionFor(outside), "ClearScreen") << outside;
+    for (const int outside : {-1, 20, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(PresetSectionFor(outside), "ClearScreen");
     }
 }
 
-TEST(ReadLeadingInt, ReadsLikeAtoi) {
-    const std::pair<const char*, int> cases[] = {
-        {"0", 0},
-        {"1", 1},
-        {"7", 7},
-        {"-1", -1},
-        {" \t 3", 3},
-        {"+2", 2},
-        {"abc", 0},
-        {"", 0},
-        {"2x", 2},
-        {"- 1", 0},
-        {"99999999999", INT_MAX},
-        {"-99999999999", INT_MIN},
-    };
+TEST(ReadLeadingInt, ReadsLikeAtoiWithoutOverflow) {
+    const std::pair<const char*, int> cases[] = {{"1", 1},
+                                                 {"-1", -1},
+                                                 {" \t 3", 3},
+                                                 {"+2", 2},
+                                                 {"abc", 0},
+                                                 {"", 0},
+                                                 {"2x", 2},
+                                                 {"- 1", 0},
+                                                 {"99999999999", INT_MAX},
+                                                 {"-99999999999", INT_MIN}};
     for (const auto& [text, value] : cases) {
         EXPECT_EQ(ReadLeadingInt(text), value) << "'" << text << "'";
     }
