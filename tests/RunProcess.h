@@ -1,7 +1,9 @@
-// Runs a program to completion for a test and collects what it printed and its exit code.
-// Output is read with poll() against a deadline, so a hung program fails the test instead of
-// hanging it.
+// Runs a program for a test: to completion (RunProcess), or in the background while the test
+// talks to it (Process). Output is read with poll() against deadlines, so a hung program fails
+// the test instead of hanging it; a program still running when its Process goes is killed.
 #pragma once
+
+#include <sys/types.h>
 
 #include <chrono>
 #include <filesystem>
@@ -11,14 +13,47 @@
 namespace glassbench::testing {
 
 struct ProcessResult {
-    int exitCode = -1;  // -1 when killed or timed out
+    int exitCode = -1;  // -1 when ended by a signal or timed out
+    int signal = 0;
     bool timedOut = false;
     std::string out;
     std::string err;
+    std::chrono::microseconds cpu{0};  // user + system time the program used
+};
+
+// How often `what` occurs in `text`.
+int CountOf(const std::string& text, const std::string& what);
+
+class Process {
+  public:
+    // `env`: "NAME=VALUE" entries added to the program's environment.
+    Process(const std::string& program, const std::vector<std::string>& args,
+            const std::filesystem::path& workingDirectory = {},
+            const std::vector<std::string>& env = {});
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    const std::string& out() const { return result_.out; }
+    const std::string& err() const { return result_.err; }
+    void Signal(int sig);
+    // Reads output until stdout holds `text` `count` times or the deadline passes.
+    bool WaitFor(const std::string& text, std::chrono::milliseconds within, int count = 1);
+    // Reads until the program closes its output and reaps it; kills it at the deadline.
+    ProcessResult Finish(std::chrono::milliseconds within);
+
+  private:
+    bool ReadSome(std::chrono::steady_clock::time_point deadline);
+
+    pid_t pid_ = -1;
+    int fds_[2] = {-1, -1};
+    bool reaped_ = false;
+    ProcessResult result_;
 };
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workingDirectory = {},
-                         std::chrono::milliseconds timeout = std::chrono::seconds(20));
+                         std::chrono::milliseconds timeout = std::chrono::seconds(20),
+                         const std::vector<std::string>& env = {});
 
 }  // namespace glassbench::testing

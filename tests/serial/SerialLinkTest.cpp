@@ -1,499 +1,322 @@
-// SerialLink's logic against the scripted fake: result codes and states, the order of the
-// open steps, the modem-line messages, and the reply window in virtual time.
+// SerialLink's logic against a scripted fake of the system's serial services.
+//
+// The fake keeps one FakePort per device name, with switches for the failures the link must
+// handle, replies that arrive at scripted moments, and a record of what the link did. Its
+// clock is virtual and moves only when the link waits, straight to the next arrival or to
+// the link's deadline, so reply windows cost nothing and their edges are exact.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
+#include <climits>
+#include <map>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "serial/FakeSerialSystem.h"
+#include "TestHex.h"
 #include "serial/SerialLink.h"
 
 namespace glassbench::serial {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeSerialSystem;
-using testing::FakeWorld;
+using glassbench::testing::Hex;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Shown {
-    WindowHandle owner;
-    std::string text;
-    std::string caption;
-    MessageIcon icon;
+struct FakePort {
+    std::error_code openError;  // set: Open fails with it
+    int failStep = 0;           // the OpenPort step (2-5) whose call fails
+    ModemResult modem = ModemResult::Done;
+    LineSettings reported{38400, 7, true, 2, false, false};
+    bool held = false;
+    std::optional<LineSettings> written;
+    std::optional<ReadTimeouts> timeouts;
+    Bytes wire, queue;
+    int writeRoom = INT_MAX;
+    // When the driver has room again; when the device vanishes, to read as a hung-up terminal.
+    std::optional<TimePoint> roomAt, goneAt;
+    std::map<TimePoint, Bytes> incoming;
 };
 
-class RecordingSink : public MessageSink {
+struct FakeWorld {
+    TimePoint now = TimePoint{} + 1h;
+    std::map<std::string, FakePort> ports;
+    std::vector<std::string> log;  // every call that sets the device up, in order
+    int waits = 0;
+};
+
+class FakeDevice final : public SerialDevice {
   public:
+    FakeDevice(FakeWorld& world, const std::string& name)
+        : w_(world), p_(world.ports[name]), name_(name) {
+        p_.held = true;
+    }
+    ~FakeDevice() override {
+        p_.held = false;
+        w_.log.push_back("close " + name_);
+    }
+    bool ReadLineSettings(LineSettings& s) override {
+        s = p_.reported;
+        return Step("read-settings", 2);
+    }
+    bool WriteLineSettings(const LineSettings& s) override {
+        p_.written = s;
+        return Step("write-settings", 3);
+    }
+    bool ReadReadTimeouts(ReadTimeouts&) override { return Step("read-timeouts", 4); }
+    bool WriteReadTimeouts(const ReadTimeouts& t) override {
+        p_.timeouts = t;
+        return Step("write-timeouts", 5);
+    }
+    ModemResult SetModemLines(bool dtr, bool rts) override {
+        w_.log.push_back("modem " + std::to_string(dtr) + std::to_string(rts));
+        return p_.modem;
+    }
+    IoResult Write(const std::uint8_t* bytes, int count) override {
+        const int taken = std::min(count, p_.writeRoom);
+        p_.wire.insert(p_.wire.end(), bytes, bytes + taken);
+        p_.writeRoom -= taken;
+        return {taken, taken > 0 ? IoStatus::Done : IoStatus::WouldBlock};
+    }
+    IoResult QueuedInput() override {
+        Deliver();
+        return {static_cast<int>(p_.queue.size()), IoStatus::Done};
+    }
+    IoResult Read(std::uint8_t* buffer, int count) override {
+        Deliver();
+        const int n = std::min(count, static_cast<int>(p_.queue.size()));
+        if (n == 0) {
+            return {0, Gone() ? IoStatus::Gone : IoStatus::WouldBlock};
+        }
+        std::copy_n(p_.queue.begin(), n, buffer);
+        p_.queue.erase(p_.queue.begin(), p_.queue.begin() + n);
+        return {n, IoStatus::Done};
+    }
+    // Jumps the clock to the moment the wait ends: room to write, an arrival, the device
+    // vanishing, or the deadline.
+    WaitResult Wait(WaitFor what, TimePoint deadline) override {
+        ++w_.waits;
+        if (what == WaitFor::Output) {
+            const bool room = p_.roomAt && *p_.roomAt <= deadline;
+            w_.now = std::max(w_.now, room ? *p_.roomAt : deadline);
+            p_.writeRoom = room ? INT_MAX : 0;
+            return room ? WaitResult::Ready : WaitResult::TimedOut;
+        }
+        Deliver();
+        if (p_.queue.empty() && !Gone()) {
+            TimePoint next = std::min(deadline, p_.goneAt.value_or(deadline));
+            next = p_.incoming.empty() ? next : std::min(next, p_.incoming.begin()->first);
+            w_.now = std::max(w_.now, next);
+            Deliver();
+        }
+        return !p_.queue.empty() || Gone() ? WaitResult::Ready : WaitResult::TimedOut;
+    }
+    void DiscardInput() override { p_.queue.clear(); }
+    std::error_code LastError() const override { return error_; }
+
+  private:
+    bool Gone() const { return p_.goneAt && *p_.goneAt <= w_.now; }
+    bool Step(const char* what, int step) {
+        w_.log.push_back(what);
+        error_ = std::make_error_code(p_.failStep == step ? std::errc::io_error : std::errc{});
+        return !error_;
+    }
+    void Deliver() {
+        for (auto it = p_.incoming.begin(); it != p_.incoming.end() && it->first <= w_.now;) {
+            p_.queue.insert(p_.queue.end(), it->second.begin(), it->second.end());
+            it = p_.incoming.erase(it);
+        }
+    }
+
+    FakeWorld& w_;
+    FakePort& p_;
+    std::string name_;
+    std::error_code error_;
+};
+
+class FakeSystem final : public SerialSystem, public FakeWorld {
+  public:
+    std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) override {
+        log.push_back("open " + name);
+        const FakePort& port = ports[name];
+        error =
+            port.held ? std::make_error_code(std::errc::device_or_resource_busy) : port.openError;
+        return error ? nullptr : std::make_unique<FakeDevice>(*this, name);
+    }
+    bool DeviceExists(const std::string& name) override { return ports.contains(name); }
+    TimePoint Now() override { return now; }
+};
+
+// A link over a fresh fake world; message boxes are kept as "CAPTION: TEXT", "!" marking
+// the exclamation icon.
+struct Rig : MessageSink {
     void ShowMessage(WindowHandle owner, std::string_view text, std::string_view caption,
                      MessageIcon icon) override {
-        shown.push_back({owner, std::string(text), std::string(caption), icon});
+        EXPECT_EQ(owner, &window);  // the window of the latest open, even a failed one
+        shown.push_back(std::string(caption) + ": " + std::string(text) +
+                        (icon == MessageIcon::Exclamation ? " !" : ""));
     }
-    std::vector<Shown> shown;
+    FakePort& P(int index) { return world.ports[link.PortName(index)]; }
+
+    int window = 0;
+    std::vector<std::string> shown;
+    std::unique_ptr<FakeSystem> owned = std::make_unique<FakeSystem>();
+    FakeWorld& world = *owned;
+    SerialLink link{std::move(owned), DefaultPortNames(), this};
 };
 
-PortNames TestNames() {
-    PortNames names;
-    for (int i = 0; i < kPortCount; ++i) {
-        names[static_cast<std::size_t>(i)] = "P" + std::to_string(i);
-    }
-    return names;
-}
+class SerialLinkTest : public ::testing::Test, public Rig {};
 
-class SerialLinkTest : public ::testing::Test {
-  protected:
-    SerialLinkTest()
-        : world(std::make_shared<FakeWorld>()),
-          link(std::make_unique<FakeSerialSystem>(world), TestNames(), &sink) {}
+const Bytes kFrame{0xAA, 0x04, 0x80, 0x00, 0x2E};
+const std::errc kNone{};
+const ModemResult kDone = ModemResult::Done;
 
-    // Opens P0 at 9600 and forgets the log so far.
-    void OpenReady(int index = 0, int speedIndex = 3) {
-        ASSERT_EQ(link.OpenPort(index, speedIndex, nullptr), 0);
-        world->log.clear();
-    }
-    testing::FakePort& P(int index) { return world->port("P" + std::to_string(index)); }
+// What SetModemLines(true, false) shows after the open.
+const char* const kMessages[] = {"", "Error: No port is open, so I can't set DTR or RTS.",
+                                 "Error: Can't get the port state. !",
+                                 "Error: Can't set the port state. !"};
 
-    std::shared_ptr<FakeWorld> world;
-    RecordingSink sink;
-    SerialLink link;
-};
-
-// ---- OpenPort: codes and states -------------------------------------------------------
-
-struct OpenCase {
-    const char* name;
-    void (*arrange)(testing::FakePort&);
-    int code;
-    bool holds;
-    bool ready;
-};
-
-const OpenCase kOpenCases[] = {
-    {"configured", [](testing::FakePort&) {}, 0, true, true},
-    {"absent", [](testing::FakePort& p) { p.exists = false; }, 1, false, false},
-    {"held elsewhere",
-     [](testing::FakePort& p) {
-         p.openError = std::make_error_code(std::errc::device_or_resource_busy);
-     },
-     1, false, false},
-    {"state unreadable", [](testing::FakePort& p) { p.failReadSettings = true; }, 2, true, false},
-    {"state refused", [](testing::FakePort& p) { p.failWriteSettings = true; }, 3, true, false},
-    {"modem lines refused", [](testing::FakePort& p) { p.modem = ModemResult::Failed; }, 3, true,
-     false},
-    {"no modem lines", [](testing::FakePort& p) { p.modem = ModemResult::NoModemLines; }, 0, true,
-     true},
-    {"time-outs unreadable", [](testing::FakePort& p) { p.failReadTimeouts = true; }, 4, true,
-     false},
-    {"time-outs refused", [](testing::FakePort& p) { p.failWriteTimeouts = true; }, 5, true, false},
-};
-
-TEST_F(SerialLinkTest, OpenCodesAndStates) {
-    for (const auto& c : kOpenCases) {
+TEST(SerialLinkOpenTest, CodesStatesAndTheOrderOfTheSteps) {
+    const std::vector<std::string> steps{"open /dev/ttyUSB4", "read-settings", "write-settings",
+                                         "modem 11",          "read-timeouts", "write-timeouts"};
+    const struct {
+        const char* name;
+        int port, speed, failStep;
+        ModemResult modem;
+        std::errc openError;
+        int code;
+        bool holds;
+        int steps;    // how many of the steps the system saw
+        int message;  // in kMessages
+    } cases[] = {
+        // clang-format off
+        {"configured", 4, 3, 0, kDone, kNone, 0, true, 6, 0},
+        {"no modem lines", 4, 3, 0, ModemResult::NoModemLines, kNone, 0, true, 6, 0},
+        {"absent", 4, 3, 0, kDone, std::errc::no_such_file_or_directory, 1, false, 1, 1},
+        {"held elsewhere", 4, 3, 0, kDone, std::errc::device_or_resource_busy, 1, false, 1, 1},
+        {"port outside the table", 30, 3, 0, kDone, std::errc::no_such_device, 1, false, 0, 1},
+        {"state unreadable", 4, 3, 2, kDone, kNone, 2, true, 2, 2},
+        {"state refused", 4, 3, 3, kDone, kNone, 3, true, 3, 0},
+        {"speed outside the table", 4, 7, 0, kDone, kNone, 3, true, 2, 0},
+        {"modem lines refused", 4, 3, 0, ModemResult::Failed, kNone, 3, true, 4, 3},
+        {"time-outs unreadable", 4, 3, 4, kDone, kNone, 4, true, 5, 0},
+        {"time-outs refused", 4, 3, 5, kDone, kNone, 5, true, 6, 0},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        world = std::make_shared<FakeWorld>();
-        SerialLink fresh(std::make_unique<FakeSerialSystem>(world), TestNames(), &sink);
-        c.arrange(world->port("P4"));
-        EXPECT_EQ(fresh.OpenPort(4, 3, nullptr), c.code);
-        EXPECT_EQ(fresh.HoldsDevice(), c.holds);
-        EXPECT_EQ(fresh.IsReady(), c.ready);
-        EXPECT_EQ(world->port("P4").held, c.holds);
-        EXPECT_EQ(static_cast<bool>(fresh.LastOpenError()), c.code != 0);
-        // Nothing reaches the wire while opening, whatever the outcome.
-        EXPECT_TRUE(world->port("P4").wire.empty());
+        Rig rig;
+        FakePort& port = rig.P(4);
+        port.failStep = c.failStep;
+        port.modem = c.modem;
+        port.openError = std::make_error_code(c.openError);
+        port.reported.hardwareFlow = c.modem == kDone;
+        EXPECT_EQ(rig.link.OpenPort(c.port, c.speed, &rig.window), c.code);
+        EXPECT_EQ(rig.world.log, std::vector(steps.begin(), steps.begin() + c.steps));
+        EXPECT_EQ(rig.link.HoldsDevice(), c.holds);
+        EXPECT_EQ(port.held, c.holds);
+        EXPECT_EQ(rig.link.IsReady(), c.code == 0);
+        EXPECT_EQ(!rig.link.LastOpenError(), c.code == 0);
+        EXPECT_TRUE(c.openError == kNone || rig.link.LastOpenError() == c.openError);
+        if (c.code == 0) {
+            // Raw 8N1 at the row's speed; hardware flow control stays as the driver had it.
+            EXPECT_EQ(port.written, (LineSettings{9600, 8, false, 1, true, c.modem == kDone}));
+            EXPECT_EQ(port.timeouts, (ReadTimeouts{0, 1000, 0}));
+        }
+        rig.link.SetModemLines(true, false);
+        EXPECT_EQ(rig.shown, std::vector<std::string>(c.message > 0, kMessages[c.message]));
+        // A held device whose state reads gets the lines as asked.
+        EXPECT_EQ(std::ranges::count(rig.world.log, "modem 10"), c.message == 0 || c.message == 3);
+        // Only a ready link waits for a reply (its one second) or writes.
+        Bytes reply(5, 0);
+        const TimePoint before = rig.world.now;
+        EXPECT_EQ(rig.link.ReceiveExact(reply.data(), 5, 100000), 0);
+        EXPECT_EQ(rig.world.now - before, c.code == 0 ? 1s : 0s);
+        EXPECT_EQ(rig.link.SendBytes(kFrame.data(), 5), c.code == 0 ? 5 : 0);
+        EXPECT_EQ(port.wire, c.code == 0 ? kFrame : Bytes{});
     }
 }
 
-TEST_F(SerialLinkTest, OpenReportsTheSystemsReason) {
-    P(2).openError = std::make_error_code(std::errc::permission_denied);
-    EXPECT_EQ(link.OpenPort(2, 3, nullptr), 1);
-    EXPECT_EQ(link.LastOpenError(), std::errc::permission_denied);
-    EXPECT_EQ(link.OpenPort(2, 3, nullptr), 1);
-    P(2).openError.clear();
-    EXPECT_EQ(link.OpenPort(2, 3, nullptr), 0);
+TEST_F(SerialLinkTest, TheHeldDeviceIsReleasedBeforeEveryOpen) {
+    ASSERT_EQ(link.OpenPort(0, 3, nullptr), 0);
+    world.log.clear();
+    // The same port again: it would be busy had the link kept it.
+    EXPECT_EQ(link.OpenPort(0, 6, nullptr), 0);
+    EXPECT_EQ(world.log.at(0) + ", " + world.log.at(1), "close /dev/ttyUSB0, open /dev/ttyUSB0");
+    EXPECT_EQ(P(0).written->bitsPerSecond, 115200);
+    P(7).openError = std::make_error_code(std::errc::device_or_resource_busy);
+    world.log.clear();
+    EXPECT_EQ(link.OpenPort(7, 3, nullptr), 1);
+    EXPECT_EQ(world.log, (std::vector<std::string>{"close /dev/ttyUSB0", "open /dev/ttyUSB7"}));
+    EXPECT_FALSE(P(0).held || link.HoldsDevice() || link.IsReady());
+    P(7).openError.clear();
+    EXPECT_EQ(link.OpenPort(7, 3, nullptr), 0);
     EXPECT_FALSE(link.LastOpenError());
 }
 
-TEST_F(SerialLinkTest, IndexOutsideTheTableNamesNoPortAndReleasesTheHeldOne) {
-    for (const int index : {-1, kPortCount, 1000}) {
-        SCOPED_TRACE(index);
-        OpenReady();
-        EXPECT_EQ(link.OpenPort(index, 3, nullptr), 1);
-        EXPECT_FALSE(link.HoldsDevice());
-        EXPECT_FALSE(link.IsReady());
-        EXPECT_FALSE(P(0).held);
-        // The index is never handed to the system.
-        EXPECT_EQ(world->log, (std::vector<std::string>{"close P0"}));
-    }
-}
-
-TEST_F(SerialLinkTest, SpeedOutsideTheTableIsARefusedState) {
-    for (const int speed : {-1, kSpeedCount}) {
-        EXPECT_EQ(link.OpenPort(0, speed, nullptr), 3);
-        EXPECT_TRUE(link.HoldsDevice());
-        EXPECT_FALSE(link.IsReady());
-        EXPECT_FALSE(P(0).written.has_value());
-    }
-}
-
-TEST_F(SerialLinkTest, HeldDeviceIsReleasedBeforeTheNextOpen) {
-    OpenReady(0);
-    P(7).openError = std::make_error_code(std::errc::device_or_resource_busy);
-    EXPECT_EQ(link.OpenPort(7, 3, nullptr), 1);
-    EXPECT_EQ(world->log, (std::vector<std::string>{"close P0", "open P7"}));
-    // A failed open leaves nothing open, even though P0 was ready before.
-    EXPECT_FALSE(P(0).held);
-    EXPECT_FALSE(link.HoldsDevice());
-    EXPECT_FALSE(link.IsReady());
-    const Bytes frame{0xAA, 0x04, 0x80, 0x00, 0x2E};
-    EXPECT_EQ(link.SendBytes(frame.data(), 5), 0);
-    EXPECT_TRUE(P(0).wire.empty());
-}
-
-TEST_F(SerialLinkTest, ReopeningTheSamePortReleasesItFirst) {
-    OpenReady(3);
-    EXPECT_EQ(link.OpenPort(3, 6, nullptr), 0);
-    EXPECT_EQ(world->log.front(), "close P3");
-    EXPECT_EQ(world->log.at(1), "open P3");
-    EXPECT_EQ(P(3).written->bitsPerSecond, 115200);
-}
-
-TEST_F(SerialLinkTest, HeldNotReadyStaysHeldUntilTheNextOpen) {
-    P(1).failWriteTimeouts = true;
-    EXPECT_EQ(link.OpenPort(1, 3, nullptr), 5);
-    // No other program could take it meanwhile.
-    std::error_code error;
-    FakeSerialSystem other(world);
-    EXPECT_EQ(other.Open("P1", error), nullptr);
-    EXPECT_EQ(error, std::errc::device_or_resource_busy);
-    EXPECT_EQ(link.OpenPort(2, 3, nullptr), 0);
-    EXPECT_FALSE(P(1).held);
-}
-
-// ---- the order and content of the settings -------------------------------------------
-
-TEST_F(SerialLinkTest, OpenStepsComeInOrder) {
-    EXPECT_EQ(link.OpenPort(5, 3, nullptr), 0);
-    EXPECT_EQ(world->log,
-              (std::vector<std::string>{"open P5", "read-settings", "write-settings",
-                                        "modem dtr=1 rts=1", "read-timeouts", "write-timeouts"}));
-    EXPECT_TRUE(P(5).dtr);
-    EXPECT_TRUE(P(5).rts);
-}
-
-struct SettingsCase {
-    int speedIndex;
-    int bitsPerSecond;
-    bool reportedHardwareFlow;
-};
-
-TEST_F(SerialLinkTest, LineSettingsAreRawEightNoneOneAtTheTablesSpeed) {
-    const SettingsCase cases[] = {
-        {0, 1200, false}, {3, 9600, true}, {4, 19200, false}, {5, 57600, true}, {6, 115200, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.bitsPerSecond);
-        P(0).reported = {300, 7, true, 2, false, c.reportedHardwareFlow};
-        ASSERT_EQ(link.OpenPort(0, c.speedIndex, nullptr), 0);
-        const LineSettings expected{c.bitsPerSecond, 8, false, 1, true, c.reportedHardwareFlow};
-        EXPECT_EQ(*P(0).written, expected);
-        EXPECT_EQ(link.BitsPerSecond(), c.bitsPerSecond);
-    }
-}
-
-TEST_F(SerialLinkTest, ReadTimeoutsAreZeroThousandZero) {
-    OpenReady();
-    EXPECT_EQ(*P(0).writtenTimeouts, (ReadTimeouts{0, 1000, 0}));
-    EXPECT_EQ(link.Timeouts(), (ReadTimeouts{0, 1000, 0}));
-}
-
-// ---- SetModemLines -------------------------------------------------------------------
-
-struct ModemCase {
-    const char* name;
-    bool open;
-    bool failRead;
-    ModemResult modem;
-    const char* text;  // nullptr: no message
-    MessageIcon icon;
-};
-
-TEST_F(SerialLinkTest, ModemLineMessages) {
-    const ModemCase cases[] = {
-        {"no device", false, false, ModemResult::Done,
-         "No port is open, so I can't set DTR or RTS.", MessageIcon::Information},
-        {"state unreadable", true, true, ModemResult::Done, "Can't get the port state.",
-         MessageIcon::Exclamation},
-        {"state refused", true, false, ModemResult::Failed, "Can't set the port state.",
-         MessageIcon::Exclamation},
-        {"no modem lines", true, false, ModemResult::NoModemLines, nullptr,
-         MessageIcon::Information},
-        {"set", true, false, ModemResult::Done, nullptr, MessageIcon::Information},
-    };
-    int ownerObject = 0;
-    WindowHandle owner = &ownerObject;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        world = std::make_shared<FakeWorld>();
-        RecordingSink messages;
-        SerialLink fresh(std::make_unique<FakeSerialSystem>(world), TestNames(), &messages);
-        world->port("P0").exists = c.open;
-        fresh.OpenPort(0, 3, owner);
-        world->port("P0").failReadSettings = c.failRead;
-        world->port("P0").modem = c.modem;
-        fresh.SetModemLines(true, false);
-        if (c.text == nullptr) {
-            EXPECT_TRUE(messages.shown.empty());
-        } else {
-            ASSERT_EQ(messages.shown.size(), 1u);
-            EXPECT_EQ(messages.shown[0].text, c.text);
-            EXPECT_EQ(messages.shown[0].caption, "Error");
-            EXPECT_EQ(messages.shown[0].icon, c.icon);
-            // The box belongs to the window of the latest open, even a failed one.
-            EXPECT_EQ(messages.shown[0].owner, owner);
-        }
-    }
-}
-
-TEST_F(SerialLinkTest, ModemLinesFollowTheArguments) {
-    OpenReady();
-    link.SetModemLines(true, false);
-    EXPECT_TRUE(P(0).dtr);
-    EXPECT_FALSE(P(0).rts);
-    link.SetModemLines(false, true);
-    EXPECT_FALSE(P(0).dtr);
-    EXPECT_TRUE(P(0).rts);
-    EXPECT_EQ(world->log, (std::vector<std::string>{"read-settings", "modem dtr=1 rts=0",
-                                                    "read-settings", "modem dtr=0 rts=1"}));
-    EXPECT_TRUE(sink.shown.empty());
-}
-
-TEST_F(SerialLinkTest, ModemLinesNeedAHeldDeviceButNotAReadyOne) {
-    P(0).failReadTimeouts = true;
-    ASSERT_EQ(link.OpenPort(0, 3, nullptr), 4);
-    link.SetModemLines(false, false);
-    EXPECT_FALSE(P(0).dtr);
-    EXPECT_TRUE(sink.shown.empty());
-}
-
-TEST_F(SerialLinkTest, NoSinkDropsMessages) {
-    SerialLink quiet(std::make_unique<FakeSerialSystem>(world), TestNames(), nullptr);
-    quiet.SetModemLines(true, true);  // must not crash
-    quiet.SetMessageSink(&sink);
-    quiet.SetModemLines(true, true);
-    EXPECT_EQ(sink.shown.size(), 1u);
-}
-
-// ---- SendBytes -----------------------------------------------------------------------
-
-TEST_F(SerialLinkTest, SendBeforeAnyOpenWritesNothing) {
-    const Bytes frame{0xAA, 0x04, 0x80, 0x00, 0x2E};
-    EXPECT_EQ(link.SendBytes(frame.data(), 5), 0);
-    P(0).failReadTimeouts = true;
-    ASSERT_EQ(link.OpenPort(0, 3, nullptr), 4);
-    EXPECT_EQ(link.SendBytes(frame.data(), 5), 0);
-    EXPECT_TRUE(P(0).wire.empty());
-}
-
-TEST_F(SerialLinkTest, SendWritesTheWholeFrame) {
-    OpenReady();
-    Bytes frame(63);
+TEST_F(SerialLinkTest, SendWaitsForRoomButNotPastItsWireTimeAndOneSecond) {
+    ASSERT_EQ(link.OpenPort(0, 3, nullptr), 0);  // 9600: 100 bytes are 104.17 ms
+    Bytes frame(100);
     std::iota(frame.begin(), frame.end(), std::uint8_t{0xC0});
-    EXPECT_EQ(link.SendBytes(frame.data(), 63), 63);
-    EXPECT_EQ(P(0).wire, frame);
-    EXPECT_EQ(link.SendBytes(frame.data(), 0), 0);
-    EXPECT_EQ(link.SendBytes(nullptr, 5), 0);
-}
-
-TEST_F(SerialLinkTest, SendWaitsForRoomWhenTheDriverIsFull) {
-    OpenReady();
-    P(0).writeRoom = 3;
-    P(0).roomAt = world->now + 200ms;
-    const Bytes frame{1, 2, 3, 4, 5, 6, 7};
-    EXPECT_EQ(link.SendBytes(frame.data(), 7), 7);
-    EXPECT_EQ(P(0).wire, frame);
-}
-
-TEST_F(SerialLinkTest, SendGivesUpAfterWireTimePlusOneSecond) {
-    OpenReady(0, 3);  // 9600: 100 bytes are 104.17 ms on the wire
     P(0).writeRoom = 40;
-    const TimePoint start = world->now;
-    const Bytes frame(100, 0x55);
+    P(0).roomAt = world.now + 200ms;
+    TimePoint start = world.now;
+    EXPECT_EQ(link.SendBytes(frame.data(), 100), 100);
+    EXPECT_EQ(world.now - start, 200ms);
+    EXPECT_EQ(P(0).wire, frame);
+    P(0).writeRoom = 40;
+    P(0).roomAt.reset();  // no room ever after
+    start = world.now;
     EXPECT_EQ(link.SendBytes(frame.data(), 100), 40);
-    const auto waited = world->now - start;
-    EXPECT_EQ(waited, link.WireTime(100) + 1s);
-    EXPECT_EQ(link.WireTime(100), std::chrono::nanoseconds(104'166'666));
+    EXPECT_EQ(world.now - start, 1s + 104'166'666ns);
 }
 
-TEST_F(SerialLinkTest, SendToAVanishedDeviceReturnsZero) {
-    OpenReady();
-    P(0).goneAt = world->now;
-    const Bytes frame{0xAA, 0x04, 0x80, 0x00, 0x2E};
-    EXPECT_EQ(link.SendBytes(frame.data(), 5), 0);
-    // The link keeps its state until the next open.
-    EXPECT_TRUE(link.IsReady());
-}
-
-// ---- ReceiveAvailable and ReceiveExact --------------------------------------------------
-
-TEST_F(SerialLinkTest, ReceiveAvailableTakesAtMostRoom) {
-    OpenReady();
-    world->Arrive("P0", 0ns, {1, 2, 3, 4, 5, 6, 7});
-    Bytes buffer(8, 0);
-    EXPECT_EQ(link.ReceiveAvailable(buffer.data(), 3), 3);
-    EXPECT_EQ(link.ReceiveAvailable(buffer.data() + 3, 0), 0);
-    EXPECT_EQ(link.ReceiveAvailable(buffer.data() + 3, 8), 4);
-    EXPECT_EQ(link.ReceiveAvailable(buffer.data() + 7, 1), 0);
-    EXPECT_EQ(buffer, (Bytes{1, 2, 3, 4, 5, 6, 7, 0}));
-}
-
-TEST_F(SerialLinkTest, ReceiveAvailableWhenNotReadyReadsNothing) {
-    world->Arrive("P0", 0ns, {1, 2});
-    P(0).failWriteSettings = true;
-    ASSERT_EQ(link.OpenPort(0, 3, nullptr), 3);
-    Bytes buffer(2, 0);
-    EXPECT_EQ(link.ReceiveAvailable(buffer.data(), 2), 0);
-    EXPECT_EQ(world->queries, 0);
-}
-
-TEST_F(SerialLinkTest, ReplyInPiecesIsCollectedIntoConsecutivePositions) {
-    OpenReady();
-    world->Arrive("P0", 2ms, {0xAA, 0x04});
-    world->Arrive("P0", 5ms, {0x80});
-    world->Arrive("P0", 9ms, {0x00, 0x2E});
-    Bytes reply(5, 0);
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 1);
-    EXPECT_EQ(reply, (Bytes{0xAA, 0x04, 0x80, 0x00, 0x2E}));
-    EXPECT_EQ(link.LastReceivedCount(), 5);
-}
-
-TEST_F(SerialLinkTest, ShortReplyGivesZeroAndKeepsWhatCame) {
-    OpenReady();
-    world->Arrive("P0", 1ms, {9, 8, 7});
-    Bytes reply(5, 0);
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 0);
-    EXPECT_EQ(reply, (Bytes{9, 8, 7, 0, 0}));
-    EXPECT_EQ(link.LastReceivedCount(), 3);
-    // The bytes are no longer queued.
-    EXPECT_EQ(link.ReceiveAvailable(reply.data(), 5), 0);
-}
-
-TEST_F(SerialLinkTest, ExtraBytesStayQueuedForTheNextReply) {
-    OpenReady();
-    world->Arrive("P0", 0ns, {1, 2, 3, 4, 5, 6, 7});
-    Bytes reply(5, 0);
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 1);
-    EXPECT_EQ(world->queries, 1);  // one poll
-    EXPECT_EQ(world->waits, 0);
-    world->Arrive("P0", 1ms, {8, 9, 10});
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 1);
-    EXPECT_EQ(reply, (Bytes{6, 7, 8, 9, 10}));
-}
-
-TEST_F(SerialLinkTest, DiscardInputDropsStrayBytesBeforeTheNextFrame) {
-    OpenReady();
-    world->Arrive("P0", 0ns, {0xAA, 0x04, 0x80, 0x00, 0x2E, 0x00});
-    Bytes reply(5, 0);
-    ASSERT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 1);
-    link.DiscardInput();
-    world->Arrive("P0", 3ms, {0xAA, 0x04, 0x81, 0x00, 0x2F});
-    ASSERT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 1);
-    EXPECT_EQ(reply, (Bytes{0xAA, 0x04, 0x81, 0x00, 0x2F}));
-}
-
-struct TriesCase {
-    int wanted;
-    int tries;
-    int result;
+struct ReceiveCase {
+    const char* name;
+    int sent;  // bytes written first at 9600 baud: the window starts when they have left
+    std::vector<std::pair<std::chrono::microseconds, const char*>> arrivals;  // after that
+    int tries, result;
+    const char* got;  // the 5-byte buffer afterwards
+    std::chrono::microseconds took;
+    int left;  // bytes still queued afterwards
+    std::optional<std::chrono::microseconds> goneAfter = {};
+    friend void PrintTo(const ReceiveCase& c, std::ostream* os) { *os << c.name; }
 };
 
-TEST_F(SerialLinkTest, TriesOfZeroOrLessPollNothing) {
-    OpenReady();
-    world->Arrive("P0", 0ns, {1, 2, 3, 4, 5});
-    const TriesCase cases[] = {{0, 0, 1}, {5, 0, 0}, {0, -7, 1}, {5, -1, 0}, {-1, 0, 0}};
-    Bytes buffer(5, 0);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.wanted * 100 + c.tries);
-        EXPECT_EQ(link.ReceiveExact(buffer.data(), c.wanted, c.tries), c.result);
+class ReceiveTest : public SerialLinkTest, public ::testing::WithParamInterface<ReceiveCase> {};
+
+TEST_P(ReceiveTest, CollectsTheReplyWithinItsWindow) {
+    const ReceiveCase& c = GetParam();
+    ASSERT_EQ(link.OpenPort(0, 3, nullptr), 0);
+    const Bytes frame(static_cast<std::size_t>(c.sent), 0x11);
+    ASSERT_EQ(link.SendBytes(frame.data(), c.sent), c.sent);
+    const TimePoint wireFree = world.now + link.WireTime(c.sent);
+    for (const auto& [after, hex] : c.arrivals) {
+        P(0).incoming[wireFree + after] = glassbench::testing::Bytes(hex);
     }
-    EXPECT_EQ(world->queries, 0);
-    EXPECT_EQ(buffer, Bytes(5, 0));
-}
-
-TEST_F(SerialLinkTest, NotReadyTriesCostNothing) {
-    const TimePoint start = world->now;
-    Bytes buffer(5, 0);
-    EXPECT_EQ(link.ReceiveExact(buffer.data(), 5, 100000), 0);
-    EXPECT_EQ(link.ReceiveExact(buffer.data(), 0, 100000), 1);
-    EXPECT_EQ(world->now, start);
-    EXPECT_EQ(world->waits, 0);
-}
-
-TEST_F(SerialLinkTest, TriesBecomeTenMicrosecondsEachFromTheEndOfTheFrame) {
-    OpenReady(0, 3);
-    const Bytes frame(100, 0x11);
-    const TimePoint start = world->now;
-    ASSERT_EQ(link.SendBytes(frame.data(), 100), 100);
-    const TimePoint wireFree = start + link.WireTime(100);
-    // Just inside and just outside a window of 100 tries (1 ms).
-    world->Arrive("P0", link.WireTime(100) + 999us, {1, 2, 3, 4, 5});
+    P(0).goneAt = c.goneAfter ? std::optional(wireFree + *c.goneAfter) : std::nullopt;
     Bytes reply(5, 0);
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100), 1);
-    EXPECT_EQ(world->now, wireFree + 999us);
-
-    ASSERT_EQ(link.SendBytes(frame.data(), 100), 100);
-    const TimePoint secondFree = world->now + link.WireTime(100);
-    world->Arrive("P0", link.WireTime(100) + 1001us, {1, 2, 3, 4, 5});
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100), 0);
-    EXPECT_EQ(world->now, secondFree + 1ms);
+    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, c.tries), c.result);
+    EXPECT_EQ(Hex(reply), c.got);
+    EXPECT_EQ(world.now - wireFree, c.took);
+    EXPECT_LE(world.waits, static_cast<int>(c.arrivals.size()) + 1);  // no busy polling
+    EXPECT_EQ(link.ReceiveAvailable(reply.data(), 5), c.left);
 }
 
-TEST_F(SerialLinkTest, SilentModuleCostsOneWaitOfOneSecond) {
-    OpenReady(0, 6);
-    const Bytes frame{0xAA, 0x04, 0x80, 0x00, 0x2E};
-    const TimePoint start = world->now;
-    ASSERT_EQ(link.SendBytes(frame.data(), 5), 5);
-    Bytes reply(5, 0);
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 0);
-    EXPECT_EQ(world->now, start + link.WireTime(5) + 1s);
-    EXPECT_LE(world->waits, 1);
-    EXPECT_LE(world->queries, 2);
-}
-
-TEST_F(SerialLinkTest, DeviceVanishingMidWaitEndsTheWaitAtOnce) {
-    OpenReady();
-    world->Arrive("P0", 1ms, {0xAA, 0x04});
-    P(0).goneAt = world->now + 3ms;
-    Bytes reply(5, 0);
-    const TimePoint start = world->now;
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 0);
-    EXPECT_EQ(world->now, start + 3ms);
-    EXPECT_EQ(link.LastReceivedCount(), 2);
-    // Later calls neither wait nor fail loudly.
-    const int waits = world->waits;
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 0);
-    EXPECT_EQ(world->waits, waits);
-    EXPECT_EQ(world->now, start + 3ms);
-    EXPECT_TRUE(link.IsReady());
-}
-
-TEST_F(SerialLinkTest, ReadOfZeroAfterReadinessEndsTheWait) {
-    OpenReady();
-    P(0).endOfFile = true;
-    Bytes reply(5, 0);
-    const TimePoint start = world->now;
-    EXPECT_EQ(link.ReceiveExact(reply.data(), 5, 100000), 0);
-    EXPECT_EQ(world->now, start);
-    EXPECT_LE(world->waits, 1);
-}
-
-TEST_F(SerialLinkTest, PortNamesComeFromTheTable) {
-    EXPECT_EQ(link.PortName(0), "P0");
-    EXPECT_EQ(link.PortName(29), "P29");
-    EXPECT_EQ(link.PortName(30), "");
-    EXPECT_EQ(link.PortName(-1), "");
-}
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, ReceiveTest, ::testing::Values(
+    ReceiveCase{"InPieces", 0, {{2ms, "AA 04"}, {5ms, "80"}, {9ms, "00 2E"}}, 100000, 1, "AA 04 80 00 2E", 9ms, 0},
+    ReceiveCase{"ShortReplyWaitsTheWholeSecond", 100, {{1ms, "09 08 07"}}, 100000, 0, "09 08 07 00 00", 1s, 0},
+    ReceiveCase{"ExtraBytesStayQueued", 0, {{0us, "01 02 03 04 05 06 07"}}, 100000, 1, "01 02 03 04 05", 0us, 2},
+    ReceiveCase{"LastOfOneHundredTries", 100, {{999us, "01 02 03 04 05"}}, 100, 1, "01 02 03 04 05", 999us, 0},
+    ReceiveCase{"AfterOneHundredTries", 100, {{1001us, "01 02 03 04 05"}}, 100, 0, "00 00 00 00 00", 1ms, 0},
+    ReceiveCase{"ZeroTries", 0, {{0us, "01 02 03 04 05"}}, 0, 0, "00 00 00 00 00", 0us, 5},
+    ReceiveCase{"NegativeTries", 0, {{0us, "01 02 03 04 05"}}, -1, 0, "00 00 00 00 00", 0us, 5},
+    ReceiveCase{"DeviceVanishesMidWait", 0, {{1ms, "AA 04"}}, 100000, 0, "AA 04 00 00 00", 3ms, 0, 3ms},
+    ReceiveCase{"DeviceGone", 0, {}, 100000, 0, "00 00 00 00 00", 0us, 0, 0us}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 }  // namespace
 }  // namespace glassbench::serial

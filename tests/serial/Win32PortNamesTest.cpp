@@ -1,4 +1,5 @@
-// The Windows table, built here from the same sources the Windows build uses.
+// The Windows table, built here from the same sources the Windows build uses: from COM10 on
+// a port needs the device namespace prefix, which CreateFileA requires past COM9.
 #include <gtest/gtest.h>
 
 #include "serial/PortTables.h"
@@ -7,20 +8,8 @@ namespace glassbench::serial {
 namespace {
 
 TEST(Win32PortNamesTest, PlainNamesUpToNineThenTheDeviceNamespace) {
-    const struct {
-        int index;
-        const char* name;
-    } cases[] = {
-        {0, "COM1"},
-        {8, "COM9"},
-        {9, "\\\\.\\COM10"},
-        {29, "\\\\.\\COM30"},
-    };
-    const PortNames names = DefaultPortNames();
-    for (const auto& c : cases) {
-        EXPECT_EQ(names[static_cast<std::size_t>(c.index)], c.name);
-    }
-    EXPECT_EQ(BuildPortNameTable("COM42")[0], "COM42");
+    EXPECT_EQ(DefaultPortNames()[8], "COM9");
+    EXPECT_EQ(DefaultPortNames()[9], "\\\\.\\COM10");
 }
 
 }  // namespace
