@@ -17,4 +17,5 @@ cmake --build "$build" -j"$(nproc)" --target ui_screenshot glassbench-cli
 start_virtual_module "$build"
 mkdir -p "$(dirname "$out")"
 GLASSBENCH_PORTS="$MODULE_LINK" QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$build/tests/ui/ui_screenshot" "$out"
+    xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+    "$build/tools/screenshot/ui_screenshot" "$out"
