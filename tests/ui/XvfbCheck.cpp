@@ -37,46 +37,41 @@ TEST(XvfbWindow, ConfirmsThePortTakesReturnAndEscapeAndSendsOnAClick) {
     const auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
     const auto data = [&] { return static_cast<QLineEdit*>(dialog()->Control(kIdcData)); };
     QString boxText;
-    const std::vector<std::pair<std::function<bool()>, std::function<void()>>> steps = {
-        {[&] { return IsActive(box()); },
-         [&] {
-             boxText = box()->text();
-             xinput::Key("Return");
-         }},
-        {[&] { return !box() && IsActive(dialog()) && data()->hasFocus(); },
-         [&] {
-             // A digit typed after Escape arrives only if the window stayed open.
-             for (const char* key : {"End", "Escape", "5"}) {
-                 xinput::Key(key);
-             }
-         }},
-        {[&] { return data()->text() == "05" && IsActive(dialog()); },
-         [&] {
-             QWidget* send = dialog()->Control(kIdcSendData);
-             const QPoint centre = send->mapToGlobal(send->rect().center());
-             xinput::Click(centre.x(), centre.y());
-         }},
-        {[&] { return dialog()->RecvLog() == "AA 04 80 00 2E "; }, [&] { dialog()->close(); }},
-    };
-    std::size_t done = 0;
+    int step = 0;  // the confirmation, the window, the typed keys, the reply
     QElapsedTimer sinceLastStep;
     sinceLastStep.start();
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (done < steps.size() && steps[done].first()) {
-            steps[done++].second();
-            sinceLastStep.restart();
-        } else if (sinceLastStep.hasExpired(10000)) {
-            // Stuck: leave the modal runs, so that the test reports instead of hanging.
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                window->close();
+        if (step == 0 && IsActive(box())) {
+            boxText = box()->text();
+            xinput::Key("Return");
+        } else if (step == 1 && !box() && IsActive(dialog()) && data()->hasFocus()) {
+            // A digit typed after Escape arrives only if the window stayed open.
+            for (const char* key : {"End", "Escape", "5"}) {
+                xinput::Key(key);
             }
+        } else if (step == 2 && data()->text() == "05" && IsActive(dialog())) {
+            QWidget* send = dialog()->Control(kIdcSendData);
+            const QPoint centre = send->mapToGlobal(send->rect().center());
+            xinput::Click(centre.x(), centre.y());
+        } else if (step == 3 && dialog()->RecvLog() == "AA 04 80 00 2E ") {
+            dialog()->close();
+        } else {
+            if (sinceLastStep.hasExpired(10000)) {
+                // Stuck: leave the modal runs, so that the test reports instead of hanging.
+                for (QWidget* window : QApplication::topLevelWidgets()) {
+                    window->close();
+                }
+            }
+            return;
         }
+        ++step;
+        sinceLastStep.restart();
     });
     timer.start(20);
 
     EXPECT_FALSE(app.InitInstance());  // the start-up step: search, confirm, run until closed
-    EXPECT_EQ(done, steps.size()) << "stuck before step " << done;
+    EXPECT_EQ(step, 4) << "stuck at step " << step;
     EXPECT_EQ(boxText.toStdString(), "Port " + module.Link() + " opened at 9600 baud.");
     // The module read exactly AA 04 80 00 2E.
     EXPECT_TRUE(module.Printed("Clear Screen data=[00] checksum=2E good -> status 0\n"))
