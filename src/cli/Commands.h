@@ -3,8 +3,12 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+
+#include "cli/CliArgs.h"
 
 namespace glassbench::cli {
 
@@ -23,5 +27,14 @@ int RunModule(Args args, std::ostream& out, std::ostream& err);
 int UsageError(std::ostream& err, const std::string& reason);
 
 extern const char* const kUsage;
+
+// The start every command shares: parses `args` against `options` (--help is always known)
+// and allows at most `maxPositional` positional arguments. Returns nullopt when the command
+// has nothing left to do, with its exit code in `exitCode`: bad usage was reported, or the
+// usage was printed for --help.
+std::optional<ParsedArgs> ParseCommand(std::string_view name, Args args,
+                                       std::span<const OptionSpec> options,
+                                       std::size_t maxPositional, std::ostream& out,
+                                       std::ostream& err, int& exitCode);
 
 }  // namespace glassbench::cli

@@ -11,20 +11,12 @@
 namespace glassbench::cli {
 
 int RunFrame(Args args, std::ostream& out, std::ostream& err) {
-    std::vector<OptionSpec> specs(kFrameOptionSpecs.begin(), kFrameOptionSpecs.end());
-    specs.push_back({"help", false});
-    std::string error;
-    const auto parsed = ParseArgs(args, specs, error);
+    int exitCode = kExitOk;
+    const auto parsed = ParseCommand("frame", args, kFrameOptionSpecs, 0, out, err, exitCode);
     if (!parsed) {
-        return UsageError(err, error);
+        return exitCode;
     }
-    if (parsed->Has("help")) {
-        out << kUsage;
-        return kExitOk;
-    }
-    if (!parsed->positional.empty()) {
-        return UsageError(err, "frame takes no argument '" + parsed->positional.front() + "'");
-    }
+    std::string error;
     const auto fields = ReadFrameOptions(*parsed, error);
     if (!fields) {
         return UsageError(err, error);

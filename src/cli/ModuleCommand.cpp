@@ -10,19 +10,12 @@ namespace glassbench::cli {
 int RunModule(Args args, std::ostream& out, std::ostream& err) {
     const OptionSpec specs[] = {
         {"link", true},         {"reply-delay-ms", true}, {"silent", false},
-        {"reply-length", true}, {"wire-timing", false},   {"help", false},
+        {"reply-length", true}, {"wire-timing", false},
     };
-    std::string error;
-    const auto parsed = ParseArgs(args, specs, error);
+    int exitCode = kExitOk;
+    const auto parsed = ParseCommand("module", args, specs, 0, out, err, exitCode);
     if (!parsed) {
-        return UsageError(err, error);
-    }
-    if (parsed->Has("help")) {
-        out << kUsage;
-        return kExitOk;
-    }
-    if (!parsed->positional.empty()) {
-        return UsageError(err, "module takes no argument '" + parsed->positional.front() + "'");
+        return exitCode;
     }
     module::ModuleOptions options;
     if (const auto* link = parsed->Value("link")) {

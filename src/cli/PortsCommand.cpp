@@ -10,18 +10,10 @@
 namespace glassbench::cli {
 
 int RunPorts(Args args, std::ostream& out, std::ostream& err) {
-    const OptionSpec specs[] = {{"help", false}};
-    std::string error;
-    const auto parsed = ParseArgs(args, specs, error);
+    int exitCode = kExitOk;
+    const auto parsed = ParseCommand("ports", args, {}, 0, out, err, exitCode);
     if (!parsed) {
-        return UsageError(err, error);
-    }
-    if (parsed->Has("help")) {
-        out << kUsage;
-        return kExitOk;
-    }
-    if (!parsed->positional.empty()) {
-        return UsageError(err, "ports takes no argument '" + parsed->positional.front() + "'");
+        return exitCode;
     }
     const auto system = serial::CreatePlatformSerialSystem();
     const serial::PortNames names = serial::PortNameTable();

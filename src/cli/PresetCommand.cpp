@@ -1,6 +1,5 @@
 // "preset": the eight values the window would load for a command from Scom.ini in the
 // current directory, each as read or as its fallback.
-#include <array>
 #include <ostream>
 
 #include "cli/CliArgs.h"
@@ -11,15 +10,10 @@
 namespace glassbench::cli {
 
 int RunPreset(Args args, std::ostream& out, std::ostream& err) {
-    static constexpr std::array<OptionSpec, 1> kSpecs{{{"help", false}}};
-    std::string error;
-    const auto parsed = ParseArgs(args, kSpecs, error);
+    int exitCode = kExitOk;
+    const auto parsed = ParseCommand("preset", args, {}, 1, out, err, exitCode);
     if (!parsed) {
-        return UsageError(err, error);
-    }
-    if (parsed->Has("help")) {
-        out << kUsage;
-        return kExitOk;
+        return exitCode;
     }
     if (parsed->positional.size() != 1) {
         return UsageError(err, "preset takes exactly one command");

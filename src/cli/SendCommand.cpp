@@ -59,20 +59,12 @@ long long Percentile(std::vector<long long> values, int percent) {
 
 int RunSend(Args args, std::ostream& out, std::ostream& err) {
     std::vector<OptionSpec> specs(kFrameOptionSpecs.begin(), kFrameOptionSpecs.end());
-    specs.insert(
-        specs.end(),
-        {{"port", true}, {"speed", true}, {"no-pulse", false}, {"repeat", true}, {"help", false}});
-    std::string error;
-    const auto parsed = ParseArgs(args, specs, error);
+    specs.insert(specs.end(),
+                 {{"port", true}, {"speed", true}, {"no-pulse", false}, {"repeat", true}});
+    int exitCode = kExitOk;
+    const auto parsed = ParseCommand("send", args, specs, 0, out, err, exitCode);
     if (!parsed) {
-        return UsageError(err, error);
-    }
-    if (parsed->Has("help")) {
-        out << kUsage;
-        return kExitOk;
-    }
-    if (!parsed->positional.empty()) {
-        return UsageError(err, "send takes no argument '" + parsed->positional.front() + "'");
+        return exitCode;
     }
     const std::string* port = parsed->Value("port");
     if (port == nullptr || port->empty()) {
@@ -98,6 +90,7 @@ int RunSend(Args args, std::ostream& out, std::ostream& err) {
         }
         repeat = *value;
     }
+    std::string error;
     const auto fields = ReadFrameOptions(*parsed, error);
     if (!fields) {
         return UsageError(err, error);

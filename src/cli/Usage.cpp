@@ -1,0 +1,59 @@
+// The usage text and the start every command shares: parsing, --help and bad usage.
+#include <ostream>
+#include <vector>
+
+#include "cli/Commands.h"
+
+namespace glassbench::cli {
+
+const char* const kUsage =
+    "usage: glassbench-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "commands:\n"
+    "  frame  [FRAME OPTIONS]            print the frame the window would send\n"
+    "  preset COMMAND                    print the preset section Scom.ini gives a command\n"
+    "  send   --port=DEVICE|INDEX [--speed=BAUD] [--no-pulse] [--repeat=N] [FRAME OPTIONS]\n"
+    "                                    send frames to a module and show its replies\n"
+    "  ports                             list the 30 port positions\n"
+    "  module [--link PATH] [--reply-delay-ms N] [--silent] [--reply-length N] [--wire-timing]\n"
+    "                                    run the virtual display module on a pseudo-terminal\n"
+    "\n"
+    "frame options:\n"
+    "  --command=C      list index 0-19, list text (\"Draw Point\") or section (\"DrawPoint\")\n"
+    "  --x=TEXT --y=TEXT --data=TEXT     field texts, taken verbatim\n"
+    "  --transparent=I --font-size=I --lcd-type=I   list indices, -1 for no selection\n"
+    "\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n";
+
+int UsageError(std::ostream& err, const std::string& reason) {
+    err << "glassbench-cli: " << reason << "\n" << kUsage;
+    return kExitUsage;
+}
+
+std::optional<ParsedArgs> ParseCommand(std::string_view name, Args args,
+                                       std::span<const OptionSpec> options,
+                                       std::size_t maxPositional, std::ostream& out,
+                                       std::ostream& err, int& exitCode) {
+    std::vector<OptionSpec> known(options.begin(), options.end());
+    known.push_back({"help", false});
+    std::string error;
+    auto parsed = ParseArgs(args, known, error);
+    if (!parsed) {
+        exitCode = UsageError(err, error);
+        return std::nullopt;
+    }
+    if (parsed->Has("help")) {
+        out << kUsage;
+        exitCode = kExitOk;
+        return std::nullopt;
+    }
+    if (parsed->positional.size() > maxPositional) {
+        exitCode = UsageError(err, std::string(name) + " takes no argument '" +
+                                       parsed->positional[maxPositional] + "'");
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+}  // namespace glassbench::cli
