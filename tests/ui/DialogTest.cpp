@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
@@ -132,10 +131,8 @@ class DialogTest : public ::testing::Test {
             if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                 seen = modal->metaObject()->className();
                 QTest::keyClick(modal, Qt::Key_Escape);
-                if (modal->isVisible()) {
-                    seen += " ignored Escape";
-                    modal->reject();
-                }
+                seen += modal->isVisible() ? " ignored Escape" : "";
+                modal->reject();
             }
         });
         action();
@@ -156,24 +153,6 @@ class DialogTest : public ::testing::Test {
 
 // --- start-up --------------------------------------------------------------------------------
 
-TEST_F(DialogTest, StartUpWithNoOpenablePortTriesAllThirtyAndReportsOnce) {
-    const serial::PortNames names = Ports();
-    Start(names);
-    Log expected;
-    for (const std::string& name : names) {
-        expected += "open " + name + "\n";
-    }
-    expected += Error("Could not open any of the serial ports.");
-    EXPECT_EQ(log, expected);
-    EXPECT_EQ(Get<QComboBox>(kIdcPort)->currentIndex(), -1);
-    EXPECT_EQ(Text(kIdcCommand) + "|" + Text(kIdcLcdType) + "|" + Text(kIdcSpeed),
-              "Clear Screen|Uart LCDs|9600 Baud");
-    EXPECT_EQ(QApplication::focusWidget(), dialog->Control(kIdcData));
-    // The Data Send transcript shows bytes in columns: a fixed-pitch font.
-    const QFontMetrics sendFont(Get(kIdcSendLog)->font());
-    EXPECT_EQ(sendFont.horizontalAdvance('i'), sendFont.horizontalAdvance('W'));
-}
-
 TEST_F(DialogTest, StartUpOpensTheSecondPositionWhenOnlyItOpens) {
     const serial::PortNames missing = Ports(0);
     ::setenv("GLASSBENCH_PORTS", (missing[1] + ":" + module->Link()).c_str(), 1);
@@ -185,27 +164,24 @@ TEST_F(DialogTest, StartUpOpensTheSecondPositionWhenOnlyItOpens) {
     EXPECT_TRUE(link->IsReady());
 }
 
-TEST_F(DialogTest, StartValuesAndSelectionsComeFromTheClearScreenPreset) {
+TEST_F(DialogTest, StartUpWithNoOpenablePortReportsOnceAndTakesThePresetStartValues) {
     // TRANSPRENT and FONTTYPE are read as C reads a number (blanks, a sign, digits up to the
     // first other character); too large selects the first entry, negative nothing.
     const struct {
-        const char* ini;  // nullptr: no preset file
-        int transparent;
-        int fontSize;
-        const char* fields;
+        const char* ini;       // nullptr: no preset file
+        const char* expected;  // the fields, then the Transparent and Font Size positions
     } cases[] = {
-        {nullptr, 0, 0, "4|0|0|0|0"},
-        {"[ClearScreen]\nLENGH=9\nXADDRESS=12\nYADDRESS=34\nDATA=01 02\nCHECKSUM=ff\n", 0, 0,
-         "9|12|34|01 02|ff"},
-        {"[ClearScreen]\nTRANSPRENT=1\n", 1, 0, "4|0|0|0|0"},
-        {"[ClearScreen]\nTRANSPRENT=2\n", 0, 0, "4|0|0|0|0"},
-        {"[ClearScreen]\nTRANSPRENT=-1\n", -1, 0, "4|0|0|0|0"},
-        {"[ClearScreen]\nTRANSPRENT=abc\n", 0, 0, "4|0|0|0|0"},
-        {"[ClearScreen]\nTRANSPRENT=  +1x\n", 1, 0, "4|0|0|0|0"},
-        {"[ClearScreen]\nFONTTYPE=5\n", 0, 5, "4|0|0|0|0"},
-        {"[ClearScreen]\nFONTTYPE=6\n", 0, 0, "4|0|0|0|0"},
-        {"[ClearScreen]\nFONTTYPE=-2\n", 0, -1, "4|0|0|0|0"},
-        {"[DrawLine]\nTRANSPRENT=1\nFONTTYPE=3\nDATA=77\n", 0, 0, "4|0|0|0|0"},
+        {nullptr, "4|0|0|0|0|0|0"},
+        {"[ClearScreen]\nLENGH=9\nXADDRESS=12\nYADDRESS=34\nDATA=01 02\nCHECKSUM=ff\n",
+         "9|12|34|01 02|ff|0|0"},
+        {"[ClearScreen]\nTRANSPRENT=1\n", "4|0|0|0|0|1|0"},
+        {"[ClearScreen]\nTRANSPRENT=2\n", "4|0|0|0|0|0|0"},
+        {"[ClearScreen]\nTRANSPRENT=-1\n", "4|0|0|0|0|-1|0"},
+        {"[ClearScreen]\nTRANSPRENT=  +1x\n", "4|0|0|0|0|1|0"},
+        {"[ClearScreen]\nFONTTYPE=5\n", "4|0|0|0|0|0|5"},
+        {"[ClearScreen]\nFONTTYPE=6\n", "4|0|0|0|0|0|0"},
+        {"[ClearScreen]\nFONTTYPE=-2\n", "4|0|0|0|0|0|-1"},
+        {"[DrawLine]\nTRANSPRENT=1\nFONTTYPE=3\nDATA=77\n", "4|0|0|0|0|0|0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini ? c.ini : "no file");
@@ -213,11 +189,25 @@ TEST_F(DialogTest, StartValuesAndSelectionsComeFromTheClearScreenPreset) {
         if (c.ini != nullptr) {
             scratch.Write("Scom.ini", c.ini);
         }
-        Start(Ports());
-        EXPECT_EQ(Get<QComboBox>(kIdcTransparent)->currentIndex(), c.transparent);
-        EXPECT_EQ(Get<QComboBox>(kIdcFontSize)->currentIndex(), c.fontSize);
-        EXPECT_EQ(Fields(), c.fields);
+        const serial::PortNames names = Ports();
+        Start(names);
+        // Every one of the thirty is tried, then one error; no Port is selected.
+        Log expected;
+        for (const std::string& name : names) {
+            expected += "open " + name + "\n";
+        }
+        EXPECT_EQ(log, expected + Error("Could not open any of the serial ports."));
+        EXPECT_EQ(Get<QComboBox>(kIdcPort)->currentIndex(), -1);
+        EXPECT_EQ(Text(kIdcCommand) + "|" + Text(kIdcLcdType) + "|" + Text(kIdcSpeed),
+                  "Clear Screen|Uart LCDs|9600 Baud");
+        EXPECT_EQ(QApplication::focusWidget(), dialog->Control(kIdcData));
+        EXPECT_EQ(Fields() + "|" + std::to_string(Get<QComboBox>(kIdcTransparent)->currentIndex()) +
+                      "|" + std::to_string(Get<QComboBox>(kIdcFontSize)->currentIndex()),
+                  c.expected);
     }
+    // The Data Send transcript shows bytes in columns: a fixed-pitch font.
+    const QFontMetrics sendFont(Get(kIdcSendLog)->font());
+    EXPECT_EQ(sendFont.horizontalAdvance('i'), sendFont.horizontalAdvance('W'));
     // Selections the program makes load no preset: only the operator's choice reads it again.
     scratch.Write("Scom.ini", "[ClearScreen]\nXADDRESS=1\n");
     Start(Ports(), false);
@@ -240,35 +230,18 @@ TEST_F(DialogTest, ArrowsAndControlCharactersAreSwallowedButNoAltCombination) {
         bool swallowed;  // the field never sees the key: "12" stays, the focus goes to Data
         const char* after = nullptr;  // the text after a key that goes through, when checked
     } cases[] = {
-        {Qt::Key_Escape, {}, "\x1b", true},  // does not close the window
-        {Qt::Key_Escape, {}, "", true},
-        {Qt::Key_Return, {}, "\r", true},  // presses no button
-        {Qt::Key_Enter, Qt::KeypadModifier, "\r", true},
+        {Qt::Key_Escape, {}, "\x1b", true},   // does not close the window
+        {Qt::Key_Return, {}, "\r", true},     // presses no button
         {Qt::Key_Backspace, {}, "\b", true},  // does not delete
         {Qt::Key_Tab, {}, "\t", true},
-        {Qt::Key_Backtab, shift, "", true},
-        {Qt::Key_Left, {}, "", true},
-        {Qt::Key_Down, Qt::KeypadModifier, "", true},
         {Qt::Key_Left, shift, "", true},
-        // X11 reports Ctrl+C with the control character, test tools and some input methods
-        // with the letter itself.
+        // X11 reports Ctrl+C with the control character, test tools with the letter itself.
         {Qt::Key_C, ctrl, "\x03", true},
-        {Qt::Key_C, ctrl, "c", true},
         {Qt::Key_V, ctrl, "", true},  // does not paste
-        {Qt::Key_X, ctrl | shift, "X", true},
-        {Qt::Key_BracketLeft, ctrl, "", true},
-        {Qt::Key_Underscore, ctrl | shift, "", true},
-        {Qt::Key_unknown, {}, "\x1c", true},
         {Qt::Key_Delete, {}, "\x7f", false, "1"},
-        {Qt::Key_7, {}, "7", false, "172"},
         {Qt::Key_Eacute, {}, "\u00e9", false, "1\u00e92"},
-        {Qt::Key_Space, {}, " ", false, "1 2"},
-        {Qt::Key_Home, {}, "", false},
-        {Qt::Key_F4, {}, "", false},
-        {Qt::Key_5, ctrl, "5", false},
         {Qt::Key_F4, alt, "", false},
-        {Qt::Key_Down, alt, "", false},  // opens a list
-        {Qt::Key_A, alt, "a", false},
+        {Qt::Key_Down, alt, "", false},       // opens a list
         {Qt::Key_Q, ctrl | alt, "@", false},  // AltGr on Windows keyboards
     };
     Start(Ports());
@@ -339,76 +312,71 @@ TEST_F(DialogTest, EachCloseUpReopensThePortOnceAndAFailedReopenClearsThePort) {
 
 // --- sends -----------------------------------------------------------------------------------
 
-TEST_F(DialogTest, SendWritesTheWholeFrameAndShowsItAndTheReply) {
+TEST_F(DialogTest, SendWritesTheWholeFrameAndShowsItAndTheReplyAndClearDisplayEmptiesThem) {
     const std::string two = kFrame + kFrame;
     const struct {
         std::vector<std::string> moduleOptions;
         const char* lcdType;  // typed into the LCDs Type box
         int sends;
-        std::string sendLog;
-        std::string recvLog;
+        std::string sendLog, recvLog;
+        int command = 0;
+        const char* data = nullptr;  // typed with Lengh "typed", X 10 and Y 20 when set
+        const char* fields = "4|0|0|0|2e";
     } cases[] = {
         {{}, "Uart LCDs", 1, kFrame, kFrame},
         {{}, "Uart LCDs", 2, two, two},  // no line break between sends
         {{}, "SPI LCDs", 2, "80 00 80 00 ", two},
         {{}, "i2c lcds", 1, "80 00 ", kFrame},
-        {{}, "USB LCDs", 1, kFrame, kFrame},
         {{}, "Spi", 1, kFrame, kFrame},  // a typed text that names no entry is Uart
         // The sixth byte is still queued at the next send: it is thrown away before the write,
         // not shown as the first byte of the next reply.
         {{"--reply-length", "6"}, "Uart LCDs", 2, two, two},
         {{"--reply-length", "4"}, "Uart LCDs", 1, kFrame, ""},
         {{"--silent"}, "Uart LCDs", 1, kFrame, ""},
+        {{},
+         "Uart LCDs",
+         1,
+         "AA 0B 8B 00 0A 00 14 00 30 00 40 CE ",
+         "AA 04 8B 00 39 ",
+         11,
+         "00 30 00 40",
+         "b|10|20|00 30 00 40|ce"},
+        // A character outside Latin-1 becomes '?', a non-digit like any other; the field then
+        // shows the text as it was read.
+        {{},
+         "Uart LCDs",
+         1,
+         "AA 05 81 F1 F2 13 ",
+         "AA 04 81 00 2F ",
+         1,
+         "\u4e2d1 \u00e92",
+         "5|10|20|?1 \u00e92|13"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.lcdType) + " " + std::to_string(&c - cases));
         Start(Ports(0, c.moduleOptions));
-        ASSERT_EQ(log, Opened(module->Link()));
         Get<QComboBox>(kIdcLcdType)->setEditText(c.lcdType);
-        std::string onTheWire;
-        for (int i = 0; i < c.sends; ++i) {
-            Click(kIdcSendData);
-            onTheWire += kFrameSeen;
+        if (c.data != nullptr) {
+            Get<QComboBox>(kIdcCommand)->setCurrentIndex(c.command);
+            Get<QLineEdit>(kIdcLengh)->setText("typed");
+            Get<QLineEdit>(kIdcXaddress)->setText("10");
+            Get<QLineEdit>(kIdcYaddress)->setText("20");
+            Get<QLineEdit>(kIdcData)->setText(QString::fromUtf8(c.data));
         }
+        std::string onTheWire;
+        for (int i = 0; i < c.sends; ++i, onTheWire += kFrameSeen) {
+            Click(kIdcSendData);
+        }
+        EXPECT_EQ(log, Opened(module->Link()));  // a send reports nothing
         EXPECT_EQ(Text(kIdcSendLog) + "|" + Text(kIdcRecvLog), c.sendLog + "|" + c.recvLog);
         EXPECT_EQ(dialog->SendLog() + "|" + dialog->RecvLog(), c.sendLog + "|" + c.recvLog);
-        EXPECT_EQ(Fields(), "4|0|0|0|2e");
+        EXPECT_EQ(Fields(), c.fields);
         // Whatever the transcript shows, the module read every whole frame and nothing else.
-        EXPECT_TRUE(module->Printed(onTheWire)) << module->out();
-    }
-}
-
-TEST_F(DialogTest, SendBuildsTheFrameFromTheFieldsAndClearDisplayEmptiesBothTranscripts) {
-    Start(Ports(0));
-    log.clear();
-    const struct {
-        int command;
-        const char* data;
-        const char* sentAndReply;
-        const char* fieldsAfter;
-    } cases[] = {
-        {11, "00 30 00 40", "AA 0B 8B 00 0A 00 14 00 30 00 40 CE |AA 04 8B 00 39 ",
-         "b|10|20|00 30 00 40|ce"},
-        // A character outside Latin-1 becomes '?', a non-digit like any other; the field then
-        // shows the text as it was read.
-        {1, "\u4e2d1 \u00e92", "AA 05 81 F1 F2 13 |AA 04 81 00 2F ", "5|10|20|?1 \u00e92|13"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sentAndReply);
+        EXPECT_TRUE(c.data || module->Printed(onTheWire)) << module->out();
         Click(kIdcClearDisplay);
         EXPECT_EQ(Text(kIdcSendLog) + Text(kIdcRecvLog) + dialog->SendLog() + dialog->RecvLog(),
                   "");
-        Get<QComboBox>(kIdcCommand)->setCurrentIndex(c.command);
-        Get<QLineEdit>(kIdcLengh)->setText("typed");
-        Get<QLineEdit>(kIdcXaddress)->setText("10");
-        Get<QLineEdit>(kIdcYaddress)->setText("20");
-        Get<QLineEdit>(kIdcData)->setText(QString::fromUtf8(c.data));
-        Click(kIdcSendData);
-        EXPECT_EQ(Text(kIdcSendLog) + "|" + Text(kIdcRecvLog), c.sentAndReply);
-        EXPECT_EQ(dialog->SendLog() + "|" + dialog->RecvLog(), c.sentAndReply);
-        EXPECT_EQ(Fields(), c.fieldsAfter);
     }
-    EXPECT_EQ(log, "");  // a send reports nothing
 }
 
 // --- command change, system commands ------------------------------------------
@@ -433,41 +401,22 @@ TEST_F(DialogTest, ACommandChoiceReplacesTypedTextsWithItsPreset) {
     EXPECT_EQ(Fields(), "4|0|0|0|0");
 }
 
-TEST_F(DialogTest, TheAboutItemAndRangeShowTheAboutBoxWhichKeepsItsEscape) {
+TEST_F(DialogTest, TheAboutItemAndRangeAndTheBackgroundMenuShowTheAboutBox) {
     Start(Ports());
-    for (unsigned id : {0x10u, 0x1Fu, 0x20u, 0x0Fu, 0xF010u}) {
+    for (unsigned id : {0x10u, 0x1Fu, 0x20u, 0xF010u}) {
         SCOPED_TRACE(id);
-        const bool about = id >= 0x10 && id <= 0x1F;
         EXPECT_EQ(EscapeFromModal([&] { dialog->OnSystemCommand(static_cast<std::uint16_t>(id)); }),
-                  about ? "glassbench::ui::CAboutDlg" : "");
-        EXPECT_TRUE(dialog->isVisible());
+                  id <= 0x1F ? "glassbench::ui::CAboutDlg" : "");
     }
-    // Where no system menu can take the item, a popup does: from a right click on the
-    // background (the empty bottom right corner) and from a click on the icon.
+    // Where no system menu can take the item, a popup from a right click on the background does.
+    const QPoint corner(dialog->width() - 3, dialog->height() - 3);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, corner, dialog->mapToGlobal(corner));
+    QApplication::sendEvent(dialog.get(), &request);
     QMenu* menu = dialog->SystemMenuOf()->PopupMenu();
-    ASSERT_EQ(menu->actions().size(), 2);
-    EXPECT_TRUE(menu->actions()[0]->isSeparator());
-    EXPECT_EQ(menu->actions()[1]->text(), "&About Glassbench...");
-    const auto rightClick = [](QWidget* widget, QPoint at) {
-        QContextMenuEvent request(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
-        QApplication::sendEvent(widget, &request);
-        QWidget* popup = QApplication::activePopupWidget();
-        if (popup != nullptr) {
-            popup->hide();
-        }
-        return popup;
-    };
-    EXPECT_EQ(rightClick(dialog.get(), QPoint(dialog->width() - 3, dialog->height() - 3)), menu);
-    EXPECT_EQ(EscapeFromModal([&] { menu->actions()[1]->trigger(); }), "glassbench::ui::CAboutDlg");
-    QTest::mouseClick(dialog->Controls().IconLabel(), Qt::LeftButton);
-    EXPECT_TRUE(menu->isVisible());
+    ASSERT_EQ(QApplication::activePopupWidget(), menu);
     menu->hide();
-    // A control that takes the focus keeps the right click: a button has no menu, a transcript
-    // its own.
-    EXPECT_EQ(rightClick(Get(kIdcSendData), QPoint(3, 3)), nullptr);
-    QWidget* own = rightClick(Get<CTranscriptBox>(kIdcRecvLog)->viewport(), QPoint(5, 5));
-    EXPECT_NE(own, nullptr);
-    EXPECT_NE(own, menu);
+    EXPECT_EQ(EscapeFromModal([&] { menu->actions().back()->trigger(); }),
+              "glassbench::ui::CAboutDlg");
     dialog->OnSystemCommand(kScClose);
     EXPECT_FALSE(dialog->isVisible());
 }

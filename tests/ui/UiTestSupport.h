@@ -57,10 +57,7 @@ class RecordingSerialSystem final : public serial::SerialSystem {
                                                std::error_code& error) override {
         log_ += "open " + name + "\n";
         auto device = real_->Open(name, error);
-        if (!device) {
-            return nullptr;
-        }
-        return std::make_unique<Device>(std::move(device), log_);
+        return device ? std::make_unique<Device>(std::move(device), log_) : nullptr;
     }
     bool DeviceExists(const std::string& name) override { return real_->DeviceExists(name); }
     serial::TimePoint Now() override { return real_->Now(); }
@@ -97,22 +94,18 @@ class RecordingSerialSystem final : public serial::SerialSystem {
 
 // `glassbench-cli module --link LINK OPTIONS...` for as long as the object lives; out() is
 // what it prints, a line for each frame it reads.
-class VirtualModule : public glassbench::testing::Process {
-  public:
-    explicit VirtualModule(std::string link, std::vector<std::string> options = {})
-        : Process(GLASSBENCH_CLI,
-                  [&] {
-                      options.insert(options.begin(), {"module", "--link", link});
-                      return options;
-                  }()),
-          link_(std::move(link)) {}
+struct VirtualModule : glassbench::testing::Process {
+    explicit VirtualModule(const std::string& link, std::vector<std::string> options = {})
+        : Process(GLASSBENCH_CLI, Args(link, std::move(options))), link_(link) {}
+    static std::vector<std::string> Args(const std::string& link, std::vector<std::string> o) {
+        o.insert(o.begin(), {"module", "--link", link});
+        return o;
+    }
 
     // It prints "module: LINK -> PTY" once its link is published.
     bool Ready() { return WaitFor(" -> ", 10s); }
     bool Printed(const std::string& text) { return WaitFor(text, 10s); }
     const std::string& Link() const { return link_; }
-
-  private:
     std::string link_;
 };
 
@@ -121,15 +114,11 @@ class VirtualModule : public glassbench::testing::Process {
 inline bool ProcessEventsUntil(const std::function<bool()>& done,
                                std::chrono::milliseconds timeout = 5s) {
     QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.hasExpired(timeout.count())) {
-            return done();
-        }
+    for (clock.start(); !done() && !clock.hasExpired(timeout.count());) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    return true;
+    return done();
 }
 
 }  // namespace glassbench::ui::testing

@@ -20,10 +20,6 @@
 namespace glassbench::ui::testing {
 namespace {
 
-bool IsActive(const QWidget* window) {
-    return window != nullptr && window->isVisible() && window->isActiveWindow();
-}
-
 TEST(XvfbWindow, ConfirmsThePortTakesReturnAndEscapeAndSendsOnAClick) {
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     ASSERT_TRUE(xinput::Usable()) << "no X display or no XTEST";
@@ -35,22 +31,20 @@ TEST(XvfbWindow, ConfirmsThePortTakesReturnAndEscapeAndSendsOnAClick) {
     CPanelConsoleApp app;
     const auto dialog = [&] { return static_cast<CPanelConsoleDlg*>(app.MainWindow()); };
     const auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
+    const auto active = [](QWidget* w) { return w && w->isVisible() && w->isActiveWindow(); };
     const auto data = [&] { return static_cast<QLineEdit*>(dialog()->Control(kIdcData)); };
     QString boxText;
     int step = 0;  // the confirmation, the window, the typed keys, the reply
     QElapsedTimer sinceLastStep;
-    sinceLastStep.start();
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (step == 0 && IsActive(box())) {
+        if (step == 0 && active(box())) {
             boxText = box()->text();
             xinput::Key("Return");
-        } else if (step == 1 && !box() && IsActive(dialog()) && data()->hasFocus()) {
+        } else if (step == 1 && !box() && active(dialog()) && data()->hasFocus()) {
             // A digit typed after Escape arrives only if the window stayed open.
-            for (const char* key : {"End", "Escape", "5"}) {
-                xinput::Key(key);
-            }
-        } else if (step == 2 && data()->text() == "05" && IsActive(dialog())) {
+            xinput::Key("End"), xinput::Key("Escape"), xinput::Key("5");
+        } else if (step == 2 && data()->text() == "05" && active(dialog())) {
             QWidget* send = dialog()->Control(kIdcSendData);
             const QPoint centre = send->mapToGlobal(send->rect().center());
             xinput::Click(centre.x(), centre.y());
@@ -69,6 +63,7 @@ TEST(XvfbWindow, ConfirmsThePortTakesReturnAndEscapeAndSendsOnAClick) {
         sinceLastStep.restart();
     });
     timer.start(20);
+    sinceLastStep.start();
 
     EXPECT_FALSE(app.InitInstance());  // the start-up step: search, confirm, run until closed
     EXPECT_EQ(step, 4) << "stuck at step " << step;
