@@ -14,11 +14,8 @@ namespace glassbench::testing {
 
 struct ProcessResult {
     int exitCode = -1;  // -1 when ended by a signal or timed out
-    int signal = 0;
-    bool timedOut = false;
     std::string out;
     std::string err;
-    std::chrono::microseconds cpu{0};  // user + system time the program used
 };
 
 // How often `what` occurs in `text`.
@@ -40,20 +37,19 @@ class Process {
     // Reads output until stdout holds `text` `count` times or the deadline passes.
     bool WaitFor(const std::string& text, std::chrono::milliseconds within, int count = 1);
     // Reads until the program closes its output and reaps it; kills it at the deadline.
-    ProcessResult Finish(std::chrono::milliseconds within);
+    ProcessResult Finish(std::chrono::milliseconds within = std::chrono::seconds(30));
 
   private:
+    // One poll round; false when the deadline has passed or all output has ended.
     bool ReadSome(std::chrono::steady_clock::time_point deadline);
 
     pid_t pid_ = -1;
     int fds_[2] = {-1, -1};
-    bool reaped_ = false;
     ProcessResult result_;
 };
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workingDirectory = {},
-                         std::chrono::milliseconds timeout = std::chrono::seconds(20),
                          const std::vector<std::string>& env = {});
 
 }  // namespace glassbench::testing
