@@ -208,15 +208,6 @@ TEST_F(DialogTest, StartUpWithNoOpenablePortReportsOnceAndTakesThePresetStartVal
     // The Data Send transcript shows bytes in columns: a fixed-pitch font.
     const QFontMetrics sendFont(Get(kIdcSendLog)->font());
     EXPECT_EQ(sendFont.horizontalAdvance('i'), sendFont.horizontalAdvance('W'));
-    // Selections the program makes load no preset: only the operator's choice reads it again.
-    scratch.Write("Scom.ini", "[ClearScreen]\nXADDRESS=1\n");
-    Start(Ports(), false);
-    scratch.Write("Scom.ini", "[ClearScreen]\nXADDRESS=2\n");
-    ASSERT_TRUE(dialog->OnInitDialog());
-    dialog->show();
-    EXPECT_EQ(Text(kIdcXaddress), "1");
-    Choose(kIdcCommand, 0);
-    EXPECT_EQ(Text(kIdcXaddress), "2");
 }
 
 // --- the keyboard filter ---------------------------------------------------------------------
@@ -381,11 +372,17 @@ TEST_F(DialogTest, SendWritesTheWholeFrameAndShowsItAndTheReplyAndClearDisplayEm
 
 // --- command change, system commands ------------------------------------------
 
-TEST_F(DialogTest, ACommandChoiceReplacesTypedTextsWithItsPreset) {
-    scratch.Write("Scom.ini",
-                  "[DrawLine]\nLENGH=b\nXADDRESS=1\nYADDRESS=2\nTRANSPRENT=1\nFONTTYPE=3\n"
-                  "DATA=00 10 00 20\nCHECKSUM=5a\n");
-    Start(Ports());
+TEST_F(DialogTest, OnlyTheOperatorsCommandChoiceLoadsAPresetAndItReplacesTypedTexts) {
+    const std::string drawLine =
+        "[DrawLine]\nLENGH=b\nXADDRESS=1\nYADDRESS=2\nTRANSPRENT=1\n"
+        "FONTTYPE=3\nDATA=00 10 00 20\nCHECKSUM=5a\n";
+    scratch.Write("Scom.ini", drawLine + "[ClearScreen]\nXADDRESS=7\n");
+    Start(Ports(), false);
+    // The selections the start-up makes load no preset: the one read at construction stays.
+    scratch.Write("Scom.ini", drawLine);
+    ASSERT_TRUE(dialog->OnInitDialog());
+    dialog->show();
+    EXPECT_EQ(Text(kIdcXaddress), "7");
     Get<QLineEdit>(kIdcXaddress)->setText("99");
     Get<QLineEdit>(kIdcData)->setText("AB CD");
     Get<QComboBox>(kIdcFontSize)->setCurrentIndex(2);
@@ -395,7 +392,7 @@ TEST_F(DialogTest, ACommandChoiceReplacesTypedTextsWithItsPreset) {
     EXPECT_EQ(dialog->Transparent() + dialog->FontType(), "13");
     EXPECT_EQ(Get<QComboBox>(kIdcTransparent)->currentIndex(), 0);
     EXPECT_EQ(Get<QComboBox>(kIdcFontSize)->currentIndex(), 2);
-    // Back to Clear Screen, which has no section: its fallbacks, not the texts typed before.
+    // Back to Clear Screen, which now has no section: its fallbacks, not the texts typed before.
     Get<QLineEdit>(kIdcData)->setText("77");
     Choose(kIdcCommand, 0);
     EXPECT_EQ(Fields(), "4|0|0|0|0");
