@@ -142,8 +142,8 @@ fs::path FindPresetFile(const fs::path& directory) {
     return matches == 1 ? found : fs::path();
 }
 
-CommandPreset ReadPreset(const fs::path& directory, std::string_view section) {
-    const std::optional<std::string> text = ReadTextFile(FindPresetFile(directory));
+CommandPreset ReadPresetFile(const fs::path& file, std::string_view section) {
+    const std::optional<std::string> text = ReadTextFile(file);
     CommandPreset preset;
     for (const PresetKey& key : PresetKeys) {
         std::optional<std::string> value;
@@ -153,6 +153,10 @@ CommandPreset ReadPreset(const fs::path& directory, std::string_view section) {
         preset.*key.member = (value && !value->empty()) ? *value : std::string(key.fallback);
     }
     return preset;
+}
+
+CommandPreset ReadPreset(const fs::path& directory, std::string_view section) {
+    return ReadPresetFile(FindPresetFile(directory), section);
 }
 
 CommandPreset ReadPreset(std::string_view section) {

@@ -63,7 +63,11 @@ std::optional<std::string> LookupIniValue(std::string_view fileText, std::string
 // there is none or more than one.
 std::filesystem::path FindPresetFile(const std::filesystem::path& directory);
 
-// Reads the section from the preset file in `directory`, with fallbacks for what is missing.
+// Reads the section from the preset file `file` (empty: no file), with fallbacks for what is
+// missing.
+CommandPreset ReadPresetFile(const std::filesystem::path& file, std::string_view section);
+
+// The same for the preset file FindPresetFile gives in `directory`.
 CommandPreset ReadPreset(const std::filesystem::path& directory, std::string_view section);
 
 // The same from the current directory, as the window and the command line do.

@@ -311,7 +311,8 @@ void CPanelConsoleDlg::LoadPreset(std::string_view section) {
     const std::filesystem::path directory = std::filesystem::current_path(error);
     const std::filesystem::path found = presets::FindPresetFile(directory);
     m_strIniPath = (found.empty() ? directory / presets::kPresetFileName : found).string();
-    const presets::CommandPreset preset = presets::ReadPreset(directory, section);
+    // One look at the folder serves both the recorded path and the read.
+    const presets::CommandPreset preset = presets::ReadPresetFile(found, section);
     m_strLengh = preset.lengh;
     m_strCmd = preset.cmd;
     m_strXaddress = preset.xaddress;
