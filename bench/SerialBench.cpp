@@ -1,8 +1,8 @@
 // How much the serial link adds to an exchange beyond the wire, and what it costs while it
 // waits. Runs the virtual module with wire timing on a pseudo-terminal, so an exchange can be
 // no shorter than its frame and reply take at the set speed, and measures the send action's
-// exchange through SerialLink: empty the receive queue, write the frame, collect five bytes
-// with 100000 tries.
+// exchange, the window's own (serial/Exchange.h): empty the receive queue, write the frame,
+// collect five bytes with 100000 tries.
 //
 // Printed per speed and frame: the median and 99th percentile of the exchange time minus the
 // wire time (targets: median at most 100 us), and the process CPU time per exchange. Then the
@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "protocol/CommandFrame.h"
+#include "serial/Exchange.h"
 #include "serial/SerialLink.h"
 
 namespace {
@@ -35,9 +36,7 @@ using namespace glassbench;
 using Clock = std::chrono::steady_clock;
 
 double CpuSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+    return std::chrono::duration<double>(serial::ProcessCpuTime()).count();
 }
 
 // The module in its own process, so that its work is not counted as the link's CPU time.
@@ -100,19 +99,10 @@ class ModuleProcess {
     bool ready_ = false;
 };
 
-double Percentile(std::vector<double> values, int percent) {
-    std::sort(values.begin(), values.end());
-    const std::size_t rank = (values.size() * static_cast<std::size_t>(percent) + 99) / 100;
-    return values[std::max<std::size_t>(rank, 1) - 1];
-}
+using serial::Percentile;
 
 int SpeedIndex(int bitsPerSecond) {
-    for (int i = 0; i < serial::kSpeedCount; ++i) {
-        if (serial::SpeedAt(i)->bitsPerSecond == bitsPerSecond) {
-            return i;
-        }
-    }
-    return serial::kDefaultSpeedIndex;
+    return serial::SpeedIndexFor(bitsPerSecond).value_or(serial::kDefaultSpeedIndex);
 }
 
 struct FrameKind {
@@ -134,11 +124,8 @@ bool Exchanges(const std::string& link, int bitsPerSecond, const FrameKind& kind
     int missing = 0;
     const double cpuStart = CpuSeconds();
     for (int i = 0; i < count; ++i) {
-        port.DiscardInput();
         const auto start = Clock::now();
-        port.SendBytes(frame.data(), built.frameLength);
-        if (port.ReceiveExact(frame.data() + protocol::kReplyOffset, protocol::kReplyLength,
-                              100000) != 1) {
+        if (!serial::Exchange(port, frame, built.frameLength).replied) {
             ++missing;
             continue;
         }
@@ -211,11 +198,13 @@ bool SilentWait(const std::string& link, int rounds) {
     std::vector<double> percent;
     double wallMs = 0;
     for (int i = 0; i < rounds; ++i) {
-        port.DiscardInput();
-        port.SendBytes(frame.data(), built.frameLength);
-        const auto start = Clock::now();
-        const double cpuStart = CpuSeconds();
-        port.ReceiveExact(frame.data() + protocol::kReplyOffset, protocol::kReplyLength, 100000);
+        // The window's exchange, timed from the end of the write: the wait is what is measured.
+        auto start = Clock::now();
+        double cpuStart = CpuSeconds();
+        serial::Exchange(port, frame, built.frameLength, [&](const serial::ExchangeResult&) {
+            start = Clock::now();
+            cpuStart = CpuSeconds();
+        });
         const double cpu = CpuSeconds() - cpuStart;
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
         wallMs = wall * 1e3;

@@ -7,6 +7,7 @@
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FrameOptions.h"
+#include "protocol/HexText.h"
 
 namespace glassbench::cli {
 
@@ -24,9 +25,9 @@ int RunFrame(Args args, std::ostream& out, std::ostream& err) {
     protocol::CommandFrame frame{};
     protocol::DataStore store{};
     const auto built = protocol::BuildCommandFrame(*fields, frame, store);
-    out << "frame: " << HexLine(frame.data(), built.frameLength) << "\n";
+    out << "frame: " << protocol::FormatHexLine(frame.data(), built.frameLength) << "\n";
     const int shown = protocol::TranscriptBytes(frame, built.frameLength, fields->lcdsType);
-    out << "transcript: " << HexLine(frame.data(), shown) << "\n";
+    out << "transcript: " << protocol::FormatHexLine(frame.data(), shown) << "\n";
     out << "lengh: " << built.lenghText << "\n";
     out << "checksum: " << built.checkSumText << "\n";
     return kExitOk;

@@ -1,7 +1,5 @@
 #include "cli/FrameOptions.h"
 
-#include "protocol/HexText.h"
-
 namespace glassbench::cli {
 
 std::optional<int> ResolveCommand(std::string_view name) {
@@ -56,14 +54,6 @@ std::optional<protocol::CommandFields> ReadFrameOptions(const ParsedArgs& args,
     }
     fields.lcdsType = protocol::LcdsTypeFromIndex(lcdIndex);
     return fields;
-}
-
-std::string HexLine(const std::uint8_t* bytes, int n) {
-    std::string text = protocol::FormatHexBytes(bytes, n);
-    if (!text.empty()) {
-        text.pop_back();
-    }
-    return text;
 }
 
 }  // namespace glassbench::cli

@@ -28,7 +28,4 @@ std::optional<protocol::CommandFields> ReadFrameOptions(const ParsedArgs& args, 
 // A command named by its list index, list text or section name.
 std::optional<int> ResolveCommand(std::string_view name);
 
-// The transcript text without its trailing blank, as the CLI prints it.
-std::string HexLine(const std::uint8_t* bytes, int n);
-
 }  // namespace glassbench::cli

@@ -1,10 +1,9 @@
 // "send": the window's send action from the command line. Opens a port as the window does
 // (OpenPort, then DTR and RTS low for a second and high again), then for each repetition builds
-// the frame, empties the receive queue, writes the frame and waits for the five-byte reply
-// with the window's 100000 tries.
+// the frame and runs the window's exchange: empty the receive queue, write the frame, wait
+// for the five-byte reply with the window's 100000 tries.
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <ostream>
 #include <vector>
 
@@ -12,6 +11,8 @@
 #include "cli/Commands.h"
 #include "cli/FrameOptions.h"
 #include "protocol/CommandFrame.h"
+#include "protocol/HexText.h"
+#include "serial/Exchange.h"
 #include "serial/SerialLink.h"
 
 namespace glassbench::cli {
@@ -20,8 +21,6 @@ namespace {
 
 constexpr int kExitNoReply = 1;
 constexpr int kExitNoPort = 3;
-constexpr int kReplyTries = 100000;
-constexpr auto kPulse = std::chrono::milliseconds(1000);
 
 // SetModemLines' message boxes, as lines on stderr.
 class StreamMessageSink : public serial::MessageSink {
@@ -36,23 +35,15 @@ class StreamMessageSink : public serial::MessageSink {
     std::ostream& err_;
 };
 
-std::optional<int> SpeedIndexFor(int bitsPerSecond) {
-    for (int i = 0; i < serial::kSpeedCount; ++i) {
-        if (serial::SpeedAt(i)->bitsPerSecond == bitsPerSecond) {
-            return i;
-        }
+// Why a frame did not go out, in the words of a line of output.
+std::string SendFailure(const std::error_code& error) {
+    if (error == std::errc::not_connected) {
+        return "no port is open";
     }
-    return std::nullopt;
-}
-
-long long Percentile(std::vector<long long> values, int percent) {
-    if (values.empty()) {
-        return 0;
+    if (error == std::errc::timed_out) {
+        return "the port took no more bytes in time";
     }
-    std::sort(values.begin(), values.end());
-    // Nearest rank: the smallest value with at least `percent` % of the values at or below.
-    const std::size_t rank = (values.size() * static_cast<std::size_t>(percent) + 99) / 100;
-    return values[std::max<std::size_t>(rank, 1) - 1];
+    return error.message();
 }
 
 }  // namespace
@@ -73,7 +64,7 @@ int RunSend(Args args, std::ostream& out, std::ostream& err) {
     int speedIndex = serial::kDefaultSpeedIndex;
     if (const auto* speed = parsed->Value("speed")) {
         const auto bps = ParseInt(*speed);
-        const auto index = bps ? SpeedIndexFor(*bps) : std::nullopt;
+        const auto index = bps ? serial::SpeedIndexFor(*bps) : std::nullopt;
         if (!index) {
             return UsageError(err, "--speed '" + *speed +
                                        "' is not one of 1200, 2400, 4800, 9600, 19200, 57600, "
@@ -118,7 +109,7 @@ int RunSend(Args args, std::ostream& out, std::ostream& err) {
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), names, &sink);
     if (link.OpenPort(portIndex, speedIndex, nullptr) != 0) {
         const std::error_code reason = link.LastOpenError();
-        err << "Could not open port " << link.PortName(portIndex) << ".\n" << reason.message();
+        err << serial::CouldNotOpenPortText(link.PortName(portIndex)) << "\n" << reason.message();
         if (reason == std::errc::permission_denied) {
             err << ". Serial devices belong to the 'dialout' group: add yourself with "
                    "'sudo usermod -aG dialout $USER' and log in again";
@@ -127,43 +118,54 @@ int RunSend(Args args, std::ostream& out, std::ostream& err) {
         return kExitNoPort;
     }
     if (!parsed->Has("no-pulse")) {
-        link.SetModemLines(false, false);
-        serial::WaitUntil(serial::Clock::now() + kPulse);
-        link.SetModemLines(true, true);
+        serial::PulseModemLines(link, true, true, [](std::chrono::milliseconds pause) {
+            serial::WaitUntil(serial::Clock::now() + pause);
+        });
     }
 
     std::vector<long long> exchangeUs;
     int replies = 0;
-    const std::clock_t cpuStart = std::clock();
+    const auto cpuStart = serial::ProcessCpuTime();
     for (int i = 0; i < repeat; ++i) {
         protocol::CommandFrame frame{};
         protocol::DataStore store{};
         const auto built = protocol::BuildCommandFrame(*fields, frame, store);
-        // A late or extra byte from the exchange before must not become this reply's first.
-        link.DiscardInput();
         const auto start = serial::Clock::now();
-        link.SendBytes(frame.data(), built.frameLength);
-        const int shown = protocol::TranscriptBytes(frame, built.frameLength, fields->lcdsType);
-        out << "sent: " << HexLine(frame.data(), shown) << std::endl;
-        std::uint8_t* reply = frame.data() + protocol::kReplyOffset;
-        if (link.ReceiveExact(reply, protocol::kReplyLength, kReplyTries) == 1) {
+        const serial::ExchangeResult result =
+            serial::Exchange(link, frame, built.frameLength, [&](const serial::ExchangeResult& r) {
+                if (!r.Sent()) {
+                    // A frame that did not go out whole is never shown as sent.
+                    out << "sent: none (" << SendFailure(r.sendError) << ")" << std::endl;
+                    return;
+                }
+                const int shown =
+                    protocol::TranscriptBytes(frame, built.frameLength, fields->lcdsType);
+                out << "sent: " << protocol::FormatHexLine(frame.data(), shown) << std::endl;
+            });
+        if (!result.Sent()) {
+            continue;
+        }
+        if (result.replied) {
             const auto took = serial::Clock::now() - start;
             exchangeUs.push_back(
                 std::chrono::duration_cast<std::chrono::microseconds>(took).count());
             ++replies;
-            out << "received: " << HexLine(reply, protocol::kReplyLength) << std::endl;
+            out << "received: "
+                << protocol::FormatHexLine(frame.data() + protocol::kReplyOffset,
+                                           protocol::kReplyLength)
+                << std::endl;
         } else {
-            out << "received: none (" << link.LastReceivedCount() << " of "
-                << protocol::kReplyLength << " bytes)" << std::endl;
+            out << "received: none (" << result.received << " of " << protocol::kReplyLength
+                << " bytes)" << std::endl;
         }
     }
-    const double cpuUs = static_cast<double>(std::clock() - cpuStart) * 1e6 / CLOCKS_PER_SEC;
+    const auto cpu = serial::ProcessCpuTime() - cpuStart;
     if (repeatText != nullptr) {
+        const auto cpuUs = std::chrono::duration_cast<std::chrono::microseconds>(cpu).count();
         out << "exchanges: " << repeat << ", replies: " << replies
-            << ", median_us: " << Percentile(exchangeUs, 50)
-            << ", p99_us: " << Percentile(exchangeUs, 99)
-            << ", cpu_us_per_exchange: " << static_cast<long long>(cpuUs / repeat + 0.5)
-            << std::endl;
+            << ", median_us: " << serial::Percentile(exchangeUs, 50)
+            << ", p99_us: " << serial::Percentile(exchangeUs, 99)
+            << ", cpu_us_per_exchange: " << (cpuUs + repeat / 2) / repeat << std::endl;
     }
     return replies == repeat ? kExitOk : kExitNoReply;
 }

@@ -1,5 +1,6 @@
 #include "module/ModuleFrames.h"
 
+#include <algorithm>
 #include <array>
 #include <sstream>
 
@@ -12,18 +13,8 @@ namespace {
 
 using protocol::FrameLayout;
 
-constexpr int kMaxData = 55;
-
-std::string Hex(const std::uint8_t* bytes, int n) {
-    std::string text = protocol::FormatHexBytes(bytes, n);
-    if (!text.empty()) {
-        text.pop_back();
-    }
-    return text;
-}
-
 std::string HexByte(std::uint8_t byte) {
-    return Hex(&byte, 1);
+    return protocol::FormatHexLine(&byte, 1);
 }
 
 // Bytes first..last-1 of the frame as "[..]", clipped to the frame.
@@ -34,7 +25,7 @@ std::string Field(const Bytes& frame, int first, int last) {
     }
     // Appended piece by piece: g++ 12 at -O3 warns falsely (-Wrestrict) on "[" + string.
     std::string text = "[";
-    text += Hex(frame.data() + first, last - first);
+    text += protocol::FormatHexLine(frame.data() + first, last - first);
     text += ']';
     return text;
 }
@@ -45,21 +36,10 @@ int Word(const Bytes& frame, int at) {
 
 }  // namespace
 
-LengthRange AcceptedLengths(FrameLayout layout) {
-    switch (layout) {
-        case FrameLayout::Clear:
-        case FrameLayout::SingleParam:
-            return {4, 3 + kMaxData};
-        case FrameLayout::PairParam:
-            return {5, 3 + kMaxData};
-        case FrameLayout::Glyph:
-        case FrameLayout::Text:
-            return {8, 8 + kMaxData};
-        case FrameLayout::Shape:
-        case FrameLayout::EditText:
-            return {7, 7 + kMaxData};
-    }
-    return {3, 255};
+LengthRange AcceptedLengths(const protocol::CommandInfo& command) {
+    // A fixed layout needs its own data count at least; a free one (dataBytes -1) none.
+    const int header = protocol::HeaderLength(command.layout);
+    return {header + std::max(command.dataBytes, 0), header + protocol::kMaxDataBytes};
 }
 
 ReplyStatus CheckFrame(const Bytes& frame) {
@@ -74,7 +54,7 @@ ReplyStatus CheckFrame(const Bytes& frame) {
     if (command == nullptr) {
         return ReplyStatus::UnknownCommand;
     }
-    const LengthRange range = AcceptedLengths(command->layout);
+    const LengthRange range = AcceptedLengths(*command);
     if (length < range.min || length > range.max) {
         return ReplyStatus::BadLength;
     }
@@ -110,8 +90,8 @@ std::string DescribeFrame(const Bytes& frame, ReplyStatus status) {
     std::ostringstream line;
     const int length = frame.size() >= 2 ? frame[1] : 0;
     if (length < 3 || static_cast<int>(frame.size()) != length + 1) {
-        line << "header " << Hex(frame.data(), static_cast<int>(frame.size())) << ": length "
-             << length << " holds no command";
+        line << "header " << protocol::FormatHexLine(frame.data(), static_cast<int>(frame.size()))
+             << ": length " << length << " holds no command";
         line << " -> status " << static_cast<int>(status);
         return line.str();
     }
@@ -167,7 +147,7 @@ std::string DescribeFrame(const Bytes& frame, ReplyStatus status) {
         line << " bad (sum " << HexByte(sum) << ")";
     }
     if (status == ReplyStatus::BadLength && command != nullptr) {
-        const LengthRange range = AcceptedLengths(layout);
+        const LengthRange range = AcceptedLengths(*command);
         line << " length " << length << " outside " << range.min << "-" << range.max;
     }
     line << " -> status " << static_cast<int>(status);

@@ -45,8 +45,8 @@ struct LengthRange {
     int max;
 };
 
-// The length bytes L a layout accepts.
-LengthRange AcceptedLengths(protocol::FrameLayout layout);
+// The length bytes L a command accepts.
+LengthRange AcceptedLengths(const protocol::CommandInfo& command);
 
 // The status a complete frame (L + 1 bytes, L >= 3) is answered with.
 ReplyStatus CheckFrame(const Bytes& frame);

@@ -25,6 +25,7 @@
 
 #include "module/ModuleFrames.h"
 #include "protocol/HexText.h"
+#include "serial/PosixTermios.h"
 
 namespace glassbench::module {
 
@@ -165,31 +166,6 @@ class PublishedLink {
     bool active_ = false;
 };
 
-int BitsPerSecond(speed_t speed) {
-    switch (speed) {
-        case B1200:
-            return 1200;
-        case B2400:
-            return 2400;
-        case B4800:
-            return 4800;
-        case B9600:
-            return 9600;
-        case B19200:
-            return 19200;
-        case B38400:
-            return 38400;
-        case B57600:
-            return 57600;
-        case B115200:
-            return 115200;
-        case B230400:
-            return 230400;
-        default:
-            return 0;
-    }
-}
-
 // How long before a reply byte is due the module stops sleeping (see SendDue).
 constexpr std::chrono::microseconds kFinalApproach{50};
 
@@ -203,11 +179,7 @@ struct TimedByte {
 };
 
 std::string HexLine(const Bytes& bytes) {
-    std::string text = protocol::FormatHexBytes(bytes.data(), static_cast<int>(bytes.size()));
-    if (!text.empty()) {
-        text.pop_back();
-    }
-    return text;
+    return protocol::FormatHexLine(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 class Module {
@@ -297,7 +269,7 @@ class Module {
         if (!options_.wireTiming || ::tcgetattr(master_.get(), &t) != 0) {
             return std::chrono::nanoseconds{0};
         }
-        const int bps = BitsPerSecond(::cfgetospeed(&t));
+        const int bps = serial::BitsPerSecond(::cfgetospeed(&t));
         if (bps == 0) {
             return std::chrono::nanoseconds{0};
         }

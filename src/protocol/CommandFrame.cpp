@@ -81,19 +81,7 @@ BuildResult BuildCommandFrame(const CommandFields& fields, CommandFrame& frame, 
     const std::uint16_t y = ReadCoordinate(fields.yText);
     const int count = ParseHexBytes(fields.dataText, store.data());
 
-    int length = count + 3;
-    switch (layout) {
-        case FrameLayout::Glyph:
-        case FrameLayout::Text:
-            length = count + 8;
-            break;
-        case FrameLayout::Shape:
-        case FrameLayout::EditText:
-            length = count + 7;
-            break;
-        default:
-            break;
-    }
+    const int length = count + HeaderLength(layout);
 
     frame[0] = kStartByte;
     frame[1] = static_cast<std::uint8_t>(length);

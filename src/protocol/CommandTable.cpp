@@ -2,6 +2,22 @@
 
 namespace glassbench::protocol {
 
+int HeaderLength(FrameLayout layout) {
+    switch (layout) {
+        case FrameLayout::Glyph:
+        case FrameLayout::Text:
+            return 8;
+        case FrameLayout::Shape:
+        case FrameLayout::EditText:
+            return 7;
+        case FrameLayout::Clear:
+        case FrameLayout::PairParam:
+        case FrameLayout::SingleParam:
+            break;
+    }
+    return 3;
+}
+
 LcdsType LcdsTypeFromIndex(int index) {
     switch (index) {
         case 1:

@@ -18,6 +18,10 @@ using CommandId = std::uint8_t;
 // How a command's fields are laid out between the command code and the checksum.
 enum class FrameLayout { Clear, PairParam, SingleParam, Glyph, Text, Shape, EditText };
 
+// Bytes before a layout's data bytes: the start byte, L and the command code, then X and Y
+// (and the style byte of Glyph and Text) where the layout has them. L = header + data count.
+int HeaderLength(FrameLayout layout);
+
 // The "LCDs Type" list by position. Anything else (no selection) behaves as Uart.
 enum class LcdsType { Uart = 0, Spi = 1, I2c = 2, Usb = 3 };
 

@@ -52,4 +52,12 @@ std::string FormatHexBytes(const std::uint8_t* bytes, int n) {
     return text;
 }
 
+std::string FormatHexLine(const std::uint8_t* bytes, int n) {
+    std::string text = FormatHexBytes(bytes, n);
+    if (!text.empty()) {
+        text.pop_back();
+    }
+    return text;
+}
+
 }  // namespace glassbench::protocol

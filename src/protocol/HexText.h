@@ -28,4 +28,7 @@ int ParseHexBytes(std::string_view text, std::uint8_t* store);
 // The transcript text of the first `n` bytes: "AA 04 " style, 3n characters; empty for n <= 0.
 std::string FormatHexBytes(const std::uint8_t* bytes, int n);
 
+// The same text without its trailing blank, as a line of output shows bytes: "AA 04 80".
+std::string FormatHexLine(const std::uint8_t* bytes, int n);
+
 }  // namespace glassbench::protocol

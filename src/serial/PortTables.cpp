@@ -33,4 +33,13 @@ const Speed* SpeedAt(int index) {
     return &SpeedTable[static_cast<std::size_t>(index)];
 }
 
+std::optional<int> SpeedIndexFor(int bitsPerSecond) {
+    for (int i = 0; i < kSpeedCount; ++i) {
+        if (SpeedTable[static_cast<std::size_t>(i)].bitsPerSecond == bitsPerSecond) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace glassbench::serial

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,5 +49,8 @@ PortNames PortNameTable();
 
 // The Speed row for an index, or nullptr when the index names no speed.
 const Speed* SpeedAt(int index);
+
+// The index of the row with that speed, or nullopt when the table has no such row.
+std::optional<int> SpeedIndexFor(int bitsPerSecond);
 
 }  // namespace glassbench::serial

@@ -12,10 +12,6 @@ constexpr std::string_view kNoPortText = "No port is open, so I can't set DTR or
 constexpr std::string_view kGetStateText = "Can't get the port state.";
 constexpr std::string_view kSetStateText = "Can't set the port state.";
 
-// What OpenPort asks of the read time-outs: no limit between bytes, 1000 ms per byte asked
-// for, no constant part.
-constexpr ReadTimeouts kReadTimeouts{0, 1000, 0};
-
 }  // namespace
 
 SerialLink::SerialLink(std::unique_ptr<SerialSystem> system, PortNames portNames, MessageSink* sink)
@@ -94,15 +90,14 @@ int SerialLink::Configure(int speedIndex) {
     bitsPerSecond_ = speed->bitsPerSecond;
     wireFreeAt_ = system_->Now();
 
-    ReadTimeouts timeouts;
-    if (!device_->ReadReadTimeouts(timeouts)) {
-        return 4;
+    switch (device_->ApplyReadTimeouts()) {
+        case TimeoutsResult::ReadFailed:
+            return 4;
+        case TimeoutsResult::WriteFailed:
+            return 5;
+        case TimeoutsResult::Done:
+            break;
     }
-    timeouts = kReadTimeouts;
-    if (!device_->WriteReadTimeouts(timeouts)) {
-        return 5;
-    }
-    timeouts_ = timeouts;
     return 0;
 }
 
@@ -124,7 +119,12 @@ void SerialLink::SetModemLines(bool dtr, bool rts) {
 }
 
 int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
-    if (!ready_ || !device_ || bytes == nullptr || count <= 0) {
+    sendError_.clear();
+    if (!ready_ || !device_) {
+        sendError_ = std::make_error_code(std::errc::not_connected);
+        return 0;
+    }
+    if (bytes == nullptr || count <= 0) {
         return 0;
     }
     const TimePoint start = system_->Now();
@@ -139,10 +139,19 @@ int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
             written += result.count;
             continue;
         }
-        if (result.status != IoStatus::WouldBlock ||
-            device_->Wait(WaitFor::Output, deadline) != WaitResult::Ready) {
+        if (result.status != IoStatus::WouldBlock) {
+            sendError_ = device_->LastError();
             break;
         }
+        const WaitResult waited = device_->Wait(WaitFor::Output, deadline);
+        if (waited != WaitResult::Ready) {
+            sendError_ = waited == WaitResult::TimedOut ? std::make_error_code(std::errc::timed_out)
+                                                        : device_->LastError();
+            break;
+        }
+    }
+    if (written < count && !sendError_) {
+        sendError_ = std::make_error_code(std::errc::io_error);
     }
     // Linux's write returns once the driver has buffered the bytes, not once they have left
     // (tcdrain would hang under hardware flow control and returns at once on a pty), so the

@@ -2,10 +2,10 @@
 //
 // A port is opened by its position in the port table and a speed by its position in the
 // speed table. OpenPort always releases the device held so far first, then opens, reads and
-// writes the line settings and the read time-outs, and returns 0 or the number of the step
-// that failed (1 open, 2 read settings, 3 write settings, 4 read time-outs, 5 write
-// time-outs). Only a fully configured device is ready; a device that failed after opening
-// stays held (nobody else can take it) until the next OpenPort.
+// writes the line settings and (where the system has them) the read time-outs, and returns 0
+// or the number of the step that failed (1 open, 2 read settings, 3 write settings, 4 read
+// time-outs, 5 write time-outs). Only a fully configured device is ready; a device that failed
+// after opening stays held (nobody else can take it) until the next OpenPort.
 //
 // Writes go out whole; replies are collected by ReceiveExact, whose try count is turned into
 // time: each try waits at most 10 us for bytes, against one deadline that starts when the
@@ -67,8 +67,10 @@ class SerialLink {
     std::error_code LastOpenError() const { return openError_; }
     // Bytes the last ReceiveExact collected, whole reply or not.
     int LastReceivedCount() const { return lastReceived_; }
-    // The read time-outs the last OpenPort set (0, 1000, 0 once ready).
-    const ReadTimeouts& Timeouts() const { return timeouts_; }
+    // Why the last SendBytes wrote less than asked: not_connected when no port was ready,
+    // timed_out when the driver took no more within the write's time, else the system's
+    // reason. Clear after a whole write.
+    std::error_code LastSendError() const { return sendError_; }
     int BitsPerSecond() const { return bitsPerSecond_; }
     bool HoldsDevice() const { return device_ != nullptr; }
     WindowHandle Owner() const { return owner_; }
@@ -101,8 +103,8 @@ class SerialLink {
     // When the last frame written will have left the wire; the reply window starts there.
     TimePoint wireFreeAt_{};
     std::error_code openError_;
+    std::error_code sendError_;
     int lastReceived_ = 0;
-    ReadTimeouts timeouts_{};
 };
 
 // The serial services of the system this program was built for (termios on Linux).

@@ -4,9 +4,10 @@
 // codes, the states, the reply window. It reaches the system only through these two small
 // interfaces, which do one system thing each and never block for longer than they are told:
 // writes and reads are non-blocking and Wait is the only place that waits, up to a deadline on
-// the system's monotonic clock. PosixSerialSystem.cpp implements them with termios, ioctl and
-// flock, Win32SerialSystem.cpp with the Win32 communications functions, and the unit tests with
-// a scripted fake whose clock moves only when the link waits.
+// the system's monotonic clock. On POSIX systems PosixSerialSystem.cpp opens devices (flock,
+// TIOCEXCL), PosixSerialDevice.cpp drives an open one (ioctl, poll) and PosixTermios.cpp builds
+// its raw line settings; Win32SerialSystem.cpp does all of it with the Win32 communications
+// functions, and the unit tests use a scripted fake whose clock moves only when the link waits.
 #pragma once
 
 #include <chrono>
@@ -37,15 +38,6 @@ struct LineSettings {
     bool operator==(const LineSettings&) const = default;
 };
 
-// The read half of the time-out block (milliseconds). The write half is the driver's.
-struct ReadTimeouts {
-    unsigned intervalMs = 0;
-    unsigned totalMultiplierMs = 0;
-    unsigned totalConstantMs = 0;
-
-    bool operator==(const ReadTimeouts&) const = default;
-};
-
 enum class IoStatus {
     Done,        // `count` bytes moved (a query: `count` bytes queued)
     WouldBlock,  // nothing could move without waiting
@@ -61,6 +53,8 @@ struct IoResult {
 enum class WaitFor { Input, Output };
 enum class WaitResult { Ready, TimedOut, Gone };
 enum class ModemResult { Done, NoModemLines, Failed };
+// Which half of setting the read time-outs failed, if any.
+enum class TimeoutsResult { Done, ReadFailed, WriteFailed };
 
 // One open, exclusively held serial device. Destroying it releases the device and whatever
 // made it exclusive.
@@ -70,8 +64,11 @@ class SerialDevice {
 
     virtual bool ReadLineSettings(LineSettings& settings) = 0;
     virtual bool WriteLineSettings(const LineSettings& settings) = 0;
-    virtual bool ReadReadTimeouts(ReadTimeouts& timeouts) = 0;
-    virtual bool WriteReadTimeouts(const ReadTimeouts& timeouts) = 0;
+    // Reads the driver's time-out block and writes back its read half: no limit between
+    // bytes, 1000 ms per byte asked for, no constant part; the write half stays as it was.
+    // Only Windows has such a block (its reads are bounded by it); elsewhere reads never wait
+    // inside the driver and there is nothing to set.
+    virtual TimeoutsResult ApplyReadTimeouts() = 0;
     // Raises or drops DTR and RTS. NoModemLines: the device has none (pseudo-terminals).
     virtual ModemResult SetModemLines(bool dtr, bool rts) = 0;
 
@@ -106,5 +103,8 @@ class SerialSystem {
 // Blocks the calling thread until `deadline` on the monotonic clock (the 1000 ms modem-line
 // pulse of a port open). Resumes after signals until the deadline has really passed.
 void WaitUntil(TimePoint deadline);
+
+// The CPU time this process has used so far, all threads, user and system.
+std::chrono::nanoseconds ProcessCpuTime();
 
 }  // namespace glassbench::serial

@@ -140,27 +140,23 @@ class Win32SerialDevice final : public SerialDevice {
         return true;
     }
 
-    bool ReadReadTimeouts(ReadTimeouts& timeouts) override {
-        if (::GetCommTimeouts(handle_, &commTimeouts_) != 1) {
-            return Fail();
+    TimeoutsResult ApplyReadTimeouts() override {
+        COMMTIMEOUTS block{};
+        if (::GetCommTimeouts(handle_, &block) != 1) {
+            Fail();
+            return TimeoutsResult::ReadFailed;
         }
-        timeouts.intervalMs = commTimeouts_.ReadIntervalTimeout;
-        timeouts.totalMultiplierMs = commTimeouts_.ReadTotalTimeoutMultiplier;
-        timeouts.totalConstantMs = commTimeouts_.ReadTotalTimeoutConstant;
-        return true;
-    }
-
-    bool WriteReadTimeouts(const ReadTimeouts& timeouts) override {
-        // The write time-outs stay as the driver reported them.
-        COMMTIMEOUTS block = commTimeouts_;
-        block.ReadIntervalTimeout = timeouts.intervalMs;
-        block.ReadTotalTimeoutMultiplier = timeouts.totalMultiplierMs;
-        block.ReadTotalTimeoutConstant = timeouts.totalConstantMs;
+        // No limit between bytes, 1000 ms per byte asked for, no constant part. A read asks
+        // only for bytes already queued, so this is an outer bound that never applies. The
+        // write time-outs stay as the driver reported them.
+        block.ReadIntervalTimeout = 0;
+        block.ReadTotalTimeoutMultiplier = 1000;
+        block.ReadTotalTimeoutConstant = 0;
         if (::SetCommTimeouts(handle_, &block) != 1) {
-            return Fail();
+            Fail();
+            return TimeoutsResult::WriteFailed;
         }
-        commTimeouts_ = block;
-        return true;
+        return TimeoutsResult::Done;
     }
 
     ModemResult SetModemLines(bool dtr, bool rts) override {
@@ -317,7 +313,6 @@ class Win32SerialDevice final : public SerialDevice {
     HANDLE handle_;
     DCB reported_{};
     bool haveReported_ = false;
-    COMMTIMEOUTS commTimeouts_{};
     Event readEvent_;
     Event writeEvent_;
     Event commEvent_;
@@ -364,6 +359,19 @@ class Win32SerialSystem final : public SerialSystem {
 
 std::unique_ptr<SerialSystem> CreatePlatformSerialSystem() {
     return std::make_unique<Win32SerialSystem>();
+}
+
+std::chrono::nanoseconds ProcessCpuTime() {
+    // msvcrt's clock() counts elapsed time, not CPU time; the kernel's own figures are
+    // 100 ns units of kernel and user time.
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        return std::chrono::nanoseconds{0};
+    }
+    const auto units = [](const FILETIME& t) {
+        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return std::chrono::nanoseconds{static_cast<long long>((units(kernel) + units(user)) * 100)};
 }
 
 void WaitUntil(TimePoint deadline) {

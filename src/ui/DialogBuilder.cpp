@@ -39,6 +39,11 @@ QWidget* CreateList(const ControlTemplate& control, std::span<const QString> por
                 list->addItem(Utf8(item));
             }
             break;
+        case ListSource::SpeedTable:
+            for (const serial::Speed& speed : serial::SpeedTable) {
+                list->addItem(QString::fromStdString(SpeedListText(speed)));
+            }
+            break;
         case ListSource::PortTable:
             for (const QString& port : portTexts) {
                 list->addItem(port);

@@ -9,9 +9,6 @@ namespace {
 
 using K = ControlKind;
 
-constexpr std::array<std::string_view, 7> kSpeedItems{
-    "1200 Baud", "2400 Baud", "4800 Baud", "9600 Baud", "19200 Baud", "57600 Baud", "115200 Baud",
-};
 constexpr std::array<std::string_view, 2> kTransparentItems{"Yes", "No"};
 constexpr std::array<std::string_view, 6> kFontSizeItems{
     "8x16", "12x24", "16x32", "16x16", "24x24", "32x32",
@@ -35,7 +32,7 @@ const ControlTemplate kOperatorControls[] = {
     {kNoId, K::Label, "Glassbench " GLASSBENCH_VERSION, {206, 258, 100, 8}, kStyleNone},
     {kIdcDtr, K::CheckBox, "DTR", {291, 17, 8, 10}, kHidden | kDisabled | kAutoCheck},
     {kIdcRts, K::CheckBox, "RTS", {291, 7, 8, 10}, kHidden | kDisabled | kAutoCheck},
-    {kIdcSpeed, K::DropDownList, "", {83, 14, 57, 139}, kVScroll, ListSource::Fixed, kSpeedItems},
+    {kIdcSpeed, K::DropDownList, "", {83, 14, 57, 139}, kVScroll, ListSource::SpeedTable},
     {kIdcPort, K::DropDownList, "", {38, 14, 39, 152}, kVScroll, ListSource::PortTable},
     {kIdcData, K::Edit, "", {9, 83, 129, 13}, kEditStyle},
     {kIdcSendLog, K::Edit, "", {14, 141, 284, 47}, kTranscriptStyle},
@@ -135,6 +132,12 @@ const ControlTemplate* FindControl(const DialogTemplate& dialog, int id) {
         }
     }
     return nullptr;
+}
+
+std::string SpeedListText(const serial::Speed& speed) {
+    std::string text(speed.text);
+    text += " Baud";
+    return text;
 }
 
 std::string_view LoadResourceString(int id) {

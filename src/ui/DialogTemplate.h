@@ -11,7 +11,10 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
+
+#include "serial/PortTables.h"
 
 namespace glassbench::ui {
 
@@ -43,7 +46,7 @@ enum ControlStyle : unsigned {
 
 // Where a list's entries come from: the template itself, or one of the program's tables
 // (the list and the table must never disagree about what a position means).
-enum class ListSource { None, Fixed, PortTable, CommandTable };
+enum class ListSource { None, Fixed, PortTable, SpeedTable, CommandTable };
 
 // Control ids the program addresses. Labels, frames and the icon have none.
 enum ControlId : int {
@@ -105,6 +108,9 @@ const DialogTemplate& AboutDialogTemplate();
 
 // The control with `id` in `dialog`, or nullptr.
 const ControlTemplate* FindControl(const DialogTemplate& dialog, int id);
+
+// The Speed list's entry for a row of the speed table: "9600 Baud".
+std::string SpeedListText(const serial::Speed& speed);
 
 // The string table entry, or "" when there is none.
 std::string_view LoadResourceString(int id);

@@ -16,6 +16,7 @@
 
 #include "presets/PresetFile.h"
 #include "protocol/HexText.h"
+#include "serial/Exchange.h"
 #include "serial/PortTables.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
@@ -29,7 +30,6 @@ namespace glassbench::ui {
 namespace {
 
 constexpr std::string_view kPortOpenedFormat = "Port %s opened at %s baud.";
-constexpr std::string_view kCouldNotOpenPortFormat = "Could not open port %s.";
 constexpr std::string_view kNoPortOpened = "Could not open any of the serial ports.";
 constexpr std::string_view kConfirmCaption = "Orvane Glassbench";
 constexpr std::string_view kErrorCaption = "Error";
@@ -218,9 +218,8 @@ void CPanelConsoleDlg::AnnounceOpenedPort(int portIndex, int speedIndex) {
     const std::string text = Substitute(
         kPortOpenedFormat, {m_link.PortName(portIndex), speed != nullptr ? speed->text : ""});
     BusyCursor busy(m_toolkit);
-    m_link.SetModemLines(false, false);
-    m_toolkit.Pause(kModemPulse);
-    m_link.SetModemLines(m_chkDtr->isChecked(), m_chkRts->isChecked());
+    serial::PulseModemLines(m_link, m_chkDtr->isChecked(), m_chkRts->isChecked(),
+                            [this](std::chrono::milliseconds pause) { m_toolkit.Pause(pause); });
     m_toolkit.ShowMessage(OwnerHandle(this), text, kConfirmCaption, MessageIcon::Information);
 }
 
@@ -232,8 +231,7 @@ void CPanelConsoleDlg::ReopenPort(int portIndex, int speedIndex) {
     if (m_link.OpenPort(portIndex, speedIndex, OwnerHandle(this)) != 0) {
         const std::string name = m_link.PortName(portIndex);
         m_toolkit.ShowMessage(OwnerHandle(this),
-                              Substitute(kCouldNotOpenPortFormat,
-                                         {name.empty() ? kNoPortName : std::string_view(name)}),
+                              serial::CouldNotOpenPortText(name.empty() ? kNoPortName : name),
                               kErrorCaption, MessageIcon::Exclamation);
         m_cbPort->setCurrentIndex(-1);
         return;
@@ -275,21 +273,19 @@ void CPanelConsoleDlg::OnSendData() {
     m_strLengh = built.lenghText;
     ShowFields();
 
-    // A late byte of an earlier exchange would otherwise become the first byte of this reply.
-    m_link.DiscardInput();
-    m_link.SendBytes(m_frame.data(), built.frameLength);
-
-    const int shown = protocol::TranscriptBytes(m_frame, built.frameLength,
-                                                protocol::LcdsTypeFromIndex(LcdTypeSelection()));
-    m_strHex = protocol::FormatHexBytes(m_frame.data(), shown);
-    m_strSendLog += m_strHex;
-    m_editSendLog->Append(m_strHex);
-    // The reply wait blocks the thread; the operator sees the frame before it starts.
-    m_editSendLog->repaint();
-
-    std::uint8_t* reply = m_frame.data() + protocol::kReplyOffset;
-    if (m_link.ReceiveExact(reply, protocol::kReplyLength, kReplyTries) == 1) {
-        m_strHex = protocol::FormatHexBytes(reply, protocol::kReplyLength);
+    const serial::ExchangeResult result =
+        serial::Exchange(m_link, m_frame, built.frameLength, [&](const serial::ExchangeResult&) {
+            const int shown = protocol::TranscriptBytes(
+                m_frame, built.frameLength, protocol::LcdsTypeFromIndex(LcdTypeSelection()));
+            m_strHex = protocol::FormatHexBytes(m_frame.data(), shown);
+            m_strSendLog += m_strHex;
+            m_editSendLog->Append(m_strHex);
+            // The reply wait blocks the thread; the operator sees the frame before it starts.
+            m_editSendLog->repaint();
+        });
+    if (result.replied) {
+        m_strHex = protocol::FormatHexBytes(m_frame.data() + protocol::kReplyOffset,
+                                            protocol::kReplyLength);
         m_strRecvLog += m_strHex;
         m_editRecvLog->Append(m_strHex);
     }

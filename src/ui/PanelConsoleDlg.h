@@ -39,12 +39,6 @@ class CCloseUpComboBox;
 class CTranscriptBox;
 class SystemMenu;
 
-// The 1000 ms with both modem lines low after every successful open, which the module takes
-// as a reset.
-inline constexpr std::chrono::milliseconds kModemPulse{1000};
-// Polls of the receive queue for the module's reply.
-inline constexpr int kReplyTries = 100000;
-
 class CPanelConsoleDlg : public QDialog {
     Q_OBJECT
 

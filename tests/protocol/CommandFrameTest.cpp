@@ -34,22 +34,9 @@ INSTANTIATE_TEST_SUITE_P(Examples, FrameExampleTest,
                          ::testing::ValuesIn(glassbench::testing::kFrameExamples),
                          [](const auto& info) { return std::string(info.param.name); });
 
-int Overhead(FrameLayout layout) {
-    switch (layout) {
-        case FrameLayout::Glyph:
-        case FrameLayout::Text:
-            return 8;
-        case FrameLayout::Shape:
-        case FrameLayout::EditText:
-            return 7;
-        default:
-            return 3;
-    }
-}
-
 // Every command with every data count, built into buffers full of an earlier build's bytes:
-// the length byte follows the layout, the checksum stands at byte L, and nothing of the
-// earlier contents reaches the frame.
+// the length byte follows the layout (whose header lengths the worked examples pin), the checksum
+// stands at byte L, and nothing of the earlier contents reaches the frame.
 TEST(BuildCommandFrame, EveryCommandAndCountGivesAConsistentFrameFreeOfStaleBytes) {
     for (int command = 0; command < kCommandCount; ++command) {
         std::string data;
@@ -61,7 +48,7 @@ TEST(BuildCommandFrame, EveryCommandAndCountGivesAConsistentFrameFreeOfStaleByte
             dirtyStore.fill(0x77);
             const BuildResult r = BuildCommandFrame(fields, clean, cleanStore);
             const BuildResult d = BuildCommandFrame(fields, dirty, dirtyStore);
-            const int length = std::min(count, 55) + Overhead(CommandTable[command].layout);
+            const int length = std::min(count, 55) + HeaderLength(CommandTable[command].layout);
             ASSERT_EQ(r.frameLength, length + 1) << command << "/" << count;
             ASSERT_EQ(d.frameLength, r.frameLength);
             EXPECT_EQ(clean[1], length);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "TestHex.h"
+#include "serial/Exchange.h"
 #include "serial/SerialLink.h"
 
 namespace glassbench::serial {
@@ -64,8 +65,12 @@ class FakeDevice final : public SerialDevice {
         p_.written = s;
         return Step("write-settings", 3);
     }
-    bool ReadReadTimeouts(ReadTimeouts&) override { return Step("read-timeouts", 4); }
-    bool WriteReadTimeouts(const ReadTimeouts&) override { return Step("write-timeouts", 5); }
+    TimeoutsResult ApplyReadTimeouts() override {
+        using enum TimeoutsResult;
+        return !Step("read-timeouts", 4)    ? ReadFailed
+               : !Step("write-timeouts", 5) ? WriteFailed
+                                            : Done;
+    }
     ModemResult SetModemLines(bool dtr, bool rts) override {
         w_.log.push_back("modem " + std::to_string(dtr) + std::to_string(rts));
         return p_.modem;
@@ -219,6 +224,8 @@ TEST(SerialLinkTest, OpenCodesStatesAndTheOrderOfTheSteps) {
         EXPECT_EQ(rig.link.ReceiveExact(reply.data(), 5, 100000), 0);
         EXPECT_EQ(rig.world.now - before, c.code == 0 ? 1s : 0s);
         EXPECT_EQ(rig.link.SendBytes(kFrame.data(), 5), c.code == 0 ? 5 : 0);
+        EXPECT_EQ(rig.link.LastSendError(),
+                  c.code == 0 ? std::error_code() : make_error_code(std::errc::not_connected));
         EXPECT_EQ(port.wire, c.code == 0 ? kFrame : Bytes{});
     }
 }
@@ -252,6 +259,8 @@ TEST(SerialLinkTest, SendWaitsForRoomButNotPastItsWireTimeAndOneSecond) {
         r.P(0).roomAt = roomAgain ? std::optional(r.world.now + 200ms) : std::nullopt;
         const TimePoint start = r.world.now;
         EXPECT_EQ(r.link.SendBytes(frame.data(), 100), roomAgain ? 100 : 40);
+        EXPECT_EQ(r.link.LastSendError(),
+                  roomAgain ? std::error_code() : make_error_code(std::errc::timed_out));
         EXPECT_EQ(r.world.now - start, roomAgain ? 200ms : 1s + 104'166'666ns);
     }
     EXPECT_EQ(Bytes(r.P(0).wire.begin(), r.P(0).wire.begin() + 100), frame);
@@ -298,6 +307,57 @@ TEST(SerialLinkTest, ReceiveExactCollectsTheReplyWithinItsWindow) {
         EXPECT_EQ(r.world.now - wireFree, c.took);
         EXPECT_LE(r.world.waits, static_cast<int>(c.arrivals.size()) + 1);  // no busy polling
         EXPECT_EQ(r.link.ReceiveAvailable(reply.data(), 5), c.left);
+    }
+}
+
+}  // namespace
+}  // namespace glassbench::serial
+
+namespace glassbench::serial {
+namespace {
+
+// The exchange every caller shares: stale input goes before the write, the caller hears of
+// the write before the wait, and only a frame that went out whole waits for a reply.
+TEST(ExchangeTest, DiscardsStaleInputAndWaitsOnlyForAFrameThatWentOut) {
+    const struct {
+        const char* name;
+        bool open;
+        int writeRoom;
+        int written;
+        std::errc error;
+        bool replied;
+        std::chrono::nanoseconds took;  // from the start of the write
+    } cases[] = {
+        // clang-format off
+        {"answered", true, INT_MAX, 5, {}, true, 2ms + 5'208'333ns},
+        {"no port", false, INT_MAX, 0, std::errc::not_connected, false, 0ms},
+        {"stuck", true, 3, 3, std::errc::timed_out, false, 1s + 5'208'333ns},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        ASSERT_EQ(r.link.OpenPort(c.open ? 0 : 30, 3, nullptr), c.open ? 0 : 1);
+        r.P(0).queue = {0xEE, 0xEE};  // a late byte pair of the exchange before
+        r.P(0).writeRoom = c.writeRoom;
+        r.P(0).incoming[r.world.now + r.link.WireTime(5) + 2ms] = {1, 2, 3, 4, 5};
+        protocol::CommandFrame frame{0xAA, 0x04, 0x80, 0x00, 0x2E};
+        const TimePoint start = r.world.now;
+        int calls = 0;
+        const ExchangeResult result = Exchange(r.link, frame, 5, [&](const ExchangeResult& w) {
+            ++calls;
+            EXPECT_EQ(w.written, c.written);
+            EXPECT_EQ(r.world.now - start, c.written == 3 ? c.took : 0ns);  // before any wait
+        });
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(result.Sent(), c.written == 5);
+        EXPECT_TRUE(result.sendError == c.error);
+        EXPECT_EQ(static_cast<bool>(result.sendError), c.error != std::errc{});
+        EXPECT_EQ(result.replied, c.replied);
+        EXPECT_EQ(Hex(&frame[protocol::kReplyOffset], 5),
+                  c.replied ? "01 02 03 04 05" : "00 00 00 00 00");
+        EXPECT_EQ(r.world.now - start, c.took);
+        EXPECT_EQ(r.P(0).queue.size(), c.open ? 0u : 2u);
     }
 }
 

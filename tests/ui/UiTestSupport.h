@@ -66,11 +66,9 @@ class RecordingSerialSystem final : public serial::SerialSystem {
     struct Device final : serial::SerialDevice {
         Device(std::unique_ptr<serial::SerialDevice> d, Log& l) : real(std::move(d)), log(l) {}
         using LS = serial::LineSettings;
-        using RT = serial::ReadTimeouts;
         bool ReadLineSettings(LS& s) override { return real->ReadLineSettings(s); }
         bool WriteLineSettings(const LS& s) override { return real->WriteLineSettings(s); }
-        bool ReadReadTimeouts(RT& t) override { return real->ReadReadTimeouts(t); }
-        bool WriteReadTimeouts(const RT& t) override { return real->WriteReadTimeouts(t); }
+        serial::TimeoutsResult ApplyReadTimeouts() override { return real->ApplyReadTimeouts(); }
         serial::ModemResult SetModemLines(bool dtr, bool rts) override {
             log += std::string("modem ") + (dtr ? "1" : "0") + (rts ? " 1\n" : " 0\n");
             return real->SetModemLines(dtr, rts);

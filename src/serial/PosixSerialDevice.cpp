@@ -1,0 +1,227 @@
+#include "serial/PosixSerialDevice.h"
+
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <utility>
+
+#include "serial/PosixTermios.h"
+
+namespace glassbench::serial {
+
+namespace {
+
+std::error_code Errno(int value) {
+    return {value, std::generic_category()};
+}
+
+// How an errno from a read, write or query of an open device is to be taken: the device
+// has gone (a pulled USB adapter gives EIO or ENODEV, a pty whose master closed gives EIO).
+IoStatus StatusOf(int error) {
+    switch (error) {
+        case EAGAIN:
+            return IoStatus::WouldBlock;
+        case EIO:
+        case ENXIO:
+        case ENODEV:
+        case EPIPE:
+            return IoStatus::Gone;
+        default:
+            return IoStatus::Failed;
+    }
+}
+
+timespec ToTimespec(Clock::duration d) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+    ts.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    return ts;
+}
+
+class PosixSerialDevice final : public SerialDevice {
+  public:
+    explicit PosixSerialDevice(int fd) : fd_(fd) {}
+
+    ~PosixSerialDevice() override {
+        // Give the device back as it was found: no longer exclusive, no longer locked.
+        ::ioctl(fd_, TIOCNXCL);
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+    }
+
+    PosixSerialDevice(const PosixSerialDevice&) = delete;
+    PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
+
+    bool ReadLineSettings(LineSettings& settings) override {
+        termios t{};
+        if (::tcgetattr(fd_, &t) != 0) {
+            return Fail();
+        }
+        reported_ = t;
+        haveReported_ = true;
+        settings = ReportLineSettings(t);
+        return true;
+    }
+
+    bool WriteLineSettings(const LineSettings& settings) override {
+        if (!haveReported_) {
+            LineSettings ignored;
+            if (!ReadLineSettings(ignored)) {
+                return false;
+            }
+        }
+        termios t = reported_;
+        if (!ApplyLineSettings(t, settings)) {
+            error_ = Errno(EINVAL);
+            return false;
+        }
+        if (::tcsetattr(fd_, TCSANOW, &t) != 0) {
+            return Fail();
+        }
+        // tcsetattr reports success when any one change took; read back what the driver
+        // now has.
+        termios now{};
+        if (::tcgetattr(fd_, &now) != 0) {
+            return Fail();
+        }
+        if (ReportLineSettings(now) != ReportLineSettings(t)) {
+            error_ = Errno(EINVAL);
+            return false;
+        }
+        reported_ = now;
+        return true;
+    }
+
+    // Reads here never wait inside the driver, so there is no read time-out to set.
+    TimeoutsResult ApplyReadTimeouts() override { return TimeoutsResult::Done; }
+
+    ModemResult SetModemLines(bool dtr, bool rts) override {
+        int raise = 0;
+        int drop = 0;
+        (dtr ? raise : drop) |= TIOCM_DTR;
+        (rts ? raise : drop) |= TIOCM_RTS;
+        for (const auto& [request, bits] :
+             {std::pair{TIOCMBIS, raise}, std::pair{TIOCMBIC, drop}}) {
+            int value = bits;
+            if (value != 0 && ::ioctl(fd_, request, &value) != 0) {
+                error_ = Errno(errno);
+                // Pseudo-terminals and some virtual ports have no modem lines: the ioctl
+                // fails with ENOTTY (or EINVAL from some USB drivers). Nothing to set.
+                if (errno == ENOTTY || errno == EINVAL) {
+                    return ModemResult::NoModemLines;
+                }
+                return ModemResult::Failed;
+            }
+        }
+        return ModemResult::Done;
+    }
+
+    IoResult Write(const std::uint8_t* bytes, int count) override {
+        for (;;) {
+            const ssize_t n = ::write(fd_, bytes, static_cast<std::size_t>(count));
+            if (n > 0) {
+                return {static_cast<int>(n), IoStatus::Done};
+            }
+            if (n == 0) {
+                error_ = Errno(EIO);
+                return {0, IoStatus::Failed};
+            }
+            if (errno != EINTR) {
+                return Failed();
+            }
+        }
+    }
+
+    IoResult QueuedInput() override {
+        int queued = 0;
+        if (::ioctl(fd_, FIONREAD, &queued) != 0) {
+            return Failed();
+        }
+        return {queued, IoStatus::Done};
+    }
+
+    IoResult Read(std::uint8_t* buffer, int count) override {
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, static_cast<std::size_t>(count));
+            if (n > 0) {
+                return {static_cast<int>(n), IoStatus::Done};
+            }
+            if (n == 0) {
+                // End of file on a terminal: it has been hung up.
+                error_ = Errno(EIO);
+                return {0, IoStatus::Gone};
+            }
+            if (errno != EINTR) {
+                return Failed();
+            }
+        }
+    }
+
+    WaitResult Wait(WaitFor what, TimePoint deadline) override {
+        pollfd entry{fd_, static_cast<short>(what == WaitFor::Input ? POLLIN : POLLOUT), 0};
+        for (;;) {
+            const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
+            const timespec timeout = ToTimespec(left);
+            entry.revents = 0;
+            const int rc = ::ppoll(&entry, 1, &timeout, nullptr);
+            if (rc < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                error_ = Errno(errno);
+                return WaitResult::Gone;
+            }
+            if (rc == 0) {
+                if (Clock::now() < deadline) {
+                    continue;
+                }
+                return WaitResult::TimedOut;
+            }
+            // A hung-up terminal polls readable too; the read that follows finds out.
+            if ((entry.revents & entry.events) != 0) {
+                return WaitResult::Ready;
+            }
+            error_ = Errno(EIO);
+            return WaitResult::Gone;
+        }
+    }
+
+    void DiscardInput() override {
+        if (::tcflush(fd_, TCIFLUSH) != 0) {
+            error_ = Errno(errno);
+        }
+    }
+
+    std::error_code LastError() const override { return error_; }
+
+  private:
+    bool Fail() {
+        error_ = Errno(errno);
+        return false;
+    }
+    IoResult Failed() {
+        const int error = errno;
+        error_ = Errno(error);
+        return {0, StatusOf(error)};
+    }
+
+    int fd_;
+    termios reported_{};
+    bool haveReported_ = false;
+    std::error_code error_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> MakePosixSerialDevice(int fd) {
+    return std::make_unique<PosixSerialDevice>(fd);
+}
+
+}  // namespace glassbench::serial
