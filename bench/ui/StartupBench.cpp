@@ -26,8 +26,8 @@
 
 #include "BenchEnvironment.h"
 #include "serial/SerialLink.h"
-#include "ui/PanelConsoleDlg.h"
 #include "ui/Toolkit.h"
+#include "ui/qt/PanelWindow.h"
 
 extern char** environ;
 
@@ -61,8 +61,8 @@ int Child(int argc, char** argv) {
         names[i] = (nowhere / std::to_string(i)).string();
     }
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), names, &toolkit);
-    ui::CPanelConsoleDlg dialog(link, toolkit);
-    dialog.OnInitDialog();
+    ui::CPanelWindow dialog(link, toolkit);
+    dialog.Logic().OnInitDialog();
     dialog.show();
     while (dialog.windowHandle() == nullptr || !dialog.windowHandle()->isExposed()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "BenchEnvironment.h"
-#include "ui/TranscriptBox.h"
+#include "ui/qt/TranscriptBox.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 
+#include "protocol/CommandTable.h"
+
 namespace glassbench::ui {
 
 namespace {
@@ -132,6 +134,53 @@ const ControlTemplate* FindControl(const DialogTemplate& dialog, int id) {
         }
     }
     return nullptr;
+}
+
+int FirstTabStop(const DialogTemplate& dialog) {
+    for (const ControlTemplate& control : dialog.controls) {
+        if ((control.style & kTabStop) && !(control.style & (kHidden | kDisabled))) {
+            return control.id;
+        }
+    }
+    return kNoId;
+}
+
+std::vector<std::string> ListItems(const ControlTemplate& control, const serial::PortNames& ports) {
+    std::vector<std::string> items;
+    switch (control.source) {
+        case ListSource::Fixed:
+            items.assign(control.items.begin(), control.items.end());
+            break;
+        case ListSource::PortTable:
+            for (const std::string& port : ports) {
+                items.push_back(PortListText(port));
+            }
+            break;
+        case ListSource::SpeedTable:
+            for (const serial::Speed& speed : serial::SpeedTable) {
+                items.push_back(SpeedListText(speed));
+            }
+            break;
+        case ListSource::CommandTable:
+            for (const protocol::CommandInfo& command : protocol::CommandTable) {
+                items.emplace_back(command.listText);
+            }
+            break;
+        case ListSource::None:
+            break;
+    }
+    return items;
+}
+
+std::string PortListText(std::string_view deviceName) {
+    std::string_view name = deviceName;
+    if (name.substr(0, 4) == "\\\\.\\") {
+        name.remove_prefix(4);
+    }
+    const bool com = name.size() > 3 && name.size() <= 5 && name.substr(0, 3) == "COM" &&
+                     name.find_first_not_of("0123456789", 3) == std::string_view::npos &&
+                     name[3] != '0';
+    return com ? "COM " + std::string(name.substr(3)) : std::string(deviceName);
 }
 
 std::string SpeedListText(const serial::Speed& speed) {

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "serial/PortTables.h"
 
@@ -109,8 +110,19 @@ const DialogTemplate& AboutDialogTemplate();
 // The control with `id` in `dialog`, or nullptr.
 const ControlTemplate* FindControl(const DialogTemplate& dialog, int id);
 
+// The id of the first visible, enabled tab stop in template order: where the focus starts.
+int FirstTabStop(const DialogTemplate& dialog);
+
+// A list's entries in order, from the template or from the table it names.
+std::vector<std::string> ListItems(const ControlTemplate& control, const serial::PortNames& ports);
+
 // The Speed list's entry for a row of the speed table: "9600 Baud".
 std::string SpeedListText(const serial::Speed& speed);
+
+// The Port list's entry for a device: "COM 12" for Windows' COM12 and \\.\COM12, as
+// Windows users know their ports; any other device (a Linux path, a virtual port named in
+// GLASSBENCH_PORTS) by its name, since that is what the operator has to recognise.
+std::string PortListText(std::string_view deviceName);
 
 // The string table entry, or "" when there is none.
 std::string_view LoadResourceString(int id);

@@ -1,239 +1,127 @@
 #include "ui/PanelConsoleDlg.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QFontDatabase>
-#include <QFontMetrics>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QScreen>
-#include <QSignalBlocker>
-#include <filesystem>
-#include <system_error>
-#include <vector>
-
 #include "presets/PresetFile.h"
 #include "protocol/HexText.h"
 #include "serial/Exchange.h"
 #include "serial/PortTables.h"
-#include "ui/AboutDlg.h"
-#include "ui/AppIcon.h"
-#include "ui/CloseUpComboBox.h"
-#include "ui/DialogPlatform.h"
-#include "ui/KeyboardFilter.h"
-#include "ui/TranscriptBox.h"
+#include "ui/DialogTemplate.h"
 
 namespace glassbench::ui {
 
 namespace {
 
-constexpr std::string_view kPortOpenedFormat = "Port %s opened at %s baud.";
 constexpr std::string_view kNoPortOpened = "Could not open any of the serial ports.";
+constexpr std::string_view kNoPortToSend = "Could not send: no port is open.";
 constexpr std::string_view kConfirmCaption = "Orvane Glassbench";
 constexpr std::string_view kErrorCaption = "Error";
 // What the messages name when the Port list has no selection, which has no device.
 constexpr std::string_view kNoPortName = "(none)";
 
-// Fills each "%s" of `format` with the next value, in order.
-std::string Substitute(std::string_view format, std::initializer_list<std::string_view> values) {
-    std::string out;
-    auto next = values.begin();
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' &&
-            next != values.end()) {
-            out += *next++;
-            ++i;
-        } else {
-            out += format[i];
-        }
-    }
-    return out;
+std::string PortOpenedText(std::string_view device, std::string_view speed) {
+    std::string text = "Port ";
+    text += device;
+    text += " opened at ";
+    text += speed;
+    text += " baud.";
+    return text;
 }
 
-// A selection read from the list or, for a list the operator can type into, from the entry
-// that the typed text names: what the box shows is what is used.
-int Selection(const QComboBox& list) {
-    if (list.isEditable()) {
-        return list.findText(list.currentText(), Qt::MatchFixedString);
-    }
-    return list.currentIndex();
-}
-
-// Read from a preset value: out-of-range large values select the first entry, negative ones
-// leave the list with no selection.
-void SelectFromPreset(QComboBox& list, const std::string& value) {
-    int index = presets::ReadLeadingInt(value);
-    if (index >= list.count()) {
-        index = 0;
-    }
-    list.setCurrentIndex(index < 0 ? -1 : index);
-}
-
-bool IsFixedPitch(const QFont& font) {
-    // QFontInfo::fixedPitch() is false for some monospaced fonts under fontconfig (Noto Sans
-    // Mono among them); equal advances are what the transcript needs.
-    const QFontMetrics metrics(font);
-    return metrics.horizontalAdvance(QLatin1Char('i')) ==
-           metrics.horizontalAdvance(QLatin1Char('W'));
-}
-
-// The system's fixed-pitch font. A platform without a theme may answer the request with the
-// proportional default font; ask the font matcher then.
-QFont FixedPitchFont() {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    if (!IsFixedPitch(font)) {
-        font.setFamily(QStringLiteral("monospace"));
-        font.setStyleHint(QFont::TypeWriter);
-    }
-    return font;
-}
-
-std::vector<QString> PortTexts(const serial::PortNames& names) {
-    std::vector<QString> texts;
-    texts.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        texts.push_back(PortListText(static_cast<int>(i), names[i]));
-    }
-    return texts;
+std::string CouldNotSendText(std::string_view device) {
+    std::string text = "Could not send to port ";
+    text += device;
+    text += '.';
+    return text;
 }
 
 }  // namespace
 
-CPanelConsoleDlg::CPanelConsoleDlg(serial::SerialLink& link, Toolkit& toolkit, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
-      m_link(link),
-      m_toolkit(toolkit),
-      m_hIcon(LoadAppIcon()) {
-    const std::vector<QString> ports = PortTexts(m_link.Names());
-    m_controls = BuildDialog(*this, OperatorDialogTemplate(), ports, m_hIcon);
-
-    auto list = [this](int id) { return static_cast<CCloseUpComboBox*>(Control(id)); };
-    m_cbLcdType = list(kIdcLcdType);
-    m_cbFontSize = list(kIdcFontSize);
-    m_cbCommand = list(kIdcCommand);
-    m_cbTransparent = list(kIdcTransparent);
-    m_cbSpeed = list(kIdcSpeed);
-    m_cbPort = list(kIdcPort);
-    m_editSendLog = static_cast<CTranscriptBox*>(Control(kIdcSendLog));
-    m_editRecvLog = static_cast<CTranscriptBox*>(Control(kIdcRecvLog));
-    m_chkRts = static_cast<QCheckBox*>(Control(kIdcRts));
-    m_chkDtr = static_cast<QCheckBox*>(Control(kIdcDtr));
-
-    m_cbPort->SetChoiceOnlyFromDropDown(true);
-    m_cbPort->SetElideStart(true);
-    m_cbSpeed->SetChoiceOnlyFromDropDown(true);
-    connect(m_cbPort, &QComboBox::currentIndexChanged, m_cbPort,
-            [port = m_cbPort] { port->setToolTip(port->currentText()); });
-
-    connect(m_cbPort, &CCloseUpComboBox::closedUp, this, &CPanelConsoleDlg::OnPortOrSpeedCloseUp);
-    connect(m_cbSpeed, &CCloseUpComboBox::closedUp, this, &CPanelConsoleDlg::OnPortOrSpeedCloseUp);
-    // `activated` comes from the operator only; selections the program makes raise nothing.
-    connect(m_cbCommand, &QComboBox::activated, this, &CPanelConsoleDlg::OnCommandSelected);
-    connect(static_cast<QPushButton*>(Control(kIdcSendData)), &QPushButton::clicked, this,
-            &CPanelConsoleDlg::OnSendData);
-    connect(static_cast<QPushButton*>(Control(kIdcClearDisplay)), &QPushButton::clicked, this,
-            &CPanelConsoleDlg::OnClearDisplay);
-
-    qApp->installEventFilter(this);
+CPanelConsoleDlg::CPanelConsoleDlg(PanelView& view, serial::SerialLink& link, Toolkit& toolkit)
+    : m_view(view), m_link(link), m_toolkit(toolkit) {
     LoadPreset(presets::PresetSectionFor(0));
 }
 
-CPanelConsoleDlg::~CPanelConsoleDlg() {
-    qApp->removeEventFilter(this);
-}
-
-int CPanelConsoleDlg::DoModal() {
-    // Centre the dialog before initialisation so that the start-up message box, which is
-    // shown before the dialog, appears where the dialog will.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
-    OnInitDialog();
-    return exec();
+void CPanelConsoleDlg::DoModal() {
+    m_view.RunModal([this] { OnInitDialog(); });
 }
 
 bool CPanelConsoleDlg::OnInitDialog() {
-    // 1. The lists were filled from the template when the controls were built.
+    // The window filled its lists from the template when it built its controls.
     ShowFields();
 
-    // 2. The About item.
-    m_systemMenu = std::make_unique<SystemMenu>(*this, m_controls.IconLabel(),
-                                                [this](std::uint16_t id) { OnSystemCommand(id); });
-    if (m_systemMenu->Exists()) {
+    if (m_view.HasSystemMenu()) {
         const std::string_view about = LoadResourceString(kIdsAboutBox);
         if (!about.empty()) {
-            m_systemMenu->AppendSeparator();
-            m_systemMenu->AppendItem(kIdmAboutBox, QString::fromUtf8(about.data(), about.size()));
+            m_view.AppendSystemMenuSeparator();
+            m_view.AppendSystemMenuItem(kIdmAboutBox, about);
         }
     }
+    m_view.SetIconsAndFonts();
 
-    // 3. and 4.
-    setWindowIcon(m_hIcon);
-    m_editSendLog->setFont(FixedPitchFont());
+    m_view.Select(kIdcSpeed, serial::kDefaultSpeedIndex);
+    m_view.SetChecked(kIdcRts, true);
+    m_view.SetChecked(kIdcDtr, true);
+    // The start-up preset's TRANSPRENT and FONTTYPE pick the first Transparent and FontSize.
+    SelectFromPreset(kIdcTransparent, m_strTransparent);
+    SelectFromPreset(kIdcFontSize, m_strFontType);
 
-    // 5. to 8.
-    m_cbSpeed->setCurrentIndex(serial::kDefaultSpeedIndex);
-    m_chkRts->setChecked(true);
-    m_chkDtr->setChecked(true);
-    SelectFromPreset(*m_cbTransparent, m_strTransparent);
-    SelectFromPreset(*m_cbFontSize, m_strFontType);
-
-    // 9.
     SearchPorts();
 
-    // 10. Program selections raise no Command change, so no preset is loaded again.
-    m_cbCommand->setCurrentIndex(0);
-    m_cbLcdType->setCurrentIndex(0);
+    // Selections the program makes raise no Command change, so no preset is loaded again.
+    m_view.Select(kIdcCommand, 0);
+    m_view.Select(kIdcLcdType, 0);
 
-    // 11.
-    if (QWidget* first = m_controls.FirstTabStop()) {
-        first->setFocus(Qt::OtherFocusReason);
-    }
+    // The focus starts on the first visible, enabled tab stop in template order: Data.
+    m_view.Focus(FirstTabStop(OperatorDialogTemplate()));
     return true;
 }
 
+// Read as C reads a number; too large selects the first entry, negative leaves no selection.
+void CPanelConsoleDlg::SelectFromPreset(int listId, const std::string& value) {
+    int index = presets::ReadLeadingInt(value);
+    if (index >= m_view.EntryCount(listId)) {
+        index = 0;
+    }
+    m_view.Select(listId, index < 0 ? -1 : index);
+}
+
 void CPanelConsoleDlg::SearchPorts() {
-    for (int i = 0; i < m_cbPort->count(); ++i) {
-        m_cbPort->setCurrentIndex(i);
-        const int speed = m_cbSpeed->currentIndex();
-        const int port = m_cbPort->currentIndex();
-        // No owner yet: the dialog is not on screen while it searches.
+    const int count = m_view.EntryCount(kIdcPort);
+    for (int i = 0; i < count; ++i) {
+        m_view.Select(kIdcPort, i);
+        const int speed = m_view.Selection(kIdcSpeed);
+        const int port = m_view.Selection(kIdcPort);
+        // No owner: the window is not on screen while it searches.
         if (m_link.OpenPort(port, speed, nullptr) == 0) {
             AnnounceOpenedPort(port, speed);
             return;
         }
     }
-    m_cbPort->setCurrentIndex(-1);
-    m_toolkit.ShowMessage(OwnerHandle(this), kNoPortOpened, kErrorCaption,
-                          MessageIcon::Exclamation);
+    m_view.Select(kIdcPort, -1);
+    m_toolkit.ShowMessage(m_view.Owner(), kNoPortOpened, kErrorCaption, MessageIcon::Exclamation);
 }
 
+// The busy cursor covers the line pulse, the pause and the confirmation, not the open.
 void CPanelConsoleDlg::AnnounceOpenedPort(int portIndex, int speedIndex) {
     const serial::Speed* speed = serial::SpeedAt(speedIndex);
-    const std::string text = Substitute(
-        kPortOpenedFormat, {m_link.PortName(portIndex), speed != nullptr ? speed->text : ""});
+    const std::string text =
+        PortOpenedText(m_link.PortName(portIndex), speed != nullptr ? speed->text : "");
     BusyCursor busy(m_toolkit);
-    serial::PulseModemLines(m_link, m_chkDtr->isChecked(), m_chkRts->isChecked(),
+    serial::PulseModemLines(m_link, m_view.IsChecked(kIdcDtr), m_view.IsChecked(kIdcRts),
                             [this](std::chrono::milliseconds pause) { m_toolkit.Pause(pause); });
-    m_toolkit.ShowMessage(OwnerHandle(this), text, kConfirmCaption, MessageIcon::Information);
+    m_toolkit.ShowMessage(m_view.Owner(), text, kConfirmCaption, MessageIcon::Information);
 }
 
 void CPanelConsoleDlg::OnPortOrSpeedCloseUp() {
-    ReopenPort(m_cbPort->currentIndex(), m_cbSpeed->currentIndex());
+    ReopenPort(m_view.Selection(kIdcPort), m_view.Selection(kIdcSpeed));
 }
 
 void CPanelConsoleDlg::ReopenPort(int portIndex, int speedIndex) {
-    if (m_link.OpenPort(portIndex, speedIndex, OwnerHandle(this)) != 0) {
+    if (m_link.OpenPort(portIndex, speedIndex, m_view.Owner()) != 0) {
         const std::string name = m_link.PortName(portIndex);
-        m_toolkit.ShowMessage(OwnerHandle(this),
+        m_toolkit.ShowMessage(m_view.Owner(),
                               serial::CouldNotOpenPortText(name.empty() ? kNoPortName : name),
                               kErrorCaption, MessageIcon::Exclamation);
-        m_cbPort->setCurrentIndex(-1);
+        m_view.Select(kIdcPort, -1);
         return;
     }
     AnnounceOpenedPort(portIndex, speedIndex);
@@ -241,76 +129,77 @@ void CPanelConsoleDlg::ReopenPort(int portIndex, int speedIndex) {
 
 void CPanelConsoleDlg::OnCommandSelected() {
     ReadFields();
-    LoadPreset(presets::PresetSectionFor(m_cbCommand->currentIndex()));
+    LoadPreset(presets::PresetSectionFor(m_view.Selection(kIdcCommand)));
     ShowFields();
 }
 
 void CPanelConsoleDlg::OnClearDisplay() {
-    m_editSendLog->Clear();
-    m_editRecvLog->Clear();
-    m_strSendLog.clear();
-    m_strHex.clear();
-    m_strRecvLog.clear();
-}
-
-int CPanelConsoleDlg::LcdTypeSelection() const {
-    return Selection(*m_cbLcdType);
+    m_view.ClearTranscript(kIdcSendLog);
+    m_view.ClearTranscript(kIdcRecvLog);
 }
 
 void CPanelConsoleDlg::OnSendData() {
     ReadFields();
     protocol::CommandFields fields;
-    fields.commandIndex = m_cbCommand->currentIndex();
-    fields.transparentIndex = m_cbTransparent->currentIndex();
-    fields.fontSizeIndex = m_cbFontSize->currentIndex();
+    fields.commandIndex = m_view.Selection(kIdcCommand);
+    fields.transparentIndex = m_view.Selection(kIdcTransparent);
+    fields.fontSizeIndex = m_view.Selection(kIdcFontSize);
     fields.xText = m_strXaddress;
     fields.yText = m_strYaddress;
     fields.dataText = m_strData;
-    fields.lcdsType = protocol::LcdsTypeFromIndex(LcdTypeSelection());
+    fields.lcdsType = protocol::LcdsTypeFromIndex(m_view.Selection(kIdcLcdType));
     const protocol::BuildResult built = protocol::BuildCommandFrame(fields, m_frame, m_dataBytes);
-    m_dataCount = built.count;
     m_strCheckSum = built.checkSumText;
     m_strLengh = built.lenghText;
     ShowFields();
 
-    const serial::ExchangeResult result =
-        serial::Exchange(m_link, m_frame, built.frameLength, [&](const serial::ExchangeResult&) {
-            const int shown = protocol::TranscriptBytes(
-                m_frame, built.frameLength, protocol::LcdsTypeFromIndex(LcdTypeSelection()));
-            m_strHex = protocol::FormatHexBytes(m_frame.data(), shown);
-            m_strSendLog += m_strHex;
-            m_editSendLog->Append(m_strHex);
-            // The reply wait blocks the thread; the operator sees the frame before it starts.
-            m_editSendLog->repaint();
-        });
+    serial::ExchangeResult result;
+    {
+        // From the write to the end of the reply window: clicks made meanwhile wait in the
+        // queue and are handled afterwards, and the cursor says so.
+        BusyCursor busy(m_toolkit);
+        result =
+            serial::Exchange(m_link, m_frame, built.frameLength,
+                             [this, &built](const serial::ExchangeResult& written) {
+                                 if (!written.Sent()) {
+                                     return;
+                                 }
+                                 // The LCDs Type, read again, decides what is shown.
+                                 const int shown = protocol::TranscriptBytes(
+                                     m_frame, built.frameLength,
+                                     protocol::LcdsTypeFromIndex(m_view.Selection(kIdcLcdType)));
+                                 m_view.AppendTranscript(
+                                     kIdcSendLog, protocol::FormatHexBytes(m_frame.data(), shown));
+                             });
+    }
+    if (!result.Sent()) {
+        // A frame that did not go out whole is never shown as sent.
+        const std::string name = m_link.PortName(m_view.Selection(kIdcPort));
+        m_toolkit.ShowMessage(
+            m_view.Owner(),
+            !m_link.IsReady() || name.empty() ? std::string(kNoPortToSend) : CouldNotSendText(name),
+            kErrorCaption, MessageIcon::Exclamation);
+        return;
+    }
     if (result.replied) {
-        m_strHex = protocol::FormatHexBytes(m_frame.data() + protocol::kReplyOffset,
-                                            protocol::kReplyLength);
-        m_strRecvLog += m_strHex;
-        m_editRecvLog->Append(m_strHex);
+        m_view.AppendTranscript(kIdcRecvLog,
+                                protocol::FormatHexBytes(m_frame.data() + protocol::kReplyOffset,
+                                                         protocol::kReplyLength));
     }
 }
 
 void CPanelConsoleDlg::OnSystemCommand(std::uint16_t commandId) {
+    // The About item and the fifteen ids after it; every other command is the platform's.
     if ((commandId & 0xFFF0) == kIdmAboutBox) {
-        CAboutDlg about(this);
-        about.exec();
+        m_view.ShowAboutBox();
         return;
     }
-    if (m_systemMenu != nullptr) {
-        m_systemMenu->DefaultProcessing(commandId);
-    }
+    m_view.DefaultSystemCommand(commandId);
 }
 
 void CPanelConsoleDlg::LoadPreset(std::string_view section) {
-    std::error_code error;
-    const std::filesystem::path directory = std::filesystem::current_path(error);
-    const std::filesystem::path found = presets::FindPresetFile(directory);
-    m_strIniPath = (found.empty() ? directory / presets::kPresetFileName : found).string();
-    // One look at the folder serves both the recorded path and the read.
-    const presets::CommandPreset preset = presets::ReadPresetFile(found, section);
+    const presets::CommandPreset preset = presets::ReadPreset(section);
     m_strLengh = preset.lengh;
-    m_strCmd = preset.cmd;
     m_strXaddress = preset.xaddress;
     m_strYaddress = preset.yaddress;
     m_strTransparent = preset.transprent;
@@ -319,56 +208,27 @@ void CPanelConsoleDlg::LoadPreset(std::string_view section) {
     m_strCheckSum = preset.checksum;
 }
 
+// The five bound fields and their members, in the order they are exchanged.
+std::array<CPanelConsoleDlg::FieldBinding, 5> CPanelConsoleDlg::Bindings() {
+    return {{
+        {kIdcLengh, &m_strLengh},
+        {kIdcCheckSum, &m_strCheckSum},
+        {kIdcXaddress, &m_strXaddress},
+        {kIdcYaddress, &m_strYaddress},
+        {kIdcData, &m_strData},
+    }};
+}
+
 void CPanelConsoleDlg::ReadFields() {
-    Exchange(true);
+    for (const auto& [id, text] : Bindings()) {
+        *text = m_view.FieldText(id);
+    }
 }
 
 void CPanelConsoleDlg::ShowFields() {
-    Exchange(false);
-}
-
-void CPanelConsoleDlg::Exchange(bool saveFromFields) {
-    const struct {
-        int id;
-        std::string* text;
-    } bindings[] = {
-        {kIdcLengh, &m_strLengh},       {kIdcCheckSum, &m_strCheckSum},
-        {kIdcXaddress, &m_strXaddress}, {kIdcYaddress, &m_strYaddress},
-        {kIdcData, &m_strData},
-    };
-    for (const auto& binding : bindings) {
-        auto* field = static_cast<QLineEdit*>(Control(binding.id));
-        // Change notifications of the exchange itself never reach a handler.
-        const QSignalBlocker quiet(field);
-        if (saveFromFields) {
-            *binding.text = field->text().toLatin1().toStdString();
-        } else {
-            field->setText(QString::fromLatin1(binding.text->data(),
-                                               static_cast<qsizetype>(binding.text->size())));
-        }
+    for (const auto& [id, text] : Bindings()) {
+        m_view.SetFieldText(id, *text);
     }
-}
-
-bool CPanelConsoleDlg::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) ||
-        !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) {
-        return false;
-    }
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (!IsDialogNavigationKey(key->key(), key->modifiers(), key->text())) {
-        return false;
-    }
-    if (type == QEvent::ShortcutOverride) {
-        // Accepting the override tells Qt that no shortcut may take the key; the key press
-        // that follows is swallowed below.
-        key->accept();
-        return true;
-    }
-    if (QWidget* data = Control(kIdcData)) {
-        data->setFocus(Qt::OtherFocusReason);
-    }
-    return true;
 }
 
 }  // namespace glassbench::ui

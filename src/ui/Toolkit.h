@@ -6,17 +6,15 @@
 // real second. The seam is also the serial link's message sink, so the boxes the link raises
 // itself (DTR and RTS failures) come out of the same door, in the same order as the window's.
 //
-// A message box's owner travels as the link's opaque WindowHandle: the dialog passes itself
-// (OwnerHandle below), the port search passes none, and the toolkit turns it back into the
-// parent window of the box.
+// A message box's owner travels as the link's opaque WindowHandle: the dialog passes its
+// window (PanelView::Owner), the port search passes none, and the toolkit turns it back into
+// the parent window of the box.
 #pragma once
 
 #include <chrono>
 #include <string_view>
 
 #include "serial/SerialLink.h"
-
-class QWidget;
 
 namespace glassbench::ui {
 
@@ -30,17 +28,9 @@ class Toolkit : public serial::MessageSink {
     // The busy cursor is shown from Begin to the matching End; calls may nest.
     virtual void BeginBusyCursor() = 0;
     virtual void EndBusyCursor() = 0;
-    // Blocks the operator's input for `duration`.
+    // Blocks the operator's input for `duration`; the window keeps painting.
     virtual void Pause(std::chrono::milliseconds duration) = 0;
 };
-
-// The handle a window passes as a message box's owner, and the window it stands for.
-inline WindowHandle OwnerHandle(QWidget* window) {
-    return static_cast<void*>(window);
-}
-inline QWidget* OwnerWidget(WindowHandle owner) {
-    return static_cast<QWidget*>(owner);
-}
 
 // Shows the busy cursor for the lifetime of the object, however the scope is left.
 class BusyCursor {

@@ -1,9 +1,5 @@
-// SerialLink's logic against a scripted fake of the system's serial services.
-//
-// The fake keeps one FakePort per device name, with switches for the failures the link must
-// handle, replies that arrive at scripted moments, and a record of what the link did. Its
-// clock is virtual and moves only when the link waits, straight to the next arrival or to
-// the link's deadline, so reply windows cost nothing and their edges are exact.
+// SerialLink's logic, and the exchange every caller shares, against a scripted fake of the
+// system's serial services (FakeSerial.h).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeSerial.h"
 #include "TestHex.h"
 #include "serial/Exchange.h"
 #include "serial/SerialLink.h"
@@ -21,131 +18,8 @@
 namespace glassbench::serial {
 namespace {
 
-using namespace std::chrono_literals;
+using namespace testing;
 using glassbench::testing::Hex;
-using Bytes = std::vector<std::uint8_t>;
-
-struct FakePort {
-    std::errc openError{};  // set: Open fails with it
-    int failStep = 0;       // the OpenPort step (2-5) whose call fails
-    ModemResult modem = ModemResult::Done;
-    bool held = false;
-    std::optional<LineSettings> written;
-    Bytes wire, queue;
-    int writeRoom = INT_MAX;
-    // When the driver has room again; when the device vanishes, to read as a hung-up terminal.
-    std::optional<TimePoint> roomAt, goneAt;
-    std::map<TimePoint, Bytes> incoming;
-};
-
-struct FakeWorld {
-    TimePoint now = TimePoint{} + 1h;
-    std::map<std::string, FakePort> ports;
-    std::vector<std::string> log;  // every call that sets the device up, in order
-    int waits = 0;
-};
-
-class FakeDevice final : public SerialDevice {
-  public:
-    FakeDevice(FakeWorld& world, const std::string& name)
-        : w_(world), p_(world.ports[name]), name_(name) {
-        p_.held = true;
-    }
-    ~FakeDevice() override {
-        p_.held = false;
-        w_.log.push_back("close " + name_);
-    }
-    // A freshly plugged adapter: 7E2 at 38400, hardware flow control on unless the device
-    // has no modem lines to do it with.
-    bool ReadLineSettings(LineSettings& s) override {
-        s = {38400, 7, true, 2, false, p_.modem == ModemResult::Done};
-        return Step("read-settings", 2);
-    }
-    bool WriteLineSettings(const LineSettings& s) override {
-        p_.written = s;
-        return Step("write-settings", 3);
-    }
-    TimeoutsResult ApplyReadTimeouts() override {
-        using enum TimeoutsResult;
-        return !Step("read-timeouts", 4)    ? ReadFailed
-               : !Step("write-timeouts", 5) ? WriteFailed
-                                            : Done;
-    }
-    ModemResult SetModemLines(bool dtr, bool rts) override {
-        w_.log.push_back("modem " + std::to_string(dtr) + std::to_string(rts));
-        return p_.modem;
-    }
-    IoResult Write(const std::uint8_t* bytes, int count) override {
-        const int taken = std::min(count, p_.writeRoom);
-        p_.wire.insert(p_.wire.end(), bytes, bytes + taken);
-        p_.writeRoom -= taken;
-        return {taken, taken > 0 ? IoStatus::Done : IoStatus::WouldBlock};
-    }
-    IoResult QueuedInput() override {
-        Deliver();
-        return {static_cast<int>(p_.queue.size()), IoStatus::Done};
-    }
-    IoResult Read(std::uint8_t* buffer, int count) override {
-        Deliver();
-        const int n = std::min(count, static_cast<int>(p_.queue.size()));
-        std::copy_n(p_.queue.begin(), n, buffer);
-        p_.queue.erase(p_.queue.begin(), p_.queue.begin() + n);
-        return {n, n > 0 ? IoStatus::Done : Gone() ? IoStatus::Gone : IoStatus::WouldBlock};
-    }
-    // Jumps the clock to the moment the wait ends: room to write, an arrival, the device
-    // vanishing, or the deadline.
-    WaitResult Wait(WaitFor what, TimePoint deadline) override {
-        ++w_.waits;
-        const bool output = what == WaitFor::Output;
-        TimePoint end = std::min(deadline, (output ? p_.roomAt : p_.goneAt).value_or(deadline));
-        if (!output && !p_.incoming.empty()) {
-            end = std::min(end, p_.incoming.begin()->first);
-        }
-        if (output || (p_.queue.empty() && !Gone())) {
-            w_.now = std::max(w_.now, end);
-        }
-        if (output) {
-            p_.writeRoom = p_.roomAt && *p_.roomAt <= deadline ? INT_MAX : 0;
-            return p_.writeRoom > 0 ? WaitResult::Ready : WaitResult::TimedOut;
-        }
-        Deliver();
-        return !p_.queue.empty() || Gone() ? WaitResult::Ready : WaitResult::TimedOut;
-    }
-    void DiscardInput() override { p_.queue.clear(); }
-    std::error_code LastError() const override { return error_; }
-
-  private:
-    bool Gone() const { return p_.goneAt && *p_.goneAt <= w_.now; }
-    bool Step(const char* what, int step) {
-        w_.log.push_back(what);
-        error_ = std::make_error_code(p_.failStep == step ? std::errc::io_error : std::errc{});
-        return !error_;
-    }
-    void Deliver() {
-        for (auto it = p_.incoming.begin(); it != p_.incoming.end() && it->first <= w_.now;) {
-            p_.queue.insert(p_.queue.end(), it->second.begin(), it->second.end());
-            it = p_.incoming.erase(it);
-        }
-    }
-
-    FakeWorld& w_;
-    FakePort& p_;
-    std::string name_;
-    std::error_code error_;
-};
-
-class FakeSystem final : public SerialSystem, public FakeWorld {
-  public:
-    std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) override {
-        log.push_back("open " + name);
-        const FakePort& port = ports[name];
-        error =
-            std::make_error_code(port.held ? std::errc::device_or_resource_busy : port.openError);
-        return error ? nullptr : std::make_unique<FakeDevice>(*this, name);
-    }
-    bool DeviceExists(const std::string& name) override { return ports.contains(name); }
-    TimePoint Now() override { return now; }
-};
 
 // A link over a fresh fake world; message boxes are kept as "CAPTION: TEXT", "!" marking
 // the exclamation icon.

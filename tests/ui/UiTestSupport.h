@@ -1,8 +1,7 @@
-// What the window's tests drive the real dialog with: a recorder in place of the toolkit seam
-// and a recording wrapper around the real serial services, both writing into one log (so a
-// test sees open attempts, modem-line changes, pauses, the busy cursor and message boxes in
-// the order they happened), the virtual display module as a child process, and a wait for the
-// event queue on a deadline.
+// What the Qt window's tests drive the real window with: the recording toolkit
+// (PanelRecorder.h) and a recording wrapper around the real serial services, both writing
+// into one log, the virtual display module as a child process, and a wait for the event
+// queue on a deadline.
 #pragma once
 
 #include <QCoreApplication>
@@ -13,39 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "PanelRecorder.h"
 #include "RunProcess.h"
 #include "serial/SerialSystem.h"
-#include "ui/Toolkit.h"
 
 namespace glassbench::ui::testing {
 
-// One line a call, in the order the calls came.
-using Log = std::string;
 using namespace std::chrono_literals;
-
-// The toolkit seam's double: every call becomes a log line, nothing blocks.
-class RecordingToolkit final : public Toolkit {
-  public:
-    explicit RecordingToolkit(Log& log) : log_(log) {}
-    // Boxes owned by this window are logged as "dialog".
-    void SetDialog(QWidget* dialog) { dialog_ = OwnerHandle(dialog); }
-
-    void ShowMessage(WindowHandle owner, std::string_view text, std::string_view caption,
-                     MessageIcon icon) override {
-        log_ += "message " + std::string(caption) +
-                (icon == MessageIcon::Information ? "/information" : "/exclamation") +
-                (owner == dialog_ ? "/dialog: " : "/other: ") + std::string(text) + "\n";
-    }
-    void BeginBusyCursor() override { log_ += "busy on\n"; }
-    void EndBusyCursor() override { log_ += "busy off\n"; }
-    void Pause(std::chrono::milliseconds duration) override {
-        log_ += "pause " + std::to_string(duration.count()) + "\n";
-    }
-
-  private:
-    Log& log_;
-    WindowHandle dialog_ = nullptr;
-};
 
 // The platform's serial services, with every open attempt ("open DEVICE") and modem-line
 // change ("modem DTR RTS") logged.
@@ -55,7 +28,7 @@ class RecordingSerialSystem final : public serial::SerialSystem {
 
     std::unique_ptr<serial::SerialDevice> Open(const std::string& name,
                                                std::error_code& error) override {
-        log_ += "open " + name + "\n";
+        log_.push_back("open " + name);
         auto device = real_->Open(name, error);
         return device ? std::make_unique<Device>(std::move(device), log_) : nullptr;
     }
@@ -70,7 +43,7 @@ class RecordingSerialSystem final : public serial::SerialSystem {
         bool WriteLineSettings(const LS& s) override { return real->WriteLineSettings(s); }
         serial::TimeoutsResult ApplyReadTimeouts() override { return real->ApplyReadTimeouts(); }
         serial::ModemResult SetModemLines(bool dtr, bool rts) override {
-            log += std::string("modem ") + (dtr ? "1" : "0") + (rts ? " 1\n" : " 0\n");
+            log.push_back(std::string("modem ") + (dtr ? "1" : "0") + (rts ? "1" : "0"));
             return real->SetModemLines(dtr, rts);
         }
         serial::IoResult Write(const std::uint8_t* b, int n) override { return real->Write(b, n); }

@@ -14,11 +14,11 @@
 #include <cstdio>
 #include <iterator>
 
-#include "ui/PanelConsoleApp.h"
-#include "ui/PanelConsoleDlg.h"
+#include "ui/qt/PanelConsoleApp.h"
+#include "ui/qt/PanelWindow.h"
 
 using glassbench::ui::CPanelConsoleApp;
-using glassbench::ui::CPanelConsoleDlg;
+using glassbench::ui::CPanelWindow;
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     CPanelConsoleApp app;
-    const auto dialog = [&] { return static_cast<CPanelConsoleDlg*>(app.MainWindow()); };
+    const auto dialog = [] { return CPanelWindow::Find(); };
     const auto active = [](QWidget* w) { return w != nullptr && w->isActiveWindow(); };
     const char* const steps[] = {"the port confirmation", "the window", "the module's reply"};
     std::size_t step = 0;
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
             // Back to the Data field, where the operator types, before the picture.
             dialog()->Control(glassbench::ui::kIdcData)->setFocus();
             dialog()->repaint();
-        } else if (step == 2 && !dialog()->RecvLog().empty()) {
+        } else if (step == 2 && !dialog()->TranscriptText(glassbench::ui::kIdcRecvLog).empty()) {
             const QRect area = dialog()->frameGeometry();
             saved = dialog()
                         ->screen()

@@ -1,4 +1,4 @@
-#include "ui/DialogBuilder.h"
+#include "ui/qt/DialogBuilder.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -9,11 +9,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <algorithm>
 
 #include "protocol/CommandTable.h"
-#include "ui/CloseUpComboBox.h"
-#include "ui/TranscriptBox.h"
+#include "ui/qt/CloseUpComboBox.h"
+#include "ui/qt/TranscriptBox.h"
 
 namespace glassbench::ui {
 
@@ -23,7 +24,7 @@ QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QWidget* CreateList(const ControlTemplate& control, std::span<const QString> portTexts,
+QWidget* CreateList(const ControlTemplate& control, const serial::PortNames& ports,
                     QWidget* parent) {
     auto* list = new CCloseUpComboBox(parent);
     if (control.kind == ControlKind::DropDownEdit) {
@@ -33,30 +34,11 @@ QWidget* CreateList(const ControlTemplate& control, std::span<const QString> por
         list->setInsertPolicy(QComboBox::NoInsert);
         list->setCompleter(nullptr);
     }
-    switch (control.source) {
-        case ListSource::Fixed:
-            for (std::string_view item : control.items) {
-                list->addItem(Utf8(item));
-            }
-            break;
-        case ListSource::SpeedTable:
-            for (const serial::Speed& speed : serial::SpeedTable) {
-                list->addItem(QString::fromStdString(SpeedListText(speed)));
-            }
-            break;
-        case ListSource::PortTable:
-            for (const QString& port : portTexts) {
-                list->addItem(port);
-            }
-            break;
-        case ListSource::CommandTable:
-            for (const protocol::CommandInfo& command : protocol::CommandTable) {
-                list->addItem(Utf8(command.listText));
-            }
-            break;
-        case ListSource::None:
-            break;
+    for (const std::string& item : ListItems(control, ports)) {
+        list->addItem(Utf8(item));
     }
+    // Device paths share their start; the end is what tells /dev/ttyUSB0 from /dev/ttyUSB1.
+    list->SetElideStart(control.source == ListSource::PortTable);
     list->setCurrentIndex(-1);
     // The drop-down is as wide as its longest entry, even where the closed box is narrower.
     int widest = 0;
@@ -82,7 +64,7 @@ QWidget* CreateEdit(const ControlTemplate& control, QWidget* parent) {
     return edit;
 }
 
-QWidget* CreateWidget(const ControlTemplate& control, std::span<const QString> portTexts,
+QWidget* CreateWidget(const ControlTemplate& control, const serial::PortNames& ports,
                       const QIcon& icon, QWidget* parent) {
     switch (control.kind) {
         case ControlKind::Label: {
@@ -95,7 +77,7 @@ QWidget* CreateWidget(const ControlTemplate& control, std::span<const QString> p
             return new QCheckBox(Utf8(control.text), parent);
         case ControlKind::DropDownList:
         case ControlKind::DropDownEdit:
-            return CreateList(control, portTexts, parent);
+            return CreateList(control, ports, parent);
         case ControlKind::Edit:
             return CreateEdit(control, parent);
         case ControlKind::Icon: {
@@ -124,6 +106,27 @@ QWidget* CreateWidget(const ControlTemplate& control, std::span<const QString> p
     return nullptr;
 }
 
+// The width at which a closed list shows its longest entry whole.
+int WidthToShow(const QComboBox& list) {
+    int widest = 0;
+    for (int i = 0; i < list.count(); ++i) {
+        widest = std::max(widest, list.fontMetrics().horizontalAdvance(list.itemText(i)));
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(&list);
+    option.editable = list.isEditable();
+    const QSize contents(widest, list.fontMetrics().height());
+    return list.style()->sizeFromContents(QStyle::CT_ComboBox, &option, contents, &list).width();
+}
+
+// The width at which a button shows its caption whole.
+int WidthToShow(const QPushButton& button) {
+    const QStyle* style = button.style();
+    return button.fontMetrics().horizontalAdvance(button.text()) +
+           style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, &button) +
+           2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &button);
+}
+
 bool TakesFocus(ControlKind kind) {
     return kind != ControlKind::Label && kind != ControlKind::Icon &&
            kind != ControlKind::GroupFrame;
@@ -140,9 +143,18 @@ void Place(QWidget& widget, const ControlTemplate& control, const DialogUnitScal
     if (control.kind == ControlKind::DropDownList || control.kind == ControlKind::DropDownEdit) {
         auto& list = static_cast<CCloseUpComboBox&>(widget);
         const int closedHeight = list.sizeHint().height();
-        list.setGeometry(r.left, r.top, r.width, closedHeight);
+        // The template was measured for another font: a list whose box would cut its longest
+        // entry grows to fit it ("115200 Baud" must not read "115200 Bauc"). A list that
+        // elides its entries keeps its width.
+        const int width = list.ElidesStart() ? r.width : std::max(r.width, WidthToShow(list));
+        list.setGeometry(r.left, r.top, width, closedHeight);
         const int rowHeight = std::max(1, list.view()->sizeHintForRow(0));
         list.setMaxVisibleItems(std::max(1, (r.height - closedHeight) / rowHeight));
+        return;
+    }
+    if (control.kind == ControlKind::PushButton || control.kind == ControlKind::DefaultPushButton) {
+        const auto& button = static_cast<QPushButton&>(widget);
+        widget.setGeometry(r.left, r.top, std::max(r.width, WidthToShow(button)), r.height);
         return;
     }
     if (control.kind == ControlKind::Label) {
@@ -190,7 +202,7 @@ QWidget* BuiltDialog::FirstTabStop() const {
 }
 
 BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
-                        std::span<const QString> portTexts, const QIcon& icon) {
+                        const serial::PortNames& ports, const QIcon& icon) {
     BuiltDialog built;
     built.scale_ = ScaleForWidget(dialog);
     dialog.setWindowTitle(Utf8(dialogTemplate.caption));
@@ -201,7 +213,7 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
     QWidget* previousTabStop = nullptr;
     std::vector<QWidget*> frames;
     for (const ControlTemplate& control : dialogTemplate.controls) {
-        QWidget* widget = CreateWidget(control, portTexts, icon, &dialog);
+        QWidget* widget = CreateWidget(control, ports, icon, &dialog);
         if (control.id != kNoId) {
             widget->setObjectName(QStringLiteral("control%1").arg(control.id));
         }

@@ -1,12 +1,12 @@
-#include "ui/PanelConsoleApp.h"
+#include "ui/qt/PanelConsoleApp.h"
 
 #include <QApplication>
 
 #include "serial/PortTables.h"
 #include "serial/SerialLink.h"
-#include "ui/AppIcon.h"
-#include "ui/PanelConsoleDlg.h"
-#include "ui/QtToolkit.h"
+#include "ui/qt/AppIcon.h"
+#include "ui/qt/PanelWindow.h"
+#include "ui/qt/QtToolkit.h"
 
 namespace glassbench::ui {
 
@@ -19,15 +19,12 @@ int CPanelConsoleApp::Run(int& argc, char** argv) {
     return 0;
 }
 
-bool CPanelConsoleApp::InitInstance() {
+void CPanelConsoleApp::InitInstance() {
     QtToolkit toolkit;
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
                             &toolkit);
-    CPanelConsoleDlg dialog(link, toolkit);
-    m_pMainWnd = &dialog;
-    dialog.DoModal();
-    m_pMainWnd = nullptr;
-    return false;
+    CPanelWindow window(link, toolkit);
+    window.Logic().DoModal();
 }
 
 }  // namespace glassbench::ui

@@ -1,9 +1,9 @@
-#include "ui/AboutDlg.h"
+#include "ui/qt/AboutDlg.h"
 
 #include <QPushButton>
 
-#include "ui/AppIcon.h"
-#include "ui/DialogBuilder.h"
+#include "ui/qt/AppIcon.h"
+#include "ui/qt/DialogBuilder.h"
 
 namespace glassbench::ui {
 

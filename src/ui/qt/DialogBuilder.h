@@ -12,9 +12,9 @@
 
 #include <QIcon>
 #include <QString>
-#include <span>
 #include <vector>
 
+#include "serial/PortTables.h"
 #include "ui/DialogTemplate.h"
 
 class QDialog;
@@ -39,17 +39,17 @@ class BuiltDialog {
     DialogUnitScale Scale() const { return scale_; }
 
   private:
-    friend BuiltDialog BuildDialog(QDialog&, const DialogTemplate&, std::span<const QString>,
+    friend BuiltDialog BuildDialog(QDialog&, const DialogTemplate&, const serial::PortNames&,
                                    const QIcon&);
     std::vector<BuiltControl> controls_;
     QLabel* iconLabel_ = nullptr;
     DialogUnitScale scale_{1, 1};
 };
 
-// Creates `dialog`'s controls and sets its caption and fixed size. `portTexts` fills a list
-// whose source is the port table; the command list comes from the command table.
+// Creates `dialog`'s controls and sets its caption and fixed size. The Port list shows
+// `ports` (PortListText); the other lists come from the template and the tables it names.
 BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
-                        std::span<const QString> portTexts, const QIcon& icon);
+                        const serial::PortNames& ports, const QIcon& icon);
 
 // Pixels per dialog unit for `widget`'s font.
 DialogUnitScale ScaleForWidget(const QWidget& widget);

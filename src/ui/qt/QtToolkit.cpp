@@ -1,10 +1,13 @@
-#include "ui/QtToolkit.h"
+#include "ui/qt/QtToolkit.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
+
+// Last: Xlib defines macros (Status, Bool) that Qt's headers must not see.
+#include <X11/Xlib.h>
 
 namespace glassbench::ui {
 
@@ -24,6 +27,11 @@ void QtToolkit::ShowMessage(WindowHandle owner, std::string_view text, std::stri
 
 void QtToolkit::BeginBusyCursor() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A reply wait blocks the thread next, and the X server hears of the new cursor only
+    // when Qt's connection is flushed, which its event loop would do.
+    if (const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        XFlush(x11->display());
+    }
 }
 
 void QtToolkit::EndBusyCursor() {

@@ -1,4 +1,4 @@
-#include "ui/KeyboardFilter.h"
+#include "ui/qt/KeyboardFilter.h"
 
 namespace glassbench::ui {
 

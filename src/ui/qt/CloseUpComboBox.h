@@ -7,8 +7,9 @@
 // the box remembers whether its own list is open, counts only the call that closes it, and
 // posts the signal to the event queue, where it runs after Qt has applied the choice.
 //
-// A list that is marked choose-only-from-the-drop-down ignores the mouse wheel and typed
-// letters, the two ways QComboBox changes a closed list's entry without any close-up. The
+// A list that is marked choose-only-from-the-drop-down ignores the mouse wheel, Home, End,
+// PageUp, PageDown and typed letters, the ways QComboBox changes a closed list's entry
+// without any close-up (the dialog takes the arrow keys itself). The
 // Port and Speed lists use it so that what they show is what the program opened.
 #pragma once
 
@@ -28,6 +29,7 @@ class CCloseUpComboBox : public QComboBox {
     void SetChoiceOnlyFromDropDown(bool on) { choiceOnlyFromDropDown_ = on; }
     // Elides long entries at their start, where device paths share their prefix.
     void SetElideStart(bool on);
+    bool ElidesStart() const { return elideStart_; }
     bool IsDroppedDown() const { return droppedDown_; }
 
   signals:

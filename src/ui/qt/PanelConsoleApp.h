@@ -2,11 +2,9 @@
 // runs the dialog modally and ends the program when the dialog closes.
 //
 // The program has no message loop of its own. Everything happens inside the dialog's modal
-// run; when the operator closes the window, the start-up step returns false ("do not go on")
-// and the process ends, which also releases the serial port.
+// run; when the operator closes the window, the start-up step returns and the process ends,
+// which also releases the serial port.
 #pragma once
-
-class QWidget;
 
 namespace glassbench::ui {
 
@@ -16,13 +14,8 @@ class CPanelConsoleApp {
     // Returns the process exit code.
     int Run(int& argc, char** argv);
 
-    // The start-up step: construct the dialog, make it the main window, run it modally.
-    bool InitInstance();
-
-    QWidget* MainWindow() const { return m_pMainWnd; }
-
-  private:
-    QWidget* m_pMainWnd = nullptr;
+    // The start-up step: construct the dialog and run it modally until the operator closes it.
+    void InitInstance();
 };
 
 }  // namespace glassbench::ui

@@ -9,7 +9,17 @@
 
 #include "ui/Toolkit.h"
 
+class QWidget;
+
 namespace glassbench::ui {
+
+// The handle a window passes as a message box's owner, and the window it stands for.
+inline WindowHandle OwnerHandle(QWidget* window) {
+    return static_cast<void*>(window);
+}
+inline QWidget* OwnerWidget(WindowHandle owner) {
+    return static_cast<QWidget*>(owner);
+}
 
 class QtToolkit final : public Toolkit {
   public:

@@ -1,5 +1,5 @@
 // glassbench: the operator window.
-#include "ui/PanelConsoleApp.h"
+#include "ui/qt/PanelConsoleApp.h"
 
 int main(int argc, char** argv) {
     glassbench::ui::CPanelConsoleApp theApp;

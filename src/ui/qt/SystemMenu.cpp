@@ -4,13 +4,9 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-#include "ui/DialogPlatform.h"
+#include "ui/qt/SystemMenu.h"
 
 namespace glassbench::ui {
-
-QString PortListText(int, std::string_view deviceName) {
-    return QString::fromLocal8Bit(deviceName.data(), static_cast<qsizetype>(deviceName.size()));
-}
 
 struct SystemMenu::Impl : QObject {
     Impl(QWidget& w, QLabel* icon, CommandHandler h) : window(w), iconLabel(icon), handler(h) {

@@ -1,18 +1,10 @@
-// The operator dialog's platform parts, one implementation file a platform, chosen by CMake:
-// DialogPlatformWin32.cpp or DialogPlatformPosix.cpp.
+// The window's system menu as Qt can offer it, to which the dialog adds its
+// "&About Glassbench..." item, and the road by which system commands come back to the dialog.
 //
-// The Port list's texts: Windows users know their ports as "COM 1" to "COM 30"; elsewhere a
-// row shows the device path it opens, since that is what the operator has to recognise.
-//
-// The window's system menu, to which the dialog adds its "&About Glassbench..." item, and the
-// road by which system commands come back to the dialog.
-//
-// On Windows this is the real system menu (GetSystemMenu, AppendMenu) and every WM_SYSCOMMAND
-// of the window is handed to the dialog, which passes the ones it does not handle back to
-// DefWindowProc through DefaultProcessing. No toolkit on X11 or Wayland can add items to the
-// window manager's menu, so there the same items open in a popup menu from a right click on
-// the dialog's background (labels, frames, empty space) and from a click on the dialog's
-// icon.
+// No toolkit on X11 or Wayland can add items to the window manager's menu, so the items open
+// in a popup menu from a right click on the dialog's background (labels, frames, empty space)
+// and from a click on the dialog's icon. Default processing knows the few commands a Qt window
+// can carry out itself.
 #pragma once
 
 #include <QString>
@@ -26,9 +18,6 @@ class QMenu;
 class QWidget;
 
 namespace glassbench::ui {
-
-// The text of row `index` of the Port list, whose device is `deviceName`.
-QString PortListText(int index, std::string_view deviceName);
 
 // Windows' own system commands that the popup menu's default processing knows.
 inline constexpr std::uint16_t kScMinimize = 0xF020;

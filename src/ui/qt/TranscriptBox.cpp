@@ -1,4 +1,4 @@
-#include "ui/TranscriptBox.h"
+#include "ui/qt/TranscriptBox.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "ui/CloseUpComboBox.h"
+#include "ui/qt/CloseUpComboBox.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>
@@ -39,10 +39,15 @@ void CCloseUpComboBox::wheelEvent(QWheelEvent* event) {
 }
 
 void CCloseUpComboBox::keyPressEvent(QKeyEvent* event) {
-    // Typed text searches a closed QComboBox and selects the match; keys that open the list
-    // (Space, F4, Alt+Down) carry no text or are handled before the search.
-    if (choiceOnlyFromDropDown_ && !isEditable() && event->key() != Qt::Key_Space &&
-        !event->text().isEmpty() && event->text().at(0).isPrint()) {
+    // A closed QComboBox changes its entry on Home, End, PageUp and PageDown, and on typed
+    // text, which it searches; keys that open the list (Space, F4, Alt+Down) carry no text or
+    // are handled before the search.
+    const int key = event->key();
+    const bool jumps = key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_PageUp ||
+                       key == Qt::Key_PageDown;
+    const bool types =
+        key != Qt::Key_Space && !event->text().isEmpty() && event->text().at(0).isPrint();
+    if (choiceOnlyFromDropDown_ && !isEditable() && (jumps || types)) {
         event->ignore();
         return;
     }

@@ -1,0 +1,315 @@
+// The operator dialog's logic as the operator drives it: start-up, the port close-ups, a
+// command choice, Clear Display, sends and the system menu, with every effect in one log.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "FakeSerial.h"
+#include "PanelRecorder.h"
+#include "TempDir.h"
+#include "ui/PanelConsoleDlg.h"
+
+namespace glassbench::ui::testing {
+namespace {
+
+using serial::testing::Bytes;
+using serial::testing::FakeSystem;
+using namespace std::chrono_literals;
+
+const std::string kClear = "AA 04 80 00 2E ";  // Clear Screen, and the module's good reply to it
+const Bytes kClearBytes{0xAA, 0x04, 0x80, 0x00, 0x2E};
+
+class PanelLogicTest : public ::testing::Test {
+  protected:
+    // Each test runs in its own folder, where it may put a preset file.
+    PanelLogicTest() : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(scratch.path());
+    }
+    ~PanelLogicTest() override { std::filesystem::current_path(previous_); }
+
+    // A new dialog over a fresh serial fake in which only the `openable` positions open;
+    // initialised as the application does unless `init` is false.
+    void Start(std::vector<int> openable, bool init = true) {
+        dialog.reset();
+        link.reset();
+        auto system = std::make_unique<FakeSystem>();
+        world = system.get();
+        world->logSetup = false;
+        world->logIo = true;
+        for (int i = 0; i < serial::kPortCount; ++i) {
+            const bool opens = std::count(openable.begin(), openable.end(), i) != 0;
+            Port(i).openError = opens ? std::errc{} : std::errc::no_such_file_or_directory;
+        }
+        toolkit = std::make_unique<RecordingToolkit>(world->log);
+        view = std::make_unique<RecordingView>(world->log, names);
+        toolkit->SetDialog(view->Owner());
+        link = std::make_unique<serial::SerialLink>(std::move(system), names, toolkit.get());
+        dialog = std::make_unique<CPanelConsoleDlg>(*view, *link, *toolkit);
+        if (init) {
+            dialog->DoModal();
+        }
+        world->log.clear();
+    }
+    serial::testing::FakePort& Port(int index) {
+        return world->ports[names[static_cast<std::size_t>(index)]];
+    }
+    std::string Name(int index) const { return names[static_cast<std::size_t>(index)]; }
+    // What a successful open logs: the link raises both lines while it sets the port up, then
+    // the window drops them for a second under the busy cursor and confirms the port.
+    Log Opened(int index, const std::string& speed = "9600") const {
+        return {"open " + Name(index),
+                "modem 11",
+                "busy on",
+                "modem 00",
+                "pause 1000",
+                "modem 11",
+                "message Orvane Glassbench/information/dialog: Port " + Name(index) +
+                    " opened at " + speed + " baud.",
+                "busy off"};
+    }
+    static Log Error(const std::string& text) {
+        return {"message Error/exclamation/dialog: " + text};
+    }
+    static Log Join(std::initializer_list<Log> parts) {
+        Log all;
+        for (const Log& part : parts) {
+            all.insert(all.end(), part.begin(), part.end());
+        }
+        return all;
+    }
+
+    glassbench::testing::TempDir scratch;
+    const serial::PortNames names = serial::DefaultPortNames();
+    serial::testing::FakeWorld* world = nullptr;
+    std::unique_ptr<RecordingToolkit> toolkit;
+    std::unique_ptr<RecordingView> view;
+    std::unique_ptr<serial::SerialLink> link;
+    std::unique_ptr<CPanelConsoleDlg> dialog;
+
+  private:
+    std::filesystem::path previous_;
+};
+
+TEST_F(PanelLogicTest, StartUpSearchesThePortsInOrderAndTakesThePresetStartValues) {
+    // TRANSPRENT and FONTTYPE are read as C reads a number (blanks, a sign, digits up to the
+    // first other character); too large selects the first entry, negative nothing.
+    const struct {
+        const char* ini;  // nullptr: no preset file
+        std::vector<int> openable;
+        const char* expected;  // the fields, then the Transparent, FontSize and Port positions
+    } cases[] = {
+        {nullptr, {}, "4|0|0|0|0|0|0|-1"},
+        {nullptr, {1, 2}, "4|0|0|0|0|0|0|1"},
+        {nullptr, {9}, "4|0|0|0|0|0|0|9"},
+        {"[ClearScreen]\nLENGH=9\nXADDRESS=12\nYADDRESS=34\nDATA=01 02\nCHECKSUM=ff\n",
+         {},
+         "9|12|34|01 02|ff|0|0|-1"},
+        {"[ClearScreen]\nTRANSPRENT=1\n", {}, "4|0|0|0|0|1|0|-1"},
+        {"[ClearScreen]\nTRANSPRENT=2\n", {}, "4|0|0|0|0|0|0|-1"},
+        {"[ClearScreen]\nTRANSPRENT=-1\n", {}, "4|0|0|0|0|-1|0|-1"},
+        {"[ClearScreen]\nTRANSPRENT=  +1x\n", {}, "4|0|0|0|0|1|0|-1"},
+        {"[ClearScreen]\nTRANSPRENT=abc\n", {}, "4|0|0|0|0|0|0|-1"},
+        {"[ClearScreen]\nFONTTYPE=5\n", {}, "4|0|0|0|0|0|5|-1"},
+        {"[ClearScreen]\nFONTTYPE=6\n", {}, "4|0|0|0|0|0|0|-1"},
+        {"[ClearScreen]\nFONTTYPE=-2\n", {}, "4|0|0|0|0|0|-1|-1"},
+        {"[DrawLine]\nTRANSPRENT=1\nFONTTYPE=3\nDATA=77\n", {}, "4|0|0|0|0|0|0|-1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini ? c.ini : "no file");
+        std::filesystem::remove(scratch.path() / "Scom.ini");
+        if (c.ini != nullptr) {
+            scratch.Write("Scom.ini", c.ini);
+        }
+        Start(c.openable, false);
+        dialog->DoModal();
+        // Every position is tried in order up to the first that opens, then one message
+        // before the window is shown; the lines are set only after an open.
+        Log expected;
+        const int first = c.openable.empty() ? serial::kPortCount : c.openable.front();
+        for (int i = 0; i < first; ++i) {
+            expected.push_back("open " + Name(i));
+        }
+        const Log opened = c.openable.empty() ? Log{} : Opened(first);
+        expected =
+            Join({{"icons and fonts"},
+                  expected,
+                  c.openable.empty() ? Error("Could not open any of the serial ports.") : opened,
+                  {"shown"}});
+        EXPECT_EQ(world->log, expected);
+        EXPECT_EQ(view->Fields() + "|" + std::to_string(view->selection[kIdcTransparent]) + "|" +
+                      std::to_string(view->selection[kIdcFontSize]) + "|" +
+                      std::to_string(view->selection[kIdcPort]),
+                  c.expected);
+        EXPECT_EQ(view->selection[kIdcSpeed], 3);  // 9600 Baud
+        EXPECT_EQ(view->selection[kIdcCommand], 0);
+        EXPECT_EQ(view->selection[kIdcLcdType], 0);
+        EXPECT_TRUE(view->IsChecked(kIdcDtr) && view->IsChecked(kIdcRts));
+        EXPECT_EQ(view->focus, kIdcData);
+        EXPECT_EQ(view->systemMenu, (std::vector<std::string>{"-", "16 &About Glassbench..."}));
+    }
+}
+
+TEST_F(PanelLogicTest, EachCloseUpReopensThePortAndAFailedReopenClearsThePort) {
+    Start({0, 3});
+    const struct {
+        int port, speed;  // the selections the close-up finds
+        Log expected;
+        int portAfter;
+    } steps[] = {
+        {0, 3, Join({{"close " + Name(0)}, Opened(0)}), 0},
+        {0, 4, Join({{"close " + Name(0)}, Opened(0, "19200")}), 0},
+        {5, 4,
+         Join({{"close " + Name(0), "open " + Name(5)},
+               Error("Could not open port " + Name(5) + ".")}),
+         -1},
+        // With no port selected nothing is opened; the message names no device.
+        {-1, 4, Error("Could not open port (none)."), -1},
+        {3, 6, Join({Opened(3, "115200")}), 3},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(&step - steps);
+        world->log.clear();
+        view->selection[kIdcPort] = step.port;
+        view->selection[kIdcSpeed] = step.speed;
+        dialog->OnPortOrSpeedCloseUp();
+        EXPECT_EQ(world->log, step.expected);
+        EXPECT_EQ(view->selection[kIdcPort], step.portAfter);
+        // A failed reopen releases the port that was open before.
+        EXPECT_EQ(link->HoldsDevice(), step.portAfter >= 0);
+        EXPECT_EQ(view->selection[kIdcSpeed], step.speed);
+    }
+}
+
+TEST_F(PanelLogicTest, ACommandChoiceLoadsItsPresetOverTypedTextsAndNothingElse) {
+    scratch.Write("Scom.ini",
+                  "[DrawLine]\nLENGH=b\nXADDRESS=1\nYADDRESS=2\nTRANSPRENT=1\nFONTTYPE=3\n"
+                  "DATA=00 10 00 20\nCHECKSUM=5a\n[ClearScreen]\nXADDRESS=7\n");
+    Start({});
+    EXPECT_EQ(view->Fields(), "4|7|0|0|0");
+    view->fields[kIdcXaddress] = "99";
+    view->fields[kIdcData] = "AB CD";
+    view->selection[kIdcFontSize] = 2;
+    view->AppendTranscript(kIdcSendLog, kClear);
+    const struct {
+        int command;
+        const char* fields;
+    } choices[] = {
+        {11, "b|1|2|00 10 00 20|5a"},  // Draw Line reads DrawLine, not "Draw Line"
+        {18, "4|0|0|0|0"},             // DrawEditAscii: no such section
+        {0, "4|7|0|0|0"},
+    };
+    for (const auto& choice : choices) {
+        view->fields[kIdcData] = "77";
+        view->selection[kIdcCommand] = choice.command;
+        dialog->OnCommandSelected();
+        EXPECT_EQ(view->Fields(), choice.fields) << choice.command;
+    }
+    // TRANSPRENT and FONTTYPE of a section are read but select nothing; nothing else changes.
+    view->selection[kIdcCommand] = 11;
+    dialog->OnCommandSelected();
+    EXPECT_EQ(dialog->Transparent() + dialog->FontType(), "13");
+    EXPECT_EQ(view->selection[kIdcTransparent], 0);
+    EXPECT_EQ(view->selection[kIdcFontSize], 2);
+    EXPECT_EQ(view->Transcript(kIdcSendLog), kClear);
+    EXPECT_EQ(world->log, Log{});
+}
+
+TEST_F(PanelLogicTest, SendWritesTheWholeFrameShowsItAndTheReplyAndClearDisplayEmptiesThem) {
+    const std::string two = kClear + kClear;
+    const Log exchange{"busy on", "discard", "write AA 04 80 00 2E", "busy off"};
+    const struct {
+        const char* name;
+        std::vector<Bytes> answers;
+        const char* lcdType;  // typed into the LCDs Type box
+        int sends;
+        std::string sendLog, recvLog;
+    } cases[] = {
+        {"uart", {kClearBytes}, "Uart LCDs", 1, kClear, kClear},
+        {"no line break", {kClearBytes, kClearBytes}, "Uart LCDs", 2, two, two},
+        {"spi", {kClearBytes, kClearBytes}, "SPI LCDs", 2, "80 00 80 00 ", two},
+        {"i2c", {kClearBytes}, "i2c lcds", 1, "80 00 ", kClear},
+        {"usb", {kClearBytes}, "USB LCDs", 1, kClear, kClear},
+        {"a typed text naming no entry is Uart", {kClearBytes}, "Spi", 1, kClear, kClear},
+        // The sixth byte is still queued at the next send: it is thrown away before the write,
+        // never shown as the first byte of the next reply.
+        {"six bytes", {{0xAA, 4, 0x80, 0, 0x2E, 0x99}, kClearBytes}, "Uart LCDs", 2, two, two},
+        {"four bytes", {{0xAA, 4, 0x80, 0}}, "Uart LCDs", 1, kClear, ""},
+        {"silent", {}, "Uart LCDs", 1, kClear, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start({0});
+        Port(0).answers = c.answers;
+        view->Type(kIdcLcdType, c.lcdType);
+        Log expected;
+        for (int i = 0; i < c.sends; ++i) {
+            dialog->OnSendData();
+            expected = Join({expected, exchange});
+        }
+        EXPECT_EQ(world->log, expected);  // a send reports nothing
+        EXPECT_EQ(view->Transcript(kIdcSendLog) + "|" + view->Transcript(kIdcRecvLog),
+                  c.sendLog + "|" + c.recvLog);
+        EXPECT_EQ(view->Fields(), "4|0|0|0|2e");
+        dialog->OnClearDisplay();
+        EXPECT_EQ(view->Transcript(kIdcSendLog) + view->Transcript(kIdcRecvLog), "");
+    }
+}
+
+TEST_F(PanelLogicTest, SendBuildsFromTheFieldsAndAFrameThatDidNotGoOutIsNotShownAsSent) {
+    const struct {
+        const char* name;
+        std::vector<int> openable;
+        bool gone;
+        Log expected;  // after the build
+        std::string sendLog;
+    } cases[] = {
+        {"sent",
+         {0},
+         false,
+         {"busy on", "discard", "write AA 0B 8B 00 0A 00 14 00 30 00 40 CE", "busy off"},
+         "AA 0B 8B 00 0A 00 14 00 30 00 40 CE "},
+        {"no port is open",
+         {},
+         false,
+         Join({{"busy on", "busy off"}, Error("Could not send: no port is open.")}),
+         ""},
+        {"the device has gone",
+         {0},
+         true,
+         Join({{"busy on", "discard", "busy off"},
+               Error("Could not send to port " + serial::DefaultPortNames()[0] + ".")}),
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start(c.openable);
+        if (c.gone) {
+            Port(0).goneAt = world->now;
+        }
+        view->selection[kIdcCommand] = 11;  // Draw Line
+        view->fields = {{kIdcLengh, "typed"},
+                        {kIdcCheckSum, ""},
+                        {kIdcXaddress, "10"},
+                        {kIdcYaddress, "20"},
+                        {kIdcData, "00 30 00 40"}};
+        dialog->OnSendData();
+        EXPECT_EQ(world->log, c.expected);
+        EXPECT_EQ(view->Transcript(kIdcSendLog), c.sendLog);
+        EXPECT_EQ(view->Transcript(kIdcRecvLog), "");
+        // Lengh and CheckSum show the frame that was built, sent or not; typed texts stay.
+        EXPECT_EQ(view->Fields(), "b|10|20|00 30 00 40|ce");
+    }
+}
+
+TEST_F(PanelLogicTest, TheAboutItemAndTheFifteenIdsAfterItShowTheAboutBox) {
+    Start({});
+    for (const unsigned id : {0x10u, 0x1Fu, 0x20u, 0xF060u, 0xF010u}) {
+        world->log.clear();
+        dialog->OnSystemCommand(static_cast<std::uint16_t>(id));
+        EXPECT_EQ(world->log,
+                  Log{id <= 0x1F ? "about box" : "default command " + std::to_string(id)});
+    }
+}
+
+}  // namespace
+}  // namespace glassbench::ui::testing
