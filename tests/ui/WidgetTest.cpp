@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QFile>
 #include <QFontDatabase>
 #include <QScrollBar>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include <random>
 #include <utility>
 
+#include "IconArt.h"
 #include "UiTestSupport.h"
 #include "serial/PortTables.h"
 #include "ui/qt/AppIcon.h"
@@ -85,10 +87,27 @@ TEST(OperatorDialog, EveryTemplateControlIsBuiltInItsPlaceAndTabOrder) {
     EXPECT_EQ(walked, tabStops);
 }
 
-TEST(AppIcon, IsDrawnAtSixteenThirtyTwoAndFortyEightPixels) {
-    EXPECT_EQ(LoadAppIcon().availableSizes(), (QList<QSize>{{16, 16}, {32, 32}, {48, 48}}));
+TEST(AppIcon, TheImagesBothProgramsCarryAreTheArtwork) {
+    // Redrawn here and compared with the committed files: scripts/make-icons.sh remakes them.
+    const QString dir = QStringLiteral(GLASSBENCH_SOURCE_DIR "/data/icons/");
+    std::vector<QByteArray> pngs;
+    QList<QSize> sizes;
+    for (const int size : icons::kIconSizes) {
+        QFile file(dir + QStringLiteral("glassbench-%1.png").arg(size));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << size;
+        pngs.push_back(file.readAll());
+        const QImage committed = QImage::fromData(pngs.back(), "PNG");
+        EXPECT_EQ(committed.convertToFormat(QImage::Format_ARGB32),
+                  icons::DrawIcon(size).convertToFormat(QImage::Format_ARGB32))
+            << size;
+        sizes.push_back({size, size});
+    }
+    QFile ico(dir + QStringLiteral("glassbench.ico"));
+    ASSERT_TRUE(ico.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ico.readAll(), icons::IcoFile(pngs));
+    EXPECT_EQ(LoadAppIcon().availableSizes(), sizes);
     // Drawn, not empty: the screen's green is there and the corners stay transparent.
-    const QImage image = DrawAppIcon(32).toImage();
+    const QImage image = icons::DrawIcon(32);
     EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
     EXPECT_EQ(image.pixelColor(26, 21).green(), 200);
 }
