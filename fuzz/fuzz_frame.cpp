@@ -1,22 +1,21 @@
 // Any operator input must give a well-formed frame: the Data text through the hex parser and
-// every field combination through the frame builder, with the frame's own invariants checked.
+// every field combination through the frame builder, with the frame's own invariants checked,
+// and the virtual module must read it as the frame it is: never a bad checksum, never an
+// unknown command for a command of the list, and good whenever it carries the data bytes the
+// command takes.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "FuzzCheck.h"
+#include "module/ModuleFrames.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/HexText.h"
 
 using namespace glassbench::protocol;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // Splits off the text up to the next 0x00 separator.
 std::string Take(std::string_view& input) {
@@ -49,29 +48,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     store.fill(0x77);
     const BuildResult result = BuildCommandFrame(fields, frame, store);
     const int length = result.frameLength - 1;
-    Check(result.count >= 0 && result.count <= kMaxDataBytes);
-    Check(result.frameLength >= 4 && result.frameLength <= 64);
-    Check(frame[0] == kStartByte && frame[1] == length);
-    Check(frame[static_cast<std::size_t>(length)] == FrameChecksum(frame.data(), length));
-    Check(result.checkSumText == LowerHex(result.checksum));
+    FUZZ_CHECK(result.count >= 0 && result.count <= kMaxDataBytes);
+    FUZZ_CHECK(result.frameLength >= 4 && result.frameLength <= 64);
+    FUZZ_CHECK(frame[0] == kStartByte && frame[1] == length);
+    FUZZ_CHECK(frame[static_cast<std::size_t>(length)] == FrameChecksum(frame.data(), length));
+    FUZZ_CHECK(result.checkSumText == LowerHex(result.checksum));
     for (std::size_t i = static_cast<std::size_t>(result.count); i < store.size(); ++i) {
-        Check(store[i] == 0x77);
+        FUZZ_CHECK(store[i] == 0x77);
     }
     // The reply area is never touched by a build.
     for (int i = kReplyOffset; i < kReplyOffset + kReplyLength; ++i) {
-        Check(frame[static_cast<std::size_t>(i)] == 0xEE);
+        FUZZ_CHECK(frame[static_cast<std::size_t>(i)] == 0xEE);
     }
 
     const std::string text = FormatHexBytes(frame.data(), result.frameLength);
-    Check(text.size() == static_cast<std::size_t>(result.frameLength) * 3);
+    FUZZ_CHECK(text.size() == static_cast<std::size_t>(result.frameLength) * 3);
     std::uint8_t parsed[kMaxDataBytes];
     const int n = ParseHexBytes(text, parsed);
-    Check(n == std::min(result.frameLength, kMaxDataBytes));
+    FUZZ_CHECK(n == std::min(result.frameLength, kMaxDataBytes));
     for (int i = 0; i < n; ++i) {
-        Check(parsed[i] == frame[static_cast<std::size_t>(i)]);
+        FUZZ_CHECK(parsed[i] == frame[static_cast<std::size_t>(i)]);
+    }
+
+    namespace module = glassbench::module;
+    const module::Bytes wire(frame.begin(), frame.begin() + result.frameLength);
+    const module::ReplyStatus status = module::CheckFrame(wire);
+    FUZZ_CHECK(status != module::ReplyStatus::BadChecksum);
+    if (const CommandInfo* command = CommandAt(fields.commandIndex)) {
+        FUZZ_CHECK(status != module::ReplyStatus::UnknownCommand);
+        FUZZ_CHECK(result.count < command->dataBytes || status == module::ReplyStatus::Good);
     }
 
     const int shown = TranscriptBytes(frame, result.frameLength, fields.lcdsType);
-    Check(shown >= 0 && shown <= result.frameLength);
+    FUZZ_CHECK(shown >= 0 && shown <= result.frameLength);
     return 0;
 }

@@ -2,6 +2,8 @@
 // given streams and returns the process exit code (2 for bad usage).
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <iosfwd>
 #include <optional>
 #include <span>
@@ -9,6 +11,7 @@
 #include <string_view>
 
 #include "cli/CliArgs.h"
+#include "cli/FrameOptions.h"
 
 namespace glassbench::cli {
 
@@ -22,6 +25,20 @@ int RunPreset(Args args, std::ostream& out, std::ostream& err);
 int RunSend(Args args, std::ostream& out, std::ostream& err);
 int RunPorts(Args args, std::ostream& out, std::ostream& err);
 int RunModule(Args args, std::ostream& out, std::ostream& err);
+
+// "send" takes the frame options and its own.
+inline constexpr auto kSendOptionSpecs = [] {
+    constexpr std::array<OptionSpec, 4> own{{
+        {"port", true},
+        {"speed", true},
+        {"no-pulse", false},
+        {"repeat", true},
+    }};
+    std::array<OptionSpec, kFrameOptionSpecs.size() + own.size()> all{};
+    std::copy(kFrameOptionSpecs.begin(), kFrameOptionSpecs.end(), all.begin());
+    std::copy(own.begin(), own.end(), all.begin() + kFrameOptionSpecs.size());
+    return all;
+}();
 
 // Prints "glassbench-cli: <reason>" and the usage to `err`; returns kExitUsage.
 int UsageError(std::ostream& err, const std::string& reason);

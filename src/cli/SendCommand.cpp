@@ -49,11 +49,8 @@ std::string SendFailure(const std::error_code& error) {
 }  // namespace
 
 int RunSend(Args args, std::ostream& out, std::ostream& err) {
-    std::vector<OptionSpec> specs(kFrameOptionSpecs.begin(), kFrameOptionSpecs.end());
-    specs.insert(specs.end(),
-                 {{"port", true}, {"speed", true}, {"no-pulse", false}, {"repeat", true}});
     int exitCode = kExitOk;
-    const auto parsed = ParseCommand("send", args, specs, 0, out, err, exitCode);
+    const auto parsed = ParseCommand("send", args, kSendOptionSpecs, 0, out, err, exitCode);
     if (!parsed) {
         return exitCode;
     }

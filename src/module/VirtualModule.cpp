@@ -305,16 +305,22 @@ class Module {
                 case ScanEvent::Kind::Dropped:
                     out_ << "dropped incomplete frame: " << HexLine(event.bytes) << std::endl;
                     break;
-                case ScanEvent::Kind::Frame:
-                    out_ << DescribeFrame(event.bytes, event.status) << std::endl;
-                    Answer(event);
+                case ScanEvent::Kind::Frame: {
+                    std::optional<FaultDraw> fault;
+                    if (options_.faultSeed) {
+                        fault = DrawFault(*options_.faultSeed, options_.faultMix, frames_++);
+                    }
+                    out_ << DescribeFrame(event.bytes, event.status)
+                         << (fault ? FaultNote(*fault) : "") << std::endl;
+                    Answer(event, fault);
                     break;
+                }
             }
         }
         events.clear();
     }
 
-    void Answer(const ScanEvent& frame) {
+    void Answer(const ScanEvent& frame, const std::optional<FaultDraw>& fault) {
         if (options_.silent) {
             return;
         }
@@ -325,14 +331,16 @@ class Module {
             out_ << "not answering: the terminal echoes (not set to raw)" << std::endl;
             return;
         }
-        const Bytes reply = BuildReply(frame.command, frame.status, options_.replyLength);
+        const Bytes reply = fault ? NumberedReply(frame.command, fault->sequence)
+                                  : BuildReply(frame.command, frame.status, options_.replyLength);
         const auto byteTime = ByteTime();
         // The answer is timed from the frame's end on the wire, not from when this loop got
         // round to it, so a late wake-up does not add to the exchange.
         const TimePoint start = frame.at + std::chrono::milliseconds(options_.replyDelayMs);
-        for (const std::uint8_t byte : reply) {
-            sendFree_ = std::max(start, sendFree_) + byteTime;
-            outgoing_.push_back({byte, byteTime.count() == 0 ? start : sendFree_});
+        // A byte never overtakes one queued before it: the module has one transmitter.
+        for (const ReplyByte& out : ApplyFault(reply, fault.value_or(FaultDraw{}))) {
+            sendFree_ = std::max(start + out.after, sendFree_) + byteTime;
+            outgoing_.push_back({out.byte, sendFree_});
         }
     }
 
@@ -406,6 +414,7 @@ class Module {
     int staleChecks_ = 0;
     TimePoint receiveFree_{};
     TimePoint sendFree_{};
+    std::uint64_t frames_ = 0;  // frames drawn a fault for
 };
 
 }  // namespace

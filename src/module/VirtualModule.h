@@ -17,8 +17,12 @@
 // any more, the module clears that mode.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
+
+#include "module/ModuleFaults.h"
 
 namespace glassbench::module {
 
@@ -28,6 +32,8 @@ struct ModuleOptions {
     bool silent = false;
     int replyLength = 5;
     bool wireTiming = false;
+    std::optional<std::uint64_t> faultSeed;  // faults on: one a frame (ModuleFaults.h)
+    FaultMix faultMix = kDefaultFaultMix;
 };
 
 // $XDG_RUNTIME_DIR/glassbench-module, or /tmp/glassbench-module-UID without that variable.

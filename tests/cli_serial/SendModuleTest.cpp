@@ -132,6 +132,30 @@ TEST_F(ModuleTest, EveryByteValueCrossesUnchangedBothWays) {
     EXPECT_EQ(link.ReceiveExact(got.data(), 5, 20000), 0);
 }
 
+// Seed 4 draws these five faults for the first five frames as late (461 ms), split, long, junk
+// 7F 03 58 and junk CC A1. The tool reads five bytes an exchange: the numbered answers, then
+// the noise where an answer should start; the module names every fault it applied.
+TEST_F(ModuleTest, FaultsNumberTheAnswersAndNameThemselves) {
+    StartModule({"--faults=4", "--fault-mix=normal:1,long:1,split:1,late:1,junk:1"});
+    const auto start = Clock::now();
+    const ProcessResult r = Send({"--no-pulse", "--repeat=5"});
+    EXPECT_GE(Clock::now() - start, 461ms);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(module->WaitFor("[fault ", 10s, 5)) << module->out();
+    const auto all = [](const std::string& text, const char* pattern) {
+        std::string found;
+        const std::regex re(pattern);
+        for (std::sregex_iterator it(text.begin(), text.end(), re), end; it != end; ++it) {
+            found += (found.empty() ? "" : "; ") + (*it)[1].str();
+        }
+        return found;
+    };
+    EXPECT_EQ(all(r.out, "received: (.*)\n"),
+              "AA 04 80 00 2E; AA 04 80 01 2F; AA 04 80 02 30; 7F 03 58 AA 04; CC A1 AA 04 80");
+    EXPECT_EQ(all(module->out(), "-> status 0 \\[fault (\\w+, seq \\w+)\\]\n"),
+              "late, seq 00; split, seq 01; long, seq 02; junk, seq 03; junk, seq 04");
+}
+
 TEST_F(ModuleTest, PortLockedByAnotherProcessExitsThreeAndWritesNothing) {
     StartModule();
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -216,6 +240,12 @@ TEST(SerialCommandsTest, ExitCodeAndMessage) {
         {{"ports", "x"}, 2, "ports takes no argument 'x'"},
         {{"module", "--reply-length=-1"}, 2, "--reply-length '-1' is not 0 to 255"},
         {{"module", "--reply-delay-ms=soon"}, 2, "--reply-delay-ms 'soon' is not 0 to 600000"},
+        {{"module", "--faults=18446744073709551616"}, 2,
+         "--faults '18446744073709551616' is not a seed from 0 to 18446744073709551615"},
+        {{"module", "--faults=1", "--silent"}, 2, "--faults and --silent do not go together"},
+        {{"module", "--fault-mix=late:1"}, 2, "--fault-mix needs --faults=SEED"},
+        {{"module", "--faults=1", "--fault-mix=late"}, 2,
+         "--fault-mix 'late': late needs a weight, as in late:5"},
         {{"send", "--port=/dev/glassbench-missing", "--no-pulse"}, 3,
          "Could not open port /dev/glassbench-missing.\nNo such file or directory.\n"},
         // An index opens the row of the table, overridden as the environment says.

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, sanitizers on) and runs each for SECONDS (default 60).
+# Each keeps its corpus in build-fuzz/corpus-<target>, seeded from fuzz/corpus/<target>, so
+# later runs go on from where earlier ones stopped. Prints every target's executions and
+# executions per second; exits 1 when any target finds a problem (libFuzzer writes the input
+# to build-fuzz/ and the log is shown).
+# Usage: scripts/fuzz.sh [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds="${1:-60}"
+case "$seconds" in
+    '' | *[!0-9]*)
+        echo "usage: scripts/fuzz.sh [SECONDS]" >&2
+        exit 2
+        ;;
+esac
+jobs=$(nproc 2>/dev/null || echo 2)
+
+scripts/setup.sh cmake make clang-14 libclang-rt-14-dev
+# Optimised as libFuzzer advises: at -O0 the coverage hooks on every comparison dominate.
+CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_FUZZ=ON \
+    -DGLASSBENCH_WERROR=ON >/dev/null
+cmake --build build-fuzz -j"$jobs"
+
+found=()
+for source in fuzz/fuzz_*.cpp; do
+    target=$(basename "$source" .cpp)
+    corpus="build-fuzz/corpus-$target"
+    log="build-fuzz/$target.log"
+    mkdir -p "$corpus"
+    options=(-max_total_time="$seconds" -timeout=10 -print_final_stats=1
+        -artifact_prefix=build-fuzz/)
+    [ -f "fuzz/$target.dict" ] && options+=(-dict="fuzz/$target.dict")
+    # New inputs go to the first folder; the committed seeds are only read.
+    if build-fuzz/fuzz/"$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+        speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+        printf '%-14s %12s executions %8s exec/s  corpus %s\n' "$target" "$runs" "$speed" \
+            "$(find "$corpus" -type f | wc -l)"
+    else
+        tail -n 40 "$log" >&2
+        echo "$target found a problem; its input is in build-fuzz/, its log in $log" >&2
+        found+=("$target")
+    fi
+done
+if [ "${#found[@]}" -ne 0 ]; then
+    echo "fuzzers with findings: ${found[*]}" >&2
+    exit 1
+fi
+echo "fuzzers: no findings"
