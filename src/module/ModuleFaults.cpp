@@ -180,8 +180,8 @@ std::vector<ReplyByte> ApplyFault(const Bytes& answer, const FaultDraw& draw) {
 }
 
 std::string FaultNote(const FaultDraw& draw) {
-    const std::string seq = protocol::FormatHexBytes(&draw.sequence, 1);
-    return " [fault " + std::string(FaultName(draw.fault)) + ", seq " + seq.substr(0, 2) + "]";
+    return " [fault " + std::string(FaultName(draw.fault)) + ", seq " +
+           protocol::FormatHexLine(&draw.sequence, 1) + "]";
 }
 
 }  // namespace glassbench::module
