@@ -26,19 +26,26 @@ int RunSend(Args args, std::ostream& out, std::ostream& err);
 int RunPorts(Args args, std::ostream& out, std::ostream& err);
 int RunModule(Args args, std::ostream& out, std::ostream& err);
 
-// "send" takes the frame options and its own.
-inline constexpr auto kSendOptionSpecs = [] {
-    constexpr std::array<OptionSpec, 4> own{{
-        {"port", true},
-        {"speed", true},
-        {"no-pulse", false},
-        {"repeat", true},
-    }};
-    std::array<OptionSpec, kFrameOptionSpecs.size() + own.size()> all{};
-    std::copy(kFrameOptionSpecs.begin(), kFrameOptionSpecs.end(), all.begin());
-    std::copy(own.begin(), own.end(), all.begin() + kFrameOptionSpecs.size());
+// The options of "send" and "play" that choose and open the port (PortSession.h).
+inline constexpr std::array<OptionSpec, 4> kPortOptionSpecs{{
+    {"port", true},
+    {"speed", true},
+    {"no-pulse", false},
+    {"interval", true},
+}};
+
+// Option tables laid end to end.
+template <std::size_t... N>
+constexpr auto JoinOptionSpecs(const std::array<OptionSpec, N>&... tables) {
+    std::array<OptionSpec, (N + ...)> all{};
+    auto next = all.begin();
+    ((next = std::copy(tables.begin(), tables.end(), next)), ...);
     return all;
-}();
+}
+
+// "send" takes the frame options, the port options and --repeat.
+inline constexpr auto kSendOptionSpecs = JoinOptionSpecs(
+    kFrameOptionSpecs, kPortOptionSpecs, std::array<OptionSpec, 1>{{{"repeat", true}}});
 
 // Prints "glassbench-cli: <reason>" and the usage to `err`; returns kExitUsage.
 int UsageError(std::ostream& err, const std::string& reason);

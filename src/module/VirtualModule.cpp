@@ -26,6 +26,7 @@
 #include "module/ModuleFrames.h"
 #include "protocol/HexText.h"
 #include "serial/PosixTermios.h"
+#include "serial/StopRequest.h"
 
 namespace glassbench::module {
 
@@ -61,60 +62,22 @@ std::string SystemReason() {
     return std::strerror(errno);
 }
 
-// ---- SIGINT and SIGTERM, through a self-pipe into the poll loop ------------------------
-
-int g_stopPipe = -1;
-
-extern "C" void OnStopSignal(int) {
-    const int saved = errno;
-    if (g_stopPipe >= 0) {
-        const char byte = 's';
-        [[maybe_unused]] const auto ignored = ::write(g_stopPipe, &byte, 1);
-    }
-    errno = saved;
-}
-
-class StopSignals {
+// A reader of our output that goes away must not end the module before it has removed its
+// link: SIGPIPE is ignored while the module runs.
+class IgnoreBrokenPipe {
   public:
-    StopSignals() {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
-            return;
-        }
-        readEnd_ = UniqueFd(fds[0]);
-        writeEnd_ = UniqueFd(fds[1]);
-        g_stopPipe = writeEnd_.get();
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &oldInt_);
-        ::sigaction(SIGTERM, &action, &oldTerm_);
-        // A reader of our output that goes away must not end the module before it has
-        // removed its link.
+    IgnoreBrokenPipe() {
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
         sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGPIPE, &ignore, &oldPipe_);
+        ::sigaction(SIGPIPE, &ignore, &old_);
     }
-    ~StopSignals() {
-        if (readEnd_) {
-            ::sigaction(SIGINT, &oldInt_, nullptr);
-            ::sigaction(SIGTERM, &oldTerm_, nullptr);
-            ::sigaction(SIGPIPE, &oldPipe_, nullptr);
-            g_stopPipe = -1;
-        }
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    int fd() const { return readEnd_.get(); }
+    ~IgnoreBrokenPipe() { ::sigaction(SIGPIPE, &old_, nullptr); }
+    IgnoreBrokenPipe(const IgnoreBrokenPipe&) = delete;
+    IgnoreBrokenPipe& operator=(const IgnoreBrokenPipe&) = delete;
 
   private:
-    UniqueFd readEnd_;
-    UniqueFd writeEnd_;
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-    struct sigaction oldPipe_ {};
+    struct sigaction old_ {};
 };
 
 // ---- the published link ------------------------------------------------------------------
@@ -433,8 +396,9 @@ int RunVirtualModule(const ModuleOptions& options, std::ostream& out, std::ostre
     // at 115200 baud is 87 us, so ask for waits that end on time.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
-    StopSignals stop;
-    if (stop.fd() < 0) {
+    const serial::StopRequest stop;
+    const IgnoreBrokenPipe ignoreBrokenPipe;
+    if (stop.PollFd() < 0) {
         err << "glassbench-cli module: cannot set up signal handling: " << SystemReason() << "\n";
         return 1;
     }
@@ -451,7 +415,7 @@ int RunVirtualModule(const ModuleOptions& options, std::ostream& out, std::ostre
         return 1;
     }
     out << "module: " << linkPath << " -> " << module.SlavePath() << std::endl;
-    module.Run(stop.fd());
+    module.Run(stop.PollFd());
     out << "module: stopped" << std::endl;
     return 0;
 }

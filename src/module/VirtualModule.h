@@ -5,10 +5,10 @@
 // frames (ModuleFrames.h), prints one line per frame and answers each with five bytes.
 //
 // Everything runs in one poll loop on a monotonic clock: the master side, a self-pipe for
-// SIGINT and SIGTERM, and a watch on the terminal's closes. With wire timing the module acts
-// as if every byte took its ten bit times at the speed the other side set (a pty master reports
-// the terminal side's settings): the answer starts only when the frame's last byte would have
-// arrived, and leaves byte by byte at the same pace.
+// SIGINT, SIGTERM and SIGHUP, and a watch on the terminal's closes. With wire timing the module
+// acts as if every byte took its ten bit times at the speed the other side set (a pty master
+// reports the terminal side's settings): the answer starts only when the frame's last byte would
+// have arrived, and leaves byte by byte at the same pace.
 //
 // The module keeps a descriptor of the terminal side open itself, so the master never reports
 // a hang-up while the tool is away and the loop never spins; the tool may close and reopen the
@@ -39,7 +39,7 @@ struct ModuleOptions {
 // $XDG_RUNTIME_DIR/glassbench-module, or /tmp/glassbench-module-UID without that variable.
 std::string DefaultLinkPath();
 
-// Runs until SIGINT or SIGTERM; removes its link on the way out. Returns 0, or 1 when the
+// Runs until SIGINT, SIGTERM or SIGHUP; removes its link on the way out. Returns 0, or 1 when the
 // pseudo-terminal or the link cannot be set up (the reason on `err`).
 int RunVirtualModule(const ModuleOptions& options, std::ostream& out, std::ostream& err);
 

@@ -18,6 +18,7 @@ ExchangeResult Exchange(SerialLink& link, protocol::CommandFrame& frame, int fra
     std::uint8_t* reply = frame.data() + protocol::kReplyOffset;
     result.replied = link.ReceiveExact(reply, protocol::kReplyLength, kReplyTries) == 1;
     result.received = link.LastReceivedCount();
+    result.portFailed = link.LastReceiveFailed();
     return result;
 }
 

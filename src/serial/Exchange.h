@@ -33,8 +33,9 @@ struct ExchangeResult {
     int written = 0;      // bytes the system took
     // Why fewer than frameLength went out (SerialLink::LastSendError); clear otherwise.
     std::error_code sendError;
-    bool replied = false;  // five bytes came within the window
-    int received = 0;      // bytes collected, whole reply or not
+    bool replied = false;     // five bytes came within the window
+    int received = 0;         // bytes collected, whole reply or not
+    bool portFailed = false;  // the wait ended because the device failed or disappeared
 
     bool Sent() const { return frameLength > 0 && written == frameLength; }
 };

@@ -181,6 +181,7 @@ int SerialLink::ReceiveAvailable(std::uint8_t* buffer, int room) {
 
 int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
     lastReceived_ = 0;
+    receiveGone_ = false;
     if (tries <= 0) {
         return wanted == 0 ? 1 : 0;
     }
@@ -217,6 +218,7 @@ int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
             return 1;
         }
         if (got.status == IoStatus::Gone || got.status == IoStatus::Failed) {
+            receiveGone_ = true;
             return 0;
         }
         if (system_->Now() >= deadline) {
@@ -224,6 +226,7 @@ int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
         }
         const WaitResult waited = device_->Wait(WaitFor::Input, deadline);
         if (waited == WaitResult::Gone) {
+            receiveGone_ = true;
             return 0;
         }
         woken = waited == WaitResult::Ready;

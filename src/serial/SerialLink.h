@@ -67,6 +67,9 @@ class SerialLink {
     std::error_code LastOpenError() const { return openError_; }
     // Bytes the last ReceiveExact collected, whole reply or not.
     int LastReceivedCount() const { return lastReceived_; }
+    // Whether the last ReceiveExact ended early because the device failed or disappeared,
+    // rather than by a whole reply or its tries running out.
+    bool LastReceiveFailed() const { return receiveGone_; }
     // Why the last SendBytes wrote less than asked: not_connected when no port was ready,
     // timed_out when the driver took no more within the write's time, else the system's
     // reason. Clear after a whole write.
@@ -105,6 +108,7 @@ class SerialLink {
     std::error_code openError_;
     std::error_code sendError_;
     int lastReceived_ = 0;
+    bool receiveGone_ = false;
 };
 
 // The serial services of the system this program was built for (termios on Linux).

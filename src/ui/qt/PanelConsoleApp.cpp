@@ -1,9 +1,11 @@
 #include "ui/qt/PanelConsoleApp.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include "serial/PortTables.h"
 #include "serial/SerialLink.h"
+#include "serial/StopRequest.h"
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/PanelWindow.h"
 #include "ui/qt/QtToolkit.h"
@@ -21,6 +23,12 @@ int CPanelConsoleApp::Run(int& argc, char** argv) {
 
 void CPanelConsoleApp::InitInstance() {
     QtToolkit toolkit;
+    // A stop signal (kill, Ctrl+C in the terminal, a closed session) ends the program the
+    // ordinary way, so that the link below gives the port back: the handler only wakes this
+    // notifier, and the event loop does the rest.
+    const serial::StopRequest stop;
+    QSocketNotifier stopNotifier(stop.PollFd(), QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&toolkit] { toolkit.Quit(); });
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
                             &toolkit);
     CPanelWindow window(link, toolkit);

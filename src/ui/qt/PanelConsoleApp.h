@@ -2,8 +2,8 @@
 // runs the dialog modally and ends the program when the dialog closes.
 //
 // The program has no message loop of its own. Everything happens inside the dialog's modal
-// run; when the operator closes the window, the start-up step returns and the process ends,
-// which also releases the serial port.
+// run; when the operator closes the window, or a stop signal comes, the start-up step returns
+// and the process ends, which also releases the serial port.
 #pragma once
 
 namespace glassbench::ui {

@@ -13,6 +13,9 @@ namespace glassbench::ui {
 
 void QtToolkit::ShowMessage(WindowHandle owner, std::string_view text, std::string_view caption,
                             MessageIcon icon) {
+    if (quitting_) {
+        return;
+    }
     // Texts are single-byte: device names and speeds as the serial tables hold them.
     QMessageBox box(
         icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Warning,
@@ -29,8 +32,10 @@ void QtToolkit::BeginBusyCursor() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // A reply wait blocks the thread next, and the X server hears of the new cursor only
     // when Qt's connection is flushed, which its event loop would do.
-    if (const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
-        XFlush(x11->display());
+    // The offscreen platform answers for X11 too, with no display.
+    const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (Display* display = x11 != nullptr ? x11->display() : nullptr) {
+        XFlush(display);
     }
 }
 
@@ -47,10 +52,17 @@ void QtToolkit::Pause(std::chrono::milliseconds duration) {
     QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
     // A nested loop can be left early (a quit posted from elsewhere), so the deadline, not the
     // timer, decides when the pause is over.
-    while (!deadline.hasExpired()) {
+    while (!deadline.hasExpired() && !quitting_) {
         wake.start(std::chrono::milliseconds(deadline.remainingTime()));
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+}
+
+void QtToolkit::Quit() {
+    quitting_ = true;
+    // Every event loop of the thread ends, and none started later runs: the dialog's modal
+    // run returns, and with it the start-up step.
+    QCoreApplication::exit(0);
 }
 
 }  // namespace glassbench::ui

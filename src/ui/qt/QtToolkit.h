@@ -28,6 +28,13 @@ class QtToolkit final : public Toolkit {
     void BeginBusyCursor() override;
     void EndBusyCursor() override;
     void Pause(std::chrono::milliseconds duration) override;
+
+    // Leaves every modal run at once, and shows no more boxes and waits no more pauses: the
+    // program is on its way out (a stop signal came).
+    void Quit();
+
+  private:
+    bool quitting_ = false;
 };
 
 }  // namespace glassbench::ui

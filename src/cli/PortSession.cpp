@@ -1,0 +1,104 @@
+#include "cli/PortSession.h"
+
+#include <algorithm>
+#include <ostream>
+
+#include "serial/Exchange.h"
+
+namespace glassbench::cli {
+
+namespace {
+
+// A pause between exchanges longer than this is surely a typing mistake.
+constexpr int kMaxIntervalMs = 3'600'000;
+
+}  // namespace
+
+std::optional<PortSettings> ReadPortOptions(const ParsedArgs& args, std::string_view command,
+                                            std::string& error) {
+    PortSettings settings;
+    const std::string* port = args.Value("port");
+    if (port == nullptr || port->empty()) {
+        error = std::string(command) + " needs --port=DEVICE|INDEX";
+        return std::nullopt;
+    }
+    if (const auto* speed = args.Value("speed")) {
+        const auto bps = ParseInt(*speed);
+        const auto index = bps ? serial::SpeedIndexFor(*bps) : std::nullopt;
+        if (!index) {
+            error = "--speed '" + *speed +
+                    "' is not one of 1200, 2400, 4800, 9600, 19200, 57600, 115200";
+            return std::nullopt;
+        }
+        settings.speedIndex = *index;
+    }
+    if (const auto* interval = args.Value("interval")) {
+        const auto ms = ParseInt(*interval);
+        if (!ms || *ms < 0 || *ms > kMaxIntervalMs) {
+            error = "--interval '" + *interval + "' is not 0 to " + std::to_string(kMaxIntervalMs) +
+                    " milliseconds";
+            return std::nullopt;
+        }
+        settings.interval = std::chrono::milliseconds(*ms);
+    }
+    settings.pulse = !args.Has("no-pulse");
+    // A position of the port list, or a device path.
+    settings.names = serial::PortNameTable();
+    if (const auto index = ParseInt(*port)) {
+        if (*index < 0 || *index >= serial::kPortCount) {
+            error = "--port index " + *port + " is not 0 to 29";
+            return std::nullopt;
+        }
+        settings.portIndex = *index;
+    } else {
+        const auto row = std::find(settings.names.begin(), settings.names.end(), *port);
+        if (row != settings.names.end()) {
+            settings.portIndex = static_cast<int>(row - settings.names.begin());
+        } else {
+            settings.names[0] = *port;
+        }
+    }
+    return settings;
+}
+
+void StreamMessageSink::ShowMessage(serial::WindowHandle, std::string_view text,
+                                    std::string_view caption, serial::MessageIcon) {
+    err_ << caption << ": " << text << "\n";
+}
+
+std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings,
+                                                    serial::MessageSink& sink,
+                                                    const serial::StopRequest& stop,
+                                                    std::ostream& err) {
+    auto link = std::make_unique<serial::SerialLink>(serial::CreatePlatformSerialSystem(),
+                                                     settings.names, &sink);
+    if (link->OpenPort(settings.portIndex, settings.speedIndex, nullptr) != 0) {
+        const std::error_code reason = link->LastOpenError();
+        err << serial::CouldNotOpenPortText(link->PortName(settings.portIndex)) << "\n"
+            << reason.message();
+        if (reason == std::errc::permission_denied) {
+            err << ". Serial devices belong to the 'dialout' group: add yourself with "
+                   "'sudo usermod -aG dialout $USER' and log in again";
+        }
+        err << ".\n";
+        return nullptr;
+    }
+    if (settings.pulse) {
+        serial::PulseModemLines(*link, true, true, [&stop](std::chrono::milliseconds pause) {
+            stop.WaitUntil(serial::Clock::now() + pause);
+        });
+    }
+    return link;
+}
+
+std::string SendFailure(const std::error_code& error) {
+    if (error == std::errc::not_connected) {
+        return "no port is open";
+    }
+    if (error == std::errc::timed_out) {
+        return "the port took no more bytes in time";
+    }
+    return error.message();
+}
+
+}  // namespace glassbench::cli
