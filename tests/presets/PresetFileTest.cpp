@@ -12,6 +12,11 @@ namespace {
 
 using glassbench::testing::TempDir;
 
+bool NamesAreCaseSensitive(const TempDir& dir) {
+    dir.Write("case", "");
+    return !std::filesystem::exists(dir.path() / "CASE");
+}
+
 TEST(LookupIniValue, ReadsFilesAsWindowsToolsDo) {
     struct Case {
         std::string file;
@@ -81,6 +86,10 @@ TEST(ReadPreset, FallsBackPerKeyAndFindsTheFileAsCopiedFromWindows) {
     };
     for (const Case& c : cases) {
         TempDir dir;
+        // Two spellings of one name are one file where names differ only by case (Windows).
+        if (c.files.size() > 1 && !NamesAreCaseSensitive(dir)) {
+            continue;
+        }
         for (const auto& [name, content] : c.files) {
             dir.Write(name, content);
         }
@@ -108,8 +117,8 @@ TEST(ReadPreset, NonRegularMissingOrLongPathsBehave) {
     EXPECT_EQ(ReadPreset(deep, "DrawBox").xaddress, "320");
 
     // Read afresh on every load.
-    dir.Write("SCOM.INI", "[DrawBox]\nXADDRESS=1\n");
     std::filesystem::remove(dir.path() / "Scom.ini");
+    dir.Write("SCOM.INI", "[DrawBox]\nXADDRESS=1\n");
     EXPECT_EQ(ReadPreset(dir.path(), "DrawBox").xaddress, "1");
     dir.Write("SCOM.INI", "[DrawBox]\nXADDRESS=2\n");
     EXPECT_EQ(ReadPreset(dir.path(), "DrawBox").xaddress, "2");
