@@ -57,6 +57,6 @@ if [ -f "$shim" ]; then
     export LD_PRELOAD="$shim${LD_PRELOAD:+:$LD_PRELOAD}"
 fi
 
-# The program keeps the PID; the filters are its children's pipes, and bash's process
-# substitution leaves them running until the program's ends of the pipes close.
-exec "$loader" "$@" > >(exec tr -d '\r') 2> >(exec tr -d '\r' >&2)
+# The program keeps the PID; the filters run beside it until it closes its ends of their
+# pipes. Unbuffered, so that each line comes out when the program writes it, as on Linux.
+exec "$loader" "$@" > >(exec stdbuf -o0 tr -d '\r') 2> >(exec stdbuf -o0 tr -d '\r' >&2)
