@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const PresetKey& key : PresetKeys) {
             const auto value = LookupIniValue(text, PresetSectionFor(index), key.key);
             if (value && (value->size() > kMaxValueLength ||
-                          value->find('\n') != std::string::npos)) {
+                          value->find_first_of("\r\n") != std::string::npos)) {
                 std::abort();
             }
         }

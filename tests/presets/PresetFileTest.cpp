@@ -17,6 +17,7 @@ bool NamesAreCaseSensitive(const TempDir& dir) {
     return !std::filesystem::exists(dir.path() / "CASE");
 }
 
+// The Windows build checks these rules against Windows' own reader (WindowsProfileTest.cpp).
 TEST(LookupIniValue, ReadsFilesAsWindowsToolsDo) {
     struct Case {
         std::string file;
@@ -33,7 +34,7 @@ TEST(LookupIniValue, ReadsFilesAsWindowsToolsDo) {
         {"[A]\n;DATA=1\n   ; DATA=3\nDATA=2\n", "A", "DATA", "2"},         // comment lines
         {"[A]\n#DATA=1\n", "A", "#DATA", "1"},                              // '#' is no comment
         {"[A]\nDATA=1 ; 2\n", "A", "DATA", "1 ; 2"},                        // nor inline ';'
-        {"[A]\r\nDATA=5\r\nX=6\r\n", "A", "X", "6"},                        // CRLF
+        {"[A]\r\nDATA=5\rX=6\r\n", "A", "X", "6"},                          // CRLF, CR
         {"\xEF\xBB\xBF[A]\nDATA=5\n", "A", "DATA", "5"},                    // byte-order mark
         {"[A]\nDATA=1\n  X=2\n", "A", "DATA", "1"},                         // no continuation
         {"[A]\nDATA=1\n  X=2\n", "A", "X", "2"},
@@ -45,8 +46,12 @@ TEST(LookupIniValue, ReadsFilesAsWindowsToolsDo) {
         {"[A]\nDATA=\" 41 42 \"\n", "A", "DATA", " 41 42 "},                // quotes dropped
         {"[A]\nDATA='5'\n", "A", "DATA", "5"},
         {"[A]\nDATA=\"5\n", "A", "DATA", "\"5"},
-        {"[A]\nDATA\nDATA=a=b", "A", "DATA", "a=b"},
+        {"[A]\nDATA\nDATA=1", "A", "DATA", ""},                             // key, no value
+        {"[A]\nX\nDATA=a=b", "A", "DATA", "a=b"},
+        {"[A]\n[S\nDATA=1", "A", "DATA", "1"},                              // no header
+        {"[A]]\nDATA=1", "A]", "DATA", "1"},
         {"[A]\nDATA=" + std::string(150, 'x'), "A", "DATA", std::string(99, 'x')},
+        {"[A]\nDATA='" + std::string(99, 'x') + "'", "A", "DATA", std::string(98, 'x')},
         {"[A]\nDATA=\xB0\xA1\n", "A", "DATA", "\xB0\xA1"},
     };
     // clang-format on
@@ -83,6 +88,14 @@ TEST(ReadPreset, FallsBackPerKeyAndFindsTheFileAsCopiedFromWindows) {
          {"4", "ClearScreen", "0", "0", "0", "0", "2", "0"}},
         {"ambiguous", {{"SCOM.INI", "[A]\nDATA=1"}, {"scom.ini", "[A]\nDATA=2"}}, "A", fallbacks},
         {"binary", {{"Scom.ini", std::string("[A]\nDATA=1\n\0\1", 13)}}, "A", fallbacks},
+        {"utf-16",
+         {{"Scom.ini", std::string("\xFF\xFE[\0A\0]\0\n\0D\0A\0T\0A\0=\0\xE4\0\x2D\x4E", 24)}},
+         "A",
+         {"4", "ClearScreen", "0", "0", "0", "0", "\xE4?", "0"}},
+        {"utf-8 with its mark",
+         {{"Scom.ini", "\xEF\xBB\xBF[A]\nDATA=\xC3\xA4\xE4\xB8\xAD\xC3"}},
+         "A",
+         {"4", "ClearScreen", "0", "0", "0", "0", "\xE4??", "0"}},
     };
     for (const Case& c : cases) {
         TempDir dir;
