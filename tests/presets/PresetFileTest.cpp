@@ -30,7 +30,7 @@ TEST(LookupIniValue, ReadsFilesAsWindowsToolsDo) {
     const Case cases[] = {
         {"[DrawLine]\nDATA=01 02\n", "DrawLine", "DATA", "01 02"},
         {"[drawline]\ndata=7\n", "DrawLine", "DATA", "7"},                  // any letter case
-        {"  [ DrawLine ]  \n\t XADDRESS \t=  12 34 \t\n", "DrawLine", "XADDRESS", "12 34"},
+        {"  [ DrawLine ]  \n\t XADDRESS \t=  12 34 \t\x1A\n", "DrawLine", "XADDRESS", "12 34"},
         {"[A]\n;DATA=1\n   ; DATA=3\nDATA=2\n", "A", "DATA", "2"},         // comment lines
         {"[A]\n#DATA=1\n", "A", "#DATA", "1"},                              // '#' is no comment
         {"[A]\nDATA=1 ; 2\n", "A", "DATA", "1 ; 2"},                        // nor inline ';'

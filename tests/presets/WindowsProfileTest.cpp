@@ -90,6 +90,9 @@ const std::vector<Case> kCorpus = {
     {"letter case of the query", "[DrawPoint]\nDATA=1\n", "DRAWPOINT"},
     {"bytes from 0x80", "[A]\nDATA=\xB0\xA1\xFF\nCMD=\x80\x81\x8D\x90\x9D\xC4\xE4\n", "A"},
     {"bytes from 0x80 in names", "[\xC4]\nDATA=1\n[A]\n\xE4=2\nCMD=3\n", "A"},
+    {"dos end of file", "[A]\r\nDATA=1\x1A\r\nCMD=\x1A" "2\r\n\x1A", "A"},
+    {"other control characters", "[A]\nDATA=\x1C" "1\x1D\nCMD=\x1E" "2\x1F\nLENGH=\x85" "3\x01\x7F\n", "A"},
+    {"no-break space", "[A]\nDATA=\xA0" "1\xA0\nCMD= \xA0\n", "A"},
     {"tabs and form feeds", "[A]\nDATA=\t1\t\nCMD=\v2\f\n", "A"},
     {"the real file", "; presets\r\n[DrawLine]\r\nLENGH = 9\r\nXADDRESS=10\r\n"
                       "DATA=00 10 00 20\r\n[ClearScreen]\nDATA=00\n", "DrawLine"},
