@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test Glassbench has, as CI runs them: a -Werror build and its tests, the same tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and 12 s of each fuzzer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, 12 s of each fuzzer, and the Windows
+# build tested under Wine (scripts/build-windows.sh). Each step prints how long it took.
 # Usage: scripts/test.sh [--quick]   (--quick: the -Werror build and its tests only)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +12,23 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 scripts/setup.sh
 
-step() { printf '\n== %s\n' "$*"; }
+started=$SECONDS
+step_name=
+step_from=$SECONDS
+step() {
+    if [ -n "$step_name" ]; then
+        printf -- '-- %s: %d s\n' "$step_name" $((SECONDS - step_from))
+    fi
+    step_name=$*
+    step_from=$SECONDS
+    [ -n "$step_name" ] && printf '\n== %s\n' "$step_name"
+    return 0
+}
+finish() {
+    step ""
+    printf '\n-- test.sh: %d s\n' $((SECONDS - started))
+    exit 0
+}
 
 step "build (warnings are errors)"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_WERROR=ON >/dev/null
@@ -19,7 +36,7 @@ cmake --build build -j"$jobs"
 step "tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-[ "$quick" -eq 1 ] && exit 0
+[ "$quick" -eq 1 ] && finish
 
 step "build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGLASSBENCH_WERROR=ON \
@@ -31,3 +48,7 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs"
 # 12 s for each of the five targets keeps CI's minute of fuzzing; scripts/fuzz.sh runs longer.
 step "fuzzers, 12 s each"
 scripts/fuzz.sh 12
+
+step "Windows: cross-build, tests under Wine"
+scripts/build-windows.sh
+finish

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <sstream>
 
 namespace glassbench::testing {
 
@@ -126,6 +128,28 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::filesystem::path& workingDirectory,
                          const std::vector<std::string>& env) {
     return Process(program, args, workingDirectory, env).Finish();
+}
+
+CliUnderTest::CliUnderTest(const std::string& native) {
+    const char* prefix = std::getenv("GLASSBENCH_TEST_CLI");
+    std::istringstream words(prefix != nullptr ? prefix : "");
+    for (std::string word; words >> word;) {
+        command.push_back(word);
+    }
+    if (command.empty()) {
+        command.push_back(native);
+    }
+    const std::string& last = command.back();
+    windows = last.size() > 4 && last.compare(last.size() - 4, 4, ".exe") == 0;
+    portSeparator = windows ? ';' : ':';
+}
+
+ProcessResult CliUnderTest::Run(const std::vector<std::string>& args,
+                                const std::filesystem::path& workingDirectory,
+                                const std::vector<std::string>& env) const {
+    std::vector<std::string> all(command.begin() + 1, command.end());
+    all.insert(all.end(), args.begin(), args.end());
+    return RunProcess(command.front(), all, workingDirectory, env);
 }
 
 }  // namespace glassbench::testing

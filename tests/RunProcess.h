@@ -52,4 +52,19 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::filesystem::path& workingDirectory = {},
                          const std::vector<std::string>& env = {});
 
+// The glassbench-cli the CLI suites run: the command prefix in GLASSBENCH_TEST_CLI, split at
+// blanks (a Windows build: "scripts/wine-run.sh build-win/src/cli/glassbench-cli.exe"), or
+// else `native`, the CLI built beside the suite.
+struct CliUnderTest {
+    explicit CliUnderTest(const std::string& native);
+
+    ProcessResult Run(const std::vector<std::string>& args,
+                      const std::filesystem::path& workingDirectory = {},
+                      const std::vector<std::string>& env = {}) const;
+
+    std::vector<std::string> command;  // the program, then its leading arguments
+    bool windows = false;              // the program is a Windows build (a .exe)
+    char portSeparator = ':';          // what separates GLASSBENCH_PORTS' names for it
+};
+
 }  // namespace glassbench::testing

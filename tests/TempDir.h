@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -11,13 +12,22 @@ namespace glassbench::testing {
 
 class TempDir {
   public:
+    // As mkdtemp, which Windows lacks: a random name that create_directory refuses to reuse,
+    // open to its owner only.
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "glassbench-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
+        namespace fs = std::filesystem;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const auto name =
+                "glassbench-test-" + std::to_string(random()) + std::to_string(random());
+            path_ = fs::temp_directory_path() / name;
+            std::error_code ec;
+            if (fs::create_directory(path_, ec)) {
+                fs::permissions(path_, fs::perms::owner_all, ec);
+                return;
+            }
         }
-        path_ = pattern;
+        std::abort();
     }
     ~TempDir() {
         std::error_code ec;

@@ -1,12 +1,17 @@
 // The read-only preset file: starting values for a command's fields, one section a command.
 //
 // The file is Scom.ini in the current directory, read afresh at every load and never
-// written. Files kept on Windows are matched the way Windows tools read them: section and key
-// names regardless of letter case, blanks around names and values trimmed, ';' comment lines,
-// CRLF or LF, a UTF-8 byte-order mark ignored, a value's surrounding quotes dropped, and the
-// first matching key of the first matching section wins. An indented line is an ordinary
-// line. A value is cut to 99 characters. A missing, unreadable or binary file, section or key,
-// or an empty value, gives the key's fallback, silently.
+// written. It is read as Windows' GetPrivateProfileStringA reads it into the window's
+// 100-character buffer (a test of the Windows build compares the two on a corpus of odd files):
+// section and key names regardless of letter case, blanks (and DOS's end-of-file Ctrl-Z) around
+// names and values trimmed, ';' comment lines, lines ending in CRLF, LF or CR alone, a value's
+// surrounding quotes dropped, and the first matching key of the first matching section wins.
+// A section name runs to the last ']' of its line; a '[' line without one is no section
+// header. A line without '=' is a key with no value. An indented line is an ordinary line. A
+// value is cut to 99 characters. A file with a UTF-8 or UTF-16 byte-order mark (Notepad's
+// "UTF-8" and "Unicode") is read in the window's Latin-1, '?' standing for what that lacks;
+// any other file byte for byte. A missing, unreadable or binary file (one holding a NUL) or one
+// over 4 MiB, a missing section or key, or an empty value, gives the key's fallback, silently.
 #pragma once
 
 #include <array>

@@ -8,15 +8,15 @@ PortNames BuildPortNameTable(std::string_view overrides) {
     PortNames names = DefaultPortNames();
     std::size_t position = 0;
     while (!overrides.empty() && position < names.size()) {
-        const auto colon = overrides.find(':');
-        const std::string_view entry = overrides.substr(0, colon);
+        const auto separator = overrides.find(PortNameSeparator());
+        const std::string_view entry = overrides.substr(0, separator);
         if (!entry.empty()) {
             names[position++] = std::string(entry);
         }
-        if (colon == std::string_view::npos) {
+        if (separator == std::string_view::npos) {
             break;
         }
-        overrides.remove_prefix(colon + 1);
+        overrides.remove_prefix(separator + 1);
     }
     return names;
 }

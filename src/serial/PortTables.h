@@ -2,10 +2,11 @@
 //
 // On Linux the thirty positions are USB adapters first (/dev/ttyUSB0-9), then CDC-ACM devices
 // (/dev/ttyACM0-9), then on-board UARTs (/dev/ttyS0-9): display modules are nearly always
-// attached through a USB adapter, and /dev/ttyS0 often opens with nothing behind it. The
-// colon-separated list in GLASSBENCH_PORTS takes the first positions, for virtual ports,
-// /dev/serial/by-id links and the virtual display module. On Windows the table is COM1-COM9
-// and \\.\COM10-\\.\COM30. The row's name is what messages show.
+// attached through a USB adapter, and /dev/ttyS0 often opens with nothing behind it. On
+// Windows the table is COM1-COM9 and \\.\COM10-\\.\COM30. The list in GLASSBENCH_PORTS takes
+// the first positions, for virtual ports, /dev/serial/by-id links and the virtual display
+// module; its names are separated by ':' on Linux and by ';' on Windows, where a path holds
+// colons. The row's name is what messages show.
 #pragma once
 
 #include <array>
@@ -40,8 +41,12 @@ using PortNames = std::array<std::string, kPortCount>;
 // The platform's own thirty names, before any override.
 PortNames DefaultPortNames();
 
-// The table with the first positions replaced, in order, by the colon-separated device paths
-// of `overrides` (empty entries are skipped; entries beyond thirty are ignored).
+// What separates the names in GLASSBENCH_PORTS: ':' on Linux, ';' on Windows.
+char PortNameSeparator();
+
+// The table with the first positions replaced, in order, by the device paths of `overrides`,
+// separated by PortNameSeparator() (empty entries are skipped; entries beyond thirty are
+// ignored).
 PortNames BuildPortNameTable(std::string_view overrides);
 
 // The table this process uses: the default names with GLASSBENCH_PORTS applied.

@@ -19,4 +19,9 @@ PortNames DefaultPortNames() {
     return names;
 }
 
+// As in PATH.
+char PortNameSeparator() {
+    return ':';
+}
+
 }  // namespace glassbench::serial

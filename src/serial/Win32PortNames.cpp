@@ -15,4 +15,9 @@ PortNames DefaultPortNames() {
     return names;
 }
 
+// As in PATH on Windows, where a drive letter puts a colon in a path (Z:\tmp\module).
+char PortNameSeparator() {
+    return ';';
+}
+
 }  // namespace glassbench::serial

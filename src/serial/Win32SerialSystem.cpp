@@ -74,7 +74,10 @@ class Win32SerialDevice final : public SerialDevice {
     }
 
     ~Win32SerialDevice() override {
-        // Overlapped operations must finish before their OVERLAPPED blocks go away.
+        // Overlapped operations must finish before their OVERLAPPED blocks go away. A pending
+        // WaitCommEvent ends when the event mask changes, as Windows documents; Wine 8's
+        // CancelIo does not end it, and the wait for it below would never return.
+        ::SetCommMask(handle_, 0);
         ::CancelIo(handle_);
         DWORD ignored = 0;
         if (waitPending_) {

@@ -11,7 +11,8 @@ namespace glassbench::testing {
 namespace {
 
 ProcessResult Cli(const std::vector<std::string>& args, const std::filesystem::path& cwd = {}) {
-    return RunProcess(GLASSBENCH_CLI, args, cwd);
+    static const CliUnderTest cli(GLASSBENCH_CLI);
+    return cli.Run(args, cwd);
 }
 
 std::string FrameOutput(const char* frame, const char* transcript, const char* lengh,
@@ -79,6 +80,18 @@ TEST(Cli, BadUsageExitsTwoWithAReasonAndTheUsage) {
         EXPECT_EQ(r.out.rfind("usage: glassbench-cli", 0), 0u);
     }
     EXPECT_EQ(Cli({"--version"}).out, std::string("glassbench-cli ") + GLASSBENCH_VERSION + "\n");
+}
+
+// A Windows program gets one command line that its C runtime splits again: quotes,
+// backslashes and wildcards must come through as they were given.
+TEST(Cli, ArgumentsArriveVerbatim) {
+    for (const std::string arg : {"", " ", "\t", "a b", "\"", "\"a b\"", "\\", "a\\\\\"b", "\\\\\"",
+                                  "'x'", "*", "?*.md", "%PATH%", "^&|<>", "C:\\x"}) {
+        const ProcessResult r = Cli({"frame", "--command", arg});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+                  "glassbench-cli: --command '" + arg + "' names no command");
+    }
 }
 
 TEST(PresetCommand, PrintsTheSectionFromTheCurrentDirectory) {

@@ -12,6 +12,12 @@ namespace {
 
 using glassbench::testing::TempDir;
 
+bool NamesAreCaseSensitive(const TempDir& dir) {
+    dir.Write("case", "");
+    return !std::filesystem::exists(dir.path() / "CASE");
+}
+
+// The Windows build checks these rules against Windows' own reader (WindowsProfileTest.cpp).
 TEST(LookupIniValue, ReadsFilesAsWindowsToolsDo) {
     struct Case {
         std::string file;
@@ -24,11 +30,11 @@ TEST(LookupIniValue, ReadsFilesAsWindowsToolsDo) {
     const Case cases[] = {
         {"[DrawLine]\nDATA=01 02\n", "DrawLine", "DATA", "01 02"},
         {"[drawline]\ndata=7\n", "DrawLine", "DATA", "7"},                  // any letter case
-        {"  [ DrawLine ]  \n\t XADDRESS \t=  12 34 \t\n", "DrawLine", "XADDRESS", "12 34"},
+        {"  [ DrawLine ]  \n\t XADDRESS \t=  12 34 \t\x1A\n", "DrawLine", "XADDRESS", "12 34"},
         {"[A]\n;DATA=1\n   ; DATA=3\nDATA=2\n", "A", "DATA", "2"},         // comment lines
         {"[A]\n#DATA=1\n", "A", "#DATA", "1"},                              // '#' is no comment
         {"[A]\nDATA=1 ; 2\n", "A", "DATA", "1 ; 2"},                        // nor inline ';'
-        {"[A]\r\nDATA=5\r\nX=6\r\n", "A", "X", "6"},                        // CRLF
+        {"[A]\r\nDATA=5\rX=6\r\n", "A", "X", "6"},                          // CRLF, CR
         {"\xEF\xBB\xBF[A]\nDATA=5\n", "A", "DATA", "5"},                    // byte-order mark
         {"[A]\nDATA=1\n  X=2\n", "A", "DATA", "1"},                         // no continuation
         {"[A]\nDATA=1\n  X=2\n", "A", "X", "2"},
@@ -40,8 +46,12 @@ TEST(LookupIniValue, ReadsFilesAsWindowsToolsDo) {
         {"[A]\nDATA=\" 41 42 \"\n", "A", "DATA", " 41 42 "},                // quotes dropped
         {"[A]\nDATA='5'\n", "A", "DATA", "5"},
         {"[A]\nDATA=\"5\n", "A", "DATA", "\"5"},
-        {"[A]\nDATA\nDATA=a=b", "A", "DATA", "a=b"},
+        {"[A]\nDATA\nDATA=1", "A", "DATA", ""},                             // key, no value
+        {"[A]\nX\nDATA=a=b", "A", "DATA", "a=b"},
+        {"[A]\n[S\nDATA=1", "A", "DATA", "1"},                              // no header
+        {"[A]]\nDATA=1", "A]", "DATA", "1"},
         {"[A]\nDATA=" + std::string(150, 'x'), "A", "DATA", std::string(99, 'x')},
+        {"[A]\nDATA='" + std::string(99, 'x') + "'", "A", "DATA", std::string(98, 'x')},
         {"[A]\nDATA=\xB0\xA1\n", "A", "DATA", "\xB0\xA1"},
     };
     // clang-format on
@@ -78,9 +88,21 @@ TEST(ReadPreset, FallsBackPerKeyAndFindsTheFileAsCopiedFromWindows) {
          {"4", "ClearScreen", "0", "0", "0", "0", "2", "0"}},
         {"ambiguous", {{"SCOM.INI", "[A]\nDATA=1"}, {"scom.ini", "[A]\nDATA=2"}}, "A", fallbacks},
         {"binary", {{"Scom.ini", std::string("[A]\nDATA=1\n\0\1", 13)}}, "A", fallbacks},
+        {"utf-16",
+         {{"Scom.ini", std::string("\xFF\xFE[\0A\0]\0\n\0D\0A\0T\0A\0=\0\xE4\0\x2D\x4E", 24)}},
+         "A",
+         {"4", "ClearScreen", "0", "0", "0", "0", "\xE4?", "0"}},
+        {"utf-8 with its mark",
+         {{"Scom.ini", "\xEF\xBB\xBF[A]\nDATA=\xC3\xA4\xE4\xB8\xAD\xC3"}},
+         "A",
+         {"4", "ClearScreen", "0", "0", "0", "0", "\xE4??", "0"}},
     };
     for (const Case& c : cases) {
         TempDir dir;
+        // Two spellings of one name are one file where names differ only by case (Windows).
+        if (c.files.size() > 1 && !NamesAreCaseSensitive(dir)) {
+            continue;
+        }
         for (const auto& [name, content] : c.files) {
             dir.Write(name, content);
         }
@@ -108,8 +130,8 @@ TEST(ReadPreset, NonRegularMissingOrLongPathsBehave) {
     EXPECT_EQ(ReadPreset(deep, "DrawBox").xaddress, "320");
 
     // Read afresh on every load.
-    dir.Write("SCOM.INI", "[DrawBox]\nXADDRESS=1\n");
     std::filesystem::remove(dir.path() / "Scom.ini");
+    dir.Write("SCOM.INI", "[DrawBox]\nXADDRESS=1\n");
     EXPECT_EQ(ReadPreset(dir.path(), "DrawBox").xaddress, "1");
     dir.Write("SCOM.INI", "[DrawBox]\nXADDRESS=2\n");
     EXPECT_EQ(ReadPreset(dir.path(), "DrawBox").xaddress, "2");

@@ -41,9 +41,14 @@ struct Rig : MessageSink {
 
 const Bytes kFrame{0xAA, 0x04, 0x80, 0x00, 0x2E};
 
+// The device of a row of this platform's own table (/dev/ttyUSB4 on Linux, COM5 on Windows).
+std::string Row(int index) {
+    return DefaultPortNames()[static_cast<std::size_t>(index)];
+}
+
 TEST(SerialLinkTest, OpenCodesStatesAndTheOrderOfTheSteps) {
-    const std::vector<std::string> steps{"open /dev/ttyUSB4", "read-settings", "write-settings",
-                                         "modem 11",          "read-timeouts", "write-timeouts"};
+    const std::vector<std::string> steps{"open " + Row(4), "read-settings", "write-settings",
+                                         "modem 11",       "read-timeouts", "write-timeouts"};
     // What SetModemLines(true, false) shows after the open.
     const char* const messages[] = {"", "Error: No port is open, so I can't set DTR or RTS.",
                                     "Error: Can't get the port state. !",
@@ -110,13 +115,12 @@ TEST(SerialLinkTest, TheHeldDeviceIsReleasedBeforeEveryOpen) {
     r.world.log.clear();
     // The same port again: it would be busy had the link kept it.
     EXPECT_EQ(r.link.OpenPort(0, 6, nullptr), 0);
-    EXPECT_EQ(r.world.log.at(0) + ", " + r.world.log.at(1),
-              "close /dev/ttyUSB0, open /dev/ttyUSB0");
+    EXPECT_EQ(r.world.log.at(0) + ", " + r.world.log.at(1), "close " + Row(0) + ", open " + Row(0));
     EXPECT_EQ(r.P(0).written->bitsPerSecond, 115200);
     r.P(7).openError = std::errc::device_or_resource_busy;
     r.world.log.clear();
     EXPECT_EQ(r.link.OpenPort(7, 3, nullptr), 1);
-    EXPECT_EQ(r.world.log, (std::vector<std::string>{"close /dev/ttyUSB0", "open /dev/ttyUSB7"}));
+    EXPECT_EQ(r.world.log, (std::vector<std::string>{"close " + Row(0), "open " + Row(7)}));
     EXPECT_FALSE(r.P(0).held || r.link.HoldsDevice() || r.link.IsReady());
     r.P(7).openError = {};
     EXPECT_EQ(r.link.OpenPort(7, 3, nullptr), 0);

@@ -12,5 +12,12 @@ TEST(Win32PortNamesTest, PlainNamesUpToNineThenTheDeviceNamespace) {
     EXPECT_EQ(DefaultPortNames()[9], "\\\\.\\COM10");
 }
 
+TEST(Win32PortNamesTest, OverridesAreSeparatedBySemicolonsSinceDrivesHoldColons) {
+    const PortNames names = BuildPortNameTable("Z:\\tmp\\module;;\\\\.\\COM12;");
+    EXPECT_EQ(names[0], "Z:\\tmp\\module");
+    EXPECT_EQ(names[1], "\\\\.\\COM12");
+    EXPECT_EQ(names[2], "COM3");
+}
+
 }  // namespace
 }  // namespace glassbench::serial
