@@ -218,6 +218,17 @@ class Win32SerialDevice final : public SerialDevice {
     }
 
     IoResult Read(std::uint8_t* buffer, int count) override {
+        // Only what is queued is read. A read of an empty queue would wait inside the driver
+        // for the next bytes, up to the read time-out of a second a byte, and so could take a
+        // late reply past the end of its window.
+        const IoResult queued = QueuedInput();
+        if (queued.status != IoStatus::Done) {
+            return queued;
+        }
+        if (queued.count == 0) {
+            return {0, IoStatus::WouldBlock};
+        }
+        count = std::min(count, queued.count);
         OVERLAPPED overlapped{};
         overlapped.hEvent = readEvent_.get();
         DWORD got = 0;
