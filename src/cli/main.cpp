@@ -1,6 +1,6 @@
 // glassbench-cli: the tool's command line, over the same libraries as the window. It builds
-// and checks frames without hardware, decodes captured traffic, reads presets, talks to a
-// module, and runs the virtual display module.
+// and checks frames without hardware, decodes captured traffic, watches a line, reads presets,
+// talks to a module, and runs the virtual display module.
 #include <array>
 #include <iostream>
 #include <string>
@@ -26,13 +26,14 @@ int main(int argc, char** argv) {
         const char* name;
         int (*run)(Args, std::ostream&, std::ostream&);
     };
-    static constexpr std::array<Command, 6> kCommands{{
+    static constexpr std::array<Command, 7> kCommands{{
         {"frame", RunFrame},
         {"preset", RunPreset},
         {"send", RunSend},
         {"ports", RunPorts},
         {"module", RunModule},
         {"decode", RunDecode},
+        {"monitor", RunMonitor},
     }};
     for (const auto& command : kCommands) {
         if (args[0] == command.name) {

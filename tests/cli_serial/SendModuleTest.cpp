@@ -269,6 +269,9 @@ TEST(SerialCommandsTest, ExitCodeAndMessage) {
         {{"send", "--port=0", "--speed=38400"}, 2,
          "--speed '38400' is not one of 1200, 2400, 4800, 9600, 19200, 57600, 115200"},
         {{"send", "--port=0", "--repeat=0"}, 2, "--repeat '0' is not a count of 1 or more"},
+        {{"monitor", "--replies=0"}, 2, "monitor needs --port=DEVICE|INDEX"},
+        {{"monitor", "--port=0", "--replies=31"}, 2, "--replies index 31 is not 0 to 29"},
+        {{"monitor", "--port=0", "--seconds=0"}, 2, "--seconds '0' is not a count of 1 or more"},
         {{"ports", "x"}, 2, "ports takes no argument 'x'"},
         {{"module", "--reply-length=-1"}, 2, "--reply-length '-1' is not 0 to 255"},
         {{"module", "--reply-delay-ms=soon"}, 2, "--reply-delay-ms 'soon' is not 0 to 600000"},
@@ -285,6 +288,8 @@ TEST(SerialCommandsTest, ExitCodeAndMessage) {
          "Could not open port /dev/glassbench-row-1.\nNo such file or directory.\n"},
         {{"send", "--port=/dev/null", "--no-pulse"}, 3,
          "Could not open port /dev/null.\nInappropriate ioctl for device.\n"},
+        {{"monitor", "--port=1"}, 3,
+         "Could not open port /dev/glassbench-row-1.\nNo such file or directory.\n"},
         // Anything that is not a link is left alone.
         {{"module", "--link=/proc/version"}, 1,
          "glassbench-cli module: /proc/version exists and is not a link\n"},
