@@ -1,19 +1,15 @@
-// JSON output for the commands' --json modes: one object per line, built field by field, with
-// no library behind it.
-//
-// JsonString quotes any byte string. The quote, the backslash and every control character are
-// escaped; well-formed UTF-8 passes through unchanged; a byte that belongs to no well-formed
-// UTF-8 sequence (a device path or a script name may be any bytes) becomes U+FFFD. So whatever
-// goes in, the output is valid JSON in valid UTF-8.
+// JSON output for the commands' --json modes: one object per line, built member by member,
+// with no library behind it. Strings are quoted by JsonString (TextEscape.h), so the output is
+// valid JSON in valid UTF-8 whatever the text.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace glassbench::cli {
+#include "cli/TextEscape.h"
 
-std::string JsonString(std::string_view text);
+namespace glassbench::cli {
 
 // An object's members in the order they are added; Text() is "{...}".
 class JsonObject {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ModuleFixture.h"
 #include "RunProcess.h"
 #include "TempDir.h"
 #include "TestHex.h"
@@ -26,24 +27,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
-
-// The virtual module as its own process, on a link in the test's private folder.
-class ModuleTest : public ::testing::Test {
-  protected:
-    void StartModule(std::vector<std::string> options = {}) {
-        options.insert(options.begin(), {"module", "--link", path});
-        module = std::make_unique<Process>(GLASSBENCH_CLI, options);
-        ASSERT_TRUE(module->WaitFor("module: " + path + " -> ", 10s)) << module->err();
-    }
-    ProcessResult Send(std::vector<std::string> options) {
-        options.insert(options.begin(), {"send", "--port=" + path});
-        return RunProcess(GLASSBENCH_CLI, options);
-    }
-
-    TempDir dir;
-    std::string path = (dir.path() / "module").string();
-    std::unique_ptr<Process> module;
-};
 
 struct SendCase {
     const char* name;
@@ -290,6 +273,11 @@ TEST(SerialCommandsTest, ExitCodeAndMessage) {
          "Could not open port /dev/null.\nInappropriate ioctl for device.\n"},
         {{"monitor", "--port=1"}, 3,
          "Could not open port /dev/glassbench-row-1.\nNo such file or directory.\n"},
+        {{"play", GLASSBENCH_DEMO_SCRIPT, "--port=/dev/glassbench-missing"}, 3,
+         "Could not open port /dev/glassbench-missing.\nNo such file or directory.\n"},
+        {{"play", "--port=0"}, 2, "play needs a SCRIPT"},
+        {{"play", "/dev/glassbench-missing.gbs", "--port=0"}, 2,
+         "/dev/glassbench-missing.gbs: cannot be read"},
         // Anything that is not a link is left alone.
         {{"module", "--link=/proc/version"}, 1,
          "glassbench-cli module: /proc/version exists and is not a link\n"},
