@@ -179,7 +179,7 @@ class Monitor {
     // Takes everything queued on one line; false when it has vanished.
     bool Drain(serial::LineTap& tap, bool frames) {
         std::uint8_t buffer[4096];
-        for (;;) {
+        while (!Done()) {
             const serial::IoResult got = tap.Take(buffer, static_cast<int>(sizeof(buffer)));
             if (got.status == serial::IoStatus::Gone || got.status == serial::IoStatus::Failed) {
                 goneTap_ = &tap;
@@ -198,6 +198,7 @@ class Monitor {
                 }
             }
         }
+        return true;
     }
 
     void Expire(TimePoint now) {

@@ -169,7 +169,7 @@ TEST(DecodeCommand, CutsNoiseFramesAndACutOffFrame) {
     }
 }
 
-TEST(JsonString, EscapesWhatJsonForbidsAndReplacesWhatIsNoUtf8) {
+TEST(TextEscape, EscapesWhatJsonAndXmlForbidAndReplacesWhatIsNoUtf8) {
     const std::pair<std::string, std::string> cases[] = {
         {"Draw Point", "\"Draw Point\""},
         {"a\"b\\c/", "\"a\\\"b\\\\c/\""},
@@ -185,6 +185,11 @@ TEST(JsonString, EscapesWhatJsonForbidsAndReplacesWhatIsNoUtf8) {
         EXPECT_EQ(cli::JsonString(text), json);
         EXPECT_TRUE(JsonReader::Parse(json)) << json;
     }
+    // XML: its five markup characters escaped; what XML 1.0 cannot carry becomes U+FFFD.
+    const std::string kFffd = "\xef\xbf\xbd";
+    EXPECT_EQ(cli::XmlText("a&b<c>\"'\xc3\xa9"), "a&amp;b&lt;c&gt;&quot;&apos;\xc3\xa9");
+    EXPECT_EQ(cli::XmlText(std::string("\t\n\r\x01\0\xef\xbf\xbe\xff", 9)),
+              "\t\n\r" + kFffd + kFffd + kFffd + kFffd);
 }
 
 TEST(PresetCommand, PrintsTheSectionFromTheCurrentDirectory) {
