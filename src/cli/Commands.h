@@ -25,6 +25,9 @@ int RunPreset(Args args, std::ostream& out, std::ostream& err);
 int RunSend(Args args, std::ostream& out, std::ostream& err);
 int RunPorts(Args args, std::ostream& out, std::ostream& err);
 int RunModule(Args args, std::ostream& out, std::ostream& err);
+int RunDecode(Args args, std::ostream& out, std::ostream& err);
+int RunMonitor(Args args, std::ostream& out, std::ostream& err);
+int RunPlay(Args args, std::ostream& out, std::ostream& err);
 
 // The options of "send" and "play" that choose and open the port (PortSession.h).
 inline constexpr std::array<OptionSpec, 4> kPortOptionSpecs{{

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "protocol/HexText.h"
 #include "serial/Exchange.h"
 
 namespace glassbench::cli {
@@ -14,6 +15,29 @@ constexpr int kMaxIntervalMs = 3'600'000;
 
 }  // namespace
 
+std::optional<int> ReadSpeedOption(const ParsedArgs& args, std::string& error) {
+    const auto* speed = args.Value("speed");
+    if (speed == nullptr) {
+        return serial::kDefaultSpeedIndex;
+    }
+    const auto bps = ParseInt(*speed);
+    const auto index = bps ? serial::SpeedIndexFor(*bps) : std::nullopt;
+    if (!index) {
+        error =
+            "--speed '" + *speed + "' is not one of 1200, 2400, 4800, 9600, 19200, 57600, 115200";
+    }
+    return index;
+}
+
+std::optional<int> ReadPortIndex(const std::string& value, std::string_view option,
+                                 std::string& error) {
+    const auto index = ParseInt(value);
+    if (index && (*index < 0 || *index >= serial::kPortCount)) {
+        error = "--" + std::string(option) + " index " + value + " is not 0 to 29";
+    }
+    return index;
+}
+
 std::optional<PortSettings> ReadPortOptions(const ParsedArgs& args, std::string_view command,
                                             std::string& error) {
     PortSettings settings;
@@ -22,16 +46,11 @@ std::optional<PortSettings> ReadPortOptions(const ParsedArgs& args, std::string_
         error = std::string(command) + " needs --port=DEVICE|INDEX";
         return std::nullopt;
     }
-    if (const auto* speed = args.Value("speed")) {
-        const auto bps = ParseInt(*speed);
-        const auto index = bps ? serial::SpeedIndexFor(*bps) : std::nullopt;
-        if (!index) {
-            error = "--speed '" + *speed +
-                    "' is not one of 1200, 2400, 4800, 9600, 19200, 57600, 115200";
-            return std::nullopt;
-        }
-        settings.speedIndex = *index;
+    const auto speedIndex = ReadSpeedOption(args, error);
+    if (!speedIndex) {
+        return std::nullopt;
     }
+    settings.speedIndex = *speedIndex;
     if (const auto* interval = args.Value("interval")) {
         const auto ms = ParseInt(*interval);
         if (!ms || *ms < 0 || *ms > kMaxIntervalMs) {
@@ -44,9 +63,8 @@ std::optional<PortSettings> ReadPortOptions(const ParsedArgs& args, std::string_
     settings.pulse = !args.Has("no-pulse");
     // A position of the port list, or a device path.
     settings.names = serial::PortNameTable();
-    if (const auto index = ParseInt(*port)) {
-        if (*index < 0 || *index >= serial::kPortCount) {
-            error = "--port index " + *port + " is not 0 to 29";
+    if (const auto index = ReadPortIndex(*port, "port", error)) {
+        if (!error.empty()) {
             return std::nullopt;
         }
         settings.portIndex = *index;
@@ -66,6 +84,15 @@ void StreamMessageSink::ShowMessage(serial::WindowHandle, std::string_view text,
     err_ << caption << ": " << text << "\n";
 }
 
+void PrintOpenFailure(std::string_view device, const std::error_code& reason, std::ostream& err) {
+    err << serial::CouldNotOpenPortText(device) << "\n" << reason.message();
+    if (reason == std::errc::permission_denied) {
+        err << ". Serial devices belong to the 'dialout' group: add yourself with "
+               "'sudo usermod -aG dialout $USER' and log in again";
+    }
+    err << ".\n";
+}
+
 std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings,
                                                     serial::MessageSink& sink,
                                                     const serial::StopRequest& stop,
@@ -73,14 +100,7 @@ std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings
     auto link = std::make_unique<serial::SerialLink>(serial::CreatePlatformSerialSystem(),
                                                      settings.names, &sink);
     if (link->OpenPort(settings.portIndex, settings.speedIndex, nullptr) != 0) {
-        const std::error_code reason = link->LastOpenError();
-        err << serial::CouldNotOpenPortText(link->PortName(settings.portIndex)) << "\n"
-            << reason.message();
-        if (reason == std::errc::permission_denied) {
-            err << ". Serial devices belong to the 'dialout' group: add yourself with "
-                   "'sudo usermod -aG dialout $USER' and log in again";
-        }
-        err << ".\n";
+        PrintOpenFailure(link->PortName(settings.portIndex), link->LastOpenError(), err);
         return nullptr;
     }
     if (settings.pulse) {
@@ -89,6 +109,43 @@ std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings
         });
     }
     return link;
+}
+
+bool Pause(const serial::StopRequest& stop, std::chrono::milliseconds pause) {
+    return stop.WaitUntil(serial::Clock::now() + pause);
+}
+
+PrintedResult PrintedExchange(serial::SerialLink& link, const protocol::CommandFields& fields,
+                              protocol::CommandFrame& frame, std::ostream& out) {
+    protocol::DataStore store{};
+    const auto built = protocol::BuildCommandFrame(fields, frame, store);
+    const auto start = serial::Clock::now();
+    PrintedResult printed;
+    serial::ExchangeResult& result = printed.result;
+    result = serial::Exchange(
+        link, frame, built.frameLength, [&](const serial::ExchangeResult& written) {
+            if (!written.Sent()) {
+                // A frame that did not go out whole is never shown as sent.
+                out << "sent: none (" << SendFailure(written.sendError) << ")" << std::endl;
+                return;
+            }
+            const int shown = protocol::TranscriptBytes(frame, built.frameLength, fields.lcdsType);
+            out << "sent: " << protocol::FormatHexLine(frame.data(), shown) << std::endl;
+        });
+    printed.took = serial::Clock::now() - start;
+    if (!result.Sent()) {
+        return printed;
+    }
+    if (result.replied) {
+        out << "received: "
+            << protocol::FormatHexLine(frame.data() + protocol::kReplyOffset,
+                                       protocol::kReplyLength)
+            << std::endl;
+    } else {
+        out << "received: none (" << result.received << " of " << protocol::kReplyLength << " bytes"
+            << (result.portFailed ? "; the port failed" : "") << ")" << std::endl;
+    }
+    return printed;
 }
 
 std::string SendFailure(const std::error_code& error) {

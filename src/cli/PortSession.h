@@ -1,6 +1,7 @@
 // What "send" and "play" share about the port: its options, opening it as the window does
-// (OpenPort, then both modem lines low for a second and high again unless --no-pulse), the
-// pause between exchanges, and a clean stop on a signal.
+// (OpenPort, then both modem lines low for a second and high again unless --no-pulse), one
+// exchange with the lines it prints, the pause between exchanges, and a clean stop on a
+// signal. "monitor" takes the speed option and the open failure's message from here too.
 //
 // A stop request (Ctrl+C, kill, a closed terminal) ends the pulse or a pause at once and the
 // run after the exchange in progress, whose reply wait lasts at most a second; the link is
@@ -16,6 +17,8 @@
 #include <string>
 
 #include "cli/CliArgs.h"
+#include "protocol/CommandFrame.h"
+#include "serial/Exchange.h"
 #include "serial/PortTables.h"
 #include "serial/SerialLink.h"
 #include "serial/StopRequest.h"
@@ -37,6 +40,16 @@ struct PortSettings {
 std::optional<PortSettings> ReadPortOptions(const ParsedArgs& args, std::string_view command,
                                             std::string& error);
 
+// --speed=BAUD as a row of the speed table (the default row without it); nullopt with the
+// reason in `error` for a speed the table does not have.
+std::optional<int> ReadSpeedOption(const ParsedArgs& args, std::string& error);
+
+// A port option's value as a position of the port list: nullopt for anything that is no
+// integer (a device path), the integer otherwise, with the reason in `error` if it is outside
+// 0-29.
+std::optional<int> ReadPortIndex(const std::string& value, std::string_view option,
+                                 std::string& error);
+
 // SetModemLines' message boxes, as lines on stderr.
 class StreamMessageSink : public serial::MessageSink {
   public:
@@ -54,6 +67,26 @@ std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings
                                                     serial::MessageSink& sink,
                                                     const serial::StopRequest& stop,
                                                     std::ostream& err);
+
+// "Could not open port NAME." and the system's reason, with a hint where it is the dialout
+// group.
+void PrintOpenFailure(std::string_view device, const std::error_code& reason, std::ostream& err);
+
+// The pause between exchanges; false, at once, when a stop was requested.
+bool Pause(const serial::StopRequest& stop, std::chrono::milliseconds pause);
+
+struct PrintedResult {
+    serial::ExchangeResult result;
+    // From the write to the reply's last byte or the end of the wait, without the printing.
+    serial::Clock::duration took{};
+};
+
+// Builds the frame for `fields` into `frame`, runs the shared exchange and prints what send
+// prints of it: "sent: BYTES" (as the transcript shows them) or "sent: none (REASON)", then,
+// for a frame that went out, "received: BYTES" or "received: none (N of 5 bytes)". The reply
+// stays in `frame`'s reply area.
+PrintedResult PrintedExchange(serial::SerialLink& link, const protocol::CommandFields& fields,
+                              protocol::CommandFrame& frame, std::ostream& out);
 
 // Why a frame did not go out, in the words of a line of output.
 std::string SendFailure(const std::error_code& error);

@@ -12,7 +12,6 @@
 #include "cli/FrameOptions.h"
 #include "cli/PortSession.h"
 #include "protocol/CommandFrame.h"
-#include "protocol/HexText.h"
 #include "serial/Exchange.h"
 
 namespace glassbench::cli {
@@ -60,40 +59,16 @@ int RunSend(Args args, std::ostream& out, std::ostream& err) {
     int exchanges = 0;
     const auto cpuStart = serial::ProcessCpuTime();
     for (int i = 0; i < repeat && !stop.Requested(); ++i) {
-        if (i > 0 && !stop.WaitUntil(serial::Clock::now() + port->interval)) {
+        if (i > 0 && !Pause(stop, port->interval)) {
             break;
         }
         protocol::CommandFrame frame{};
-        protocol::DataStore store{};
-        const auto built = protocol::BuildCommandFrame(*fields, frame, store);
-        const auto start = serial::Clock::now();
         ++exchanges;
-        const serial::ExchangeResult result = serial::Exchange(
-            *link, frame, built.frameLength, [&](const serial::ExchangeResult& written) {
-                if (!written.Sent()) {
-                    // A frame that did not go out whole is never shown as sent.
-                    out << "sent: none (" << SendFailure(written.sendError) << ")" << std::endl;
-                    return;
-                }
-                const int shown =
-                    protocol::TranscriptBytes(frame, built.frameLength, fields->lcdsType);
-                out << "sent: " << protocol::FormatHexLine(frame.data(), shown) << std::endl;
-            });
-        if (!result.Sent()) {
-            continue;
-        }
-        if (result.replied) {
-            const auto took = serial::Clock::now() - start;
+        const PrintedResult printed = PrintedExchange(*link, *fields, frame, out);
+        if (printed.result.replied) {
             exchangeUs.push_back(
-                std::chrono::duration_cast<std::chrono::microseconds>(took).count());
+                std::chrono::duration_cast<std::chrono::microseconds>(printed.took).count());
             ++replies;
-            out << "received: "
-                << protocol::FormatHexLine(frame.data() + protocol::kReplyOffset,
-                                           protocol::kReplyLength)
-                << std::endl;
-        } else {
-            out << "received: none (" << result.received << " of " << protocol::kReplyLength
-                << " bytes" << (result.portFailed ? "; the port failed" : "") << ")" << std::endl;
         }
     }
     const auto cpu = serial::ProcessCpuTime() - cpuStart;

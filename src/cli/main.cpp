@@ -1,6 +1,6 @@
 // glassbench-cli: the tool's command line, over the same libraries as the window. It builds
-// and checks frames without hardware, reads presets, talks to a module, and runs the virtual
-// display module.
+// and checks frames without hardware, decodes captured traffic, watches a line, reads presets,
+// talks to a module, plays scripts of exchanges, and runs the virtual display module.
 #include <array>
 #include <iostream>
 #include <string>
@@ -26,12 +26,15 @@ int main(int argc, char** argv) {
         const char* name;
         int (*run)(Args, std::ostream&, std::ostream&);
     };
-    static constexpr std::array<Command, 5> kCommands{{
+    static constexpr std::array<Command, 8> kCommands{{
         {"frame", RunFrame},
         {"preset", RunPreset},
         {"send", RunSend},
         {"ports", RunPorts},
         {"module", RunModule},
+        {"decode", RunDecode},
+        {"monitor", RunMonitor},
+        {"play", RunPlay},
     }};
     for (const auto& command : kCommands) {
         if (args[0] == command.name) {

@@ -1,37 +1,18 @@
 #include "module/ModuleFrames.h"
 
 #include <algorithm>
-#include <array>
 #include <sstream>
 
 #include "protocol/CommandFrame.h"
+#include "protocol/FrameDecode.h"
 #include "protocol/HexText.h"
 
 namespace glassbench::module {
 
 namespace {
 
-using protocol::FrameLayout;
-
 std::string HexByte(std::uint8_t byte) {
     return protocol::FormatHexLine(&byte, 1);
-}
-
-// Bytes first..last-1 of the frame as "[..]", clipped to the frame.
-std::string Field(const Bytes& frame, int first, int last) {
-    last = std::min(last, static_cast<int>(frame.size()));
-    if (first >= last) {
-        return "[]";
-    }
-    // Appended piece by piece: g++ 12 at -O3 warns falsely (-Wrestrict) on "[" + string.
-    std::string text = "[";
-    text += protocol::FormatHexLine(frame.data() + first, last - first);
-    text += ']';
-    return text;
-}
-
-int Word(const Bytes& frame, int at) {
-    return frame[at] << 8 | frame[at + 1];
 }
 
 }  // namespace
@@ -68,24 +49,6 @@ Bytes BuildReply(std::uint8_t command, ReplyStatus status, int length) {
     return reply;
 }
 
-std::string DescribeStyle(std::uint8_t style) {
-    static constexpr std::array<const char*, 8> kFonts{"none",  "8x16",  "12x24", "16x32",
-                                                       "16x16", "24x24", "32x32", "?"};
-    const int high = style >> 4;
-    const int low = style & 0x0F;
-    std::ostringstream text;
-    text << "style=" << HexByte(style) << " (";
-    if ((high == 0xF || high == 0) && low <= 6) {
-        text << "transparent=" << (high == 0xF ? "yes" : "no") << " font=" << kFonts[low];
-    } else {
-        // The SPI form of the string commands: character count, transparency bit, font.
-        text << "spi chars=" << high << " transparent=" << ((low & 0x08) != 0 ? "yes" : "no")
-             << " font=" << kFonts[low & 0x07];
-    }
-    text << ")";
-    return text.str();
-}
-
 std::string DescribeFrame(const Bytes& frame, ReplyStatus status) {
     std::ostringstream line;
     const int length = frame.size() >= 2 ? frame[1] : 0;
@@ -95,59 +58,17 @@ std::string DescribeFrame(const Bytes& frame, ReplyStatus status) {
         line << " -> status " << static_cast<int>(status);
         return line.str();
     }
-    const protocol::CommandInfo* command = protocol::CommandById(frame[2]);
-    const auto layout = command != nullptr ? command->layout : FrameLayout::Clear;
-    if (command != nullptr) {
-        line << command->listText;
+    // The same reading of the fields as glassbench-cli decode and monitor give.
+    const protocol::DecodedFrame decoded =
+        protocol::DecodeFrame(frame.data(), static_cast<int>(frame.size()));
+    if (decoded.command != nullptr) {
+        line << decoded.command->listText;
     } else {
         line << "unknown command " << HexByte(frame[2]);
     }
-    const auto has = [&](int bytes) { return length >= bytes; };
-    switch (layout) {
-        case FrameLayout::Glyph:
-        case FrameLayout::Text:
-            if (has(8)) {
-                line << " x=" << Word(frame, 3) << " y=" << Word(frame, 5) << " "
-                     << DescribeStyle(frame[7]) << " data=" << Field(frame, 8, length);
-            } else {
-                line << " data=" << Field(frame, 3, length);
-            }
-            break;
-        case FrameLayout::Shape:
-            if (has(7)) {
-                line << " x=" << Word(frame, 3) << " y=" << Word(frame, 5)
-                     << " data=" << Field(frame, 7, length);
-            } else {
-                line << " data=" << Field(frame, 3, length);
-            }
-            break;
-        case FrameLayout::EditText:
-            if (!has(7)) {
-                line << " data=" << Field(frame, 3, length);
-            } else if (length > 11) {
-                // Byte 11, the place of the fifth data byte, carries the style byte.
-                line << " x=" << Word(frame, 3) << " y=" << Word(frame, 5)
-                     << " params=" << Field(frame, 7, 11) << " " << DescribeStyle(frame[11])
-                     << " data=" << Field(frame, 12, length);
-            } else {
-                line << " x=" << Word(frame, 3) << " y=" << Word(frame, 5)
-                     << " params=" << Field(frame, 7, length);
-            }
-            break;
-        default:
-            line << " data=" << Field(frame, 3, length);
-            break;
-    }
-    const std::uint8_t sum = protocol::FrameChecksum(frame.data(), length);
-    const std::uint8_t carried = frame[static_cast<std::size_t>(length)];
-    line << " checksum=" << HexByte(carried);
-    if (sum == carried) {
-        line << " good";
-    } else {
-        line << " bad (sum " << HexByte(sum) << ")";
-    }
-    if (status == ReplyStatus::BadLength && command != nullptr) {
-        const LengthRange range = AcceptedLengths(*command);
+    line << " " << protocol::FieldsText(decoded);
+    if (status == ReplyStatus::BadLength && decoded.command != nullptr) {
+        const LengthRange range = AcceptedLengths(*decoded.command);
         line << " length " << length << " outside " << range.min << "-" << range.max;
     }
     line << " -> status " << static_cast<int>(status);

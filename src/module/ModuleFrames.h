@@ -55,11 +55,9 @@ ReplyStatus CheckFrame(const Bytes& frame);
 Bytes BuildReply(std::uint8_t command, ReplyStatus status, int length = kReplyLength);
 
 // One line for the operator: the command's list text, X, Y, the style byte's fields, the data
-// bytes, whether the checksum is good, and the status of the answer.
+// bytes, whether the checksum is good (protocol/FrameDecode.h reads them), and the status of
+// the answer.
 std::string DescribeFrame(const Bytes& frame, ReplyStatus status);
-
-// The fields of a style byte, read as the base form when it can be one, else as the SPI form.
-std::string DescribeStyle(std::uint8_t style);
 
 struct ScanEvent {
     enum class Kind { Garbage, Frame, Dropped };

@@ -16,25 +16,96 @@ int HexDigitValue(char c) {
     return -1;
 }
 
-int ParseHexBytes(std::string_view text, std::uint8_t* store) {
-    const auto nul = text.find('\0');
-    if (nul != std::string_view::npos) {
-        text = text.substr(0, nul);
-    }
-    int count = 0;
+namespace {
+
+std::string_view UpToNul(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
+// Calls `take` with each pair of the text, in order, until it returns false: the pair's first
+// character and its second (NUL at the end of the text). Blanks where a pair would begin are
+// skipped.
+template <class Take>
+void ForEachPair(std::string_view text, Take take) {
     std::size_t pos = 0;
-    while (pos < text.size() && count < kMaxDataBytes) {
+    while (pos < text.size()) {
         if (text[pos] == ' ') {
             ++pos;
             continue;
         }
-        const int high = HexDigitValue(text[pos]);
-        // The end of the text is a non-digit like any other.
-        const int low = pos + 1 < text.size() ? HexDigitValue(text[pos + 1]) : -1;
-        store[count++] = static_cast<std::uint8_t>((16 * high + low) & 0xFF);
+        const char second = pos + 1 < text.size() ? text[pos + 1] : '\0';
+        if (!take(text[pos], second)) {
+            return;
+        }
         pos += 2;
     }
+}
+
+std::uint8_t PairValue(char high, char low) {
+    // The end of the text (NUL here) is a non-digit like any other.
+    return static_cast<std::uint8_t>((16 * HexDigitValue(high) + HexDigitValue(low)) & 0xFF);
+}
+
+}  // namespace
+
+int ParseHexBytes(std::string_view text, std::uint8_t* store) {
+    int count = 0;
+    ForEachPair(UpToNul(text), [&](char high, char low) {
+        store[count++] = PairValue(high, low);
+        return count < kMaxDataBytes;
+    });
     return count;
+}
+
+std::vector<std::uint8_t> ParseHexStream(std::string_view text) {
+    std::vector<std::uint8_t> bytes;
+    ForEachPair(UpToNul(text), [&](char high, char low) {
+        bytes.push_back(PairValue(high, low));
+        return true;
+    });
+    return bytes;
+}
+
+std::optional<BytePattern> ParseBytePattern(std::string_view text) {
+    BytePattern pattern;
+    bool good = true;
+    ForEachPair(text, [&](char high, char low) {
+        if (high == '?' && low == '?') {
+            pattern.emplace_back();
+        } else if (HexDigitValue(high) >= 0 && HexDigitValue(low) >= 0) {
+            pattern.emplace_back(PairValue(high, low));
+        } else {
+            good = false;
+        }
+        return good;
+    });
+    if (!good) {
+        return std::nullopt;
+    }
+    return pattern;
+}
+
+bool MatchesBytePattern(const BytePattern& pattern, const std::uint8_t* bytes, int n) {
+    if (n < 0 || static_cast<std::size_t>(n) != pattern.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] && *pattern[i] != bytes[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string FormatBytePattern(const BytePattern& pattern) {
+    std::string text;
+    for (const auto& byte : pattern) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += byte ? FormatHexLine(&*byte, 1) : "??";
+    }
+    return text;
 }
 
 std::string FormatHexBytes(const std::uint8_t* bytes, int n) {

@@ -9,8 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace glassbench::protocol {
 
@@ -25,10 +27,28 @@ int HexDigitValue(char c);
 // The text is single-byte; it ends at its first NUL, as a C string would.
 int ParseHexBytes(std::string_view text, std::uint8_t* store);
 
+// The same reading without the 55-byte limit: every byte the text holds, for the tools that take
+// captured traffic rather than one frame's Data.
+std::vector<std::uint8_t> ParseHexStream(std::string_view text);
+
 // The transcript text of the first `n` bytes: "AA 04 " style, 3n characters; empty for n <= 0.
 std::string FormatHexBytes(const std::uint8_t* bytes, int n);
 
 // The same text without its trailing blank, as a line of output shows bytes: "AA 04 80".
 std::string FormatHexLine(const std::uint8_t* bytes, int n);
+
+// Bytes as a reply must be, each a known value or any value (nullopt).
+using BytePattern = std::vector<std::optional<std::uint8_t>>;
+
+// A pattern in the Data field's pairs-and-blanks layout, each pair two hex digits or "??".
+// Unlike the Data field it is strict, since it judges a reply: any other pair, or a lone
+// character at the end, gives nullopt.
+std::optional<BytePattern> ParseBytePattern(std::string_view text);
+
+// Whether the first `n` bytes are exactly as long as the pattern and match it.
+bool MatchesBytePattern(const BytePattern& pattern, const std::uint8_t* bytes, int n);
+
+// "AA 04 ?? 00 2E".
+std::string FormatBytePattern(const BytePattern& pattern);
 
 }  // namespace glassbench::protocol

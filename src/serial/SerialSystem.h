@@ -34,6 +34,11 @@ struct LineSettings {
     bool raw = false;
     // CTS/RTS handshake, which the link keeps as the driver reported it.
     bool hardwareFlow = false;
+    // Whether writing the settings leaves DTR and RTS as the driver has them. Only the Win32
+    // state block carries the modem lines, and writing it turns both on unless told to keep
+    // them; termios has none (SetModemLines drives them there). A listener on a tapped line
+    // keeps them: it must never drive the line. ReadLineSettings reports false.
+    bool keepModemLines = false;
 
     bool operator==(const LineSettings&) const = default;
 };

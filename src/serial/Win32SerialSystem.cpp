@@ -123,9 +123,11 @@ class Win32SerialDevice final : public SerialDevice {
         dcb.fParity = settings.parity ? TRUE : FALSE;
         dcb.StopBits = settings.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
         // DTR and RTS are raised while the port is open; a handshake mode on either line is
-        // replaced by "on".
-        dcb.fDtrControl = DTR_CONTROL_ENABLE;
-        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        // replaced by "on". A listener keeps both line controls as they were read.
+        if (!settings.keepModemLines) {
+            dcb.fDtrControl = DTR_CONTROL_ENABLE;
+            dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        }
         if (settings.raw) {
             // XON/XOFF would swallow 0x11 and 0x13, and the null and error characters would
             // drop or change bytes: every byte value must pass.

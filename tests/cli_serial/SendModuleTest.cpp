@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ModuleFixture.h"
 #include "RunProcess.h"
 #include "TempDir.h"
 #include "TestHex.h"
@@ -26,29 +27,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-const CliUnderTest& Cli() {
-    static const CliUnderTest cli(GLASSBENCH_CLI);
-    return cli;
-}
-
-// The virtual module as its own process, on a link in the test's private folder.
-class ModuleTest : public ::testing::Test {
-  protected:
-    void StartModule(std::vector<std::string> options = {}) {
-        options.insert(options.begin(), {"module", "--link", path});
-        module = std::make_unique<Process>(GLASSBENCH_CLI, options);
-        ASSERT_TRUE(module->WaitFor("module: " + path + " -> ", 10s)) << module->err();
-    }
-    ProcessResult Send(std::vector<std::string> options) {
-        options.insert(options.begin(), {"send", "--port=" + path});
-        return Cli().Run(options);
-    }
-
-    TempDir dir;
-    std::string path = (dir.path() / "module").string();
-    std::unique_ptr<Process> module;
-};
 
 struct SendCase {
     const char* name;
@@ -273,6 +251,9 @@ TEST(SerialCommandsTest, ExitCodeAndMessage) {
         {{"send", "--port=0", "--speed=38400"}, 2,
          "--speed '38400' is not one of 1200, 2400, 4800, 9600, 19200, 57600, 115200"},
         {{"send", "--port=0", "--repeat=0"}, 2, "--repeat '0' is not a count of 1 or more"},
+        {{"monitor", "--replies=0"}, 2, "monitor needs --port=DEVICE|INDEX"},
+        {{"monitor", "--port=0", "--replies=31"}, 2, "--replies index 31 is not 0 to 29"},
+        {{"monitor", "--port=0", "--seconds=0"}, 2, "--seconds '0' is not a count of 1 or more"},
         {{"ports", "x"}, 2, "ports takes no argument 'x'"},
         {{"module", "--reply-length=-1"}, 2, "--reply-length '-1' is not 0 to 255"},
         {{"module", "--reply-delay-ms=soon"}, 2, "--reply-delay-ms 'soon' is not 0 to 600000"},
@@ -289,6 +270,13 @@ TEST(SerialCommandsTest, ExitCodeAndMessage) {
          "Could not open port /dev/glassbench-row-1.\nNo such file or directory.\n"},
         {{"send", "--port=/dev/null", "--no-pulse"}, 3,
          "Could not open port /dev/null.\nInappropriate ioctl for device.\n"},
+        {{"monitor", "--port=1"}, 3,
+         "Could not open port /dev/glassbench-row-1.\nNo such file or directory.\n"},
+        {{"play", GLASSBENCH_DEMO_SCRIPT, "--port=/dev/glassbench-missing"}, 3,
+         "Could not open port /dev/glassbench-missing.\nNo such file or directory.\n"},
+        {{"play", "--port=0"}, 2, "play needs a SCRIPT"},
+        {{"play", "/dev/glassbench-missing.gbs", "--port=0"}, 2,
+         "/dev/glassbench-missing.gbs: cannot be read"},
         // Anything that is not a link is left alone.
         {{"module", "--link=/proc/version"}, 1,
          "glassbench-cli module: /proc/version exists and is not a link\n"},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "TestHex.h"
 #include "protocol/HexText.h"
@@ -54,6 +55,46 @@ TEST(ParseHexBytes, StopsAfter55BytesAndLeavesTheRestOfTheStoreAlone) {
     EXPECT_EQ(ParseHexBytes(text, store.data()), 55);
     EXPECT_EQ(std::count(store.begin(), store.begin() + 55, 0x5A), 55);
     EXPECT_EQ(std::count(store.begin() + 55, store.end(), 0x11), 128 - 55);
+}
+
+TEST(ParseHexStream, ReadsLikeTheDataFieldWithoutItsLimit) {
+    std::string text = "aa0";  // irregular pairs read as the Data field reads them
+    for (int i = 0; i < 60; ++i) {
+        text += " 5A";
+    }
+    const std::vector<std::uint8_t> bytes = ParseHexStream(text + std::string("\0 11", 4));
+    std::array<std::uint8_t, 128> store{};
+    ASSERT_EQ(ParseHexBytes(text, store.data()), 55);
+    ASSERT_EQ(bytes.size(), 62u);
+    EXPECT_TRUE(std::equal(store.begin(), store.begin() + 55, bytes.begin()));
+    EXPECT_EQ(glassbench::testing::Hex(bytes.data(), 3), "AA FF 5A");
+}
+
+TEST(BytePattern, TakesPairsAndWildcardsStrictly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"AA 04 ?? 00 2e", "AA 04 ?? 00 2E"},
+        {" aa04??", "AA 04 ??"},
+        {"", ""},
+        {"AA 0", nullptr},  // a lone digit
+        {"A?", nullptr},
+        {"?", nullptr},
+        {"0x1F", nullptr},
+        {"AA\t04", nullptr},
+    };
+    for (const auto& [text, expected] : cases) {
+        const auto pattern = ParseBytePattern(text);
+        EXPECT_EQ(pattern.has_value(), expected != nullptr) << text;
+        if (pattern && expected != nullptr) {
+            EXPECT_EQ(FormatBytePattern(*pattern), expected);
+        }
+    }
+    const BytePattern pattern = *ParseBytePattern("AA ?? 80");
+    const std::uint8_t reply[] = {0xAA, 0x04, 0x80, 0x00};
+    EXPECT_TRUE(MatchesBytePattern(pattern, reply, 3));
+    EXPECT_FALSE(MatchesBytePattern(pattern, reply, 4));  // one byte too many
+    EXPECT_FALSE(MatchesBytePattern(pattern, reply, 2));
+    const std::uint8_t other[] = {0xAA, 0x04, 0x81};
+    EXPECT_FALSE(MatchesBytePattern(pattern, other, 3));
 }
 
 TEST(FormatHexBytes, RendersUpperCasePairsAndRoundTripsEveryByte) {

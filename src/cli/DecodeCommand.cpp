@@ -1,0 +1,68 @@
+// "decode": captured traffic read back into frames. The hex text (the arguments, or standard
+// input with its lines joined by blanks) is read as the Data field reads it, without its
+// 55-byte limit; the bytes go through the virtual module's own frame scanner as if they had
+// all arrived at one moment, and a final look at the clock one frame gap later reports a
+// frame cut off at the end and noise that nothing followed. Each piece prints as monitor
+// prints it (FrameReport.h).
+#include <iostream>
+#include <iterator>
+#include <limits>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/FrameReport.h"
+#include "module/ModuleFrames.h"
+#include "protocol/HexText.h"
+
+namespace glassbench::cli {
+
+namespace {
+
+constexpr std::array<OptionSpec, 1> kDecodeOptionSpecs{{{"json", false}}};
+
+std::string InputText(const std::vector<std::string>& positional, std::istream& in) {
+    std::string text;
+    if (!positional.empty()) {
+        for (const auto& argument : positional) {
+            text += (text.empty() ? "" : " ") + argument;
+        }
+        return text;
+    }
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+int RunDecode(Args args, std::ostream& out, std::ostream& err) {
+    int exitCode = kExitOk;
+    const auto parsed = ParseCommand("decode", args, kDecodeOptionSpecs,
+                                     std::numeric_limits<std::size_t>::max(), out, err, exitCode);
+    if (!parsed) {
+        return exitCode;
+    }
+    const bool json = parsed->Has("json");
+    const std::vector<std::uint8_t> bytes =
+        protocol::ParseHexStream(InputText(parsed->positional, std::cin));
+
+    module::FrameScanner scanner;
+    std::vector<module::ScanEvent> events;
+    const module::TimePoint at{};
+    for (const std::uint8_t byte : bytes) {
+        scanner.Push(byte, at, events);
+    }
+    scanner.Expire(at + module::kFrameGap, events);
+    for (const auto& event : events) {
+        out << (json ? EventJson(event).Text() : EventText(event)) << "\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace glassbench::cli

@@ -1,0 +1,381 @@
+// "monitor": watches a line and never writes to it. The frames on --port (a tap on a
+// microcontroller's TX line) go through the virtual module's own frame scanner and print as
+// decode prints them, each with the moment it completed; the bytes on --replies (a tap on the
+// module's TX line) are cut into five-byte replies, each shown after the frame it follows.
+//
+// Both lines are opened as LineTaps: exclusive, raw 8N1, modem lines untouched. Bytes are
+// stamped with the moment they are taken from the driver. With one line the loop waits on it
+// until the next thing due (a frame's 100 ms stall, the end of --seconds) or a tenth of a second
+// at most, so a stop request is seen soon; with two it takes turns of 10 ms on each, then takes
+// whatever either has queued, so a byte on the line not being waited on is stamped at most one
+// turn late. Pending bytes on the replies line that nothing follows for 100 ms are reported as
+// an incomplete reply, so one lost byte does not shift every later reply.
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/FrameReport.h"
+#include "cli/Json.h"
+#include "cli/PortSession.h"
+#include "module/ModuleFrames.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/FrameDecode.h"
+#include "protocol/HexText.h"
+#include "serial/LineTap.h"
+#include "serial/StopRequest.h"
+
+namespace glassbench::cli {
+
+namespace {
+
+using serial::Clock;
+using serial::TimePoint;
+using namespace std::chrono_literals;
+
+constexpr int kExitGone = 1;
+constexpr auto kOneLineTurn = 100ms;
+constexpr auto kTwoLineTurn = 10ms;
+
+constexpr std::array<OptionSpec, 6> kMonitorOptionSpecs{{
+    {"port", true},
+    {"replies", true},
+    {"speed", true},
+    {"json", false},
+    {"count", true},
+    {"seconds", true},
+}};
+
+struct MonitorSettings {
+    std::string port;
+    std::string replies;  // empty: no replies line
+    int bitsPerSecond = 9600;
+    bool json = false;
+    std::optional<int> count;
+    std::optional<int> seconds;
+};
+
+std::optional<MonitorSettings> ReadMonitorOptions(const ParsedArgs& args, std::string& error) {
+    MonitorSettings settings;
+    settings.json = args.Has("json");
+    const auto names = serial::PortNameTable();
+    for (const auto& [option, target] :
+         {std::pair{"port", &settings.port}, std::pair{"replies", &settings.replies}}) {
+        const std::string* value = args.Value(option);
+        if (value == nullptr) {
+            continue;
+        }
+        const auto index = ReadPortIndex(*value, option, error);
+        if (!error.empty()) {
+            return std::nullopt;
+        }
+        *target = index ? names[static_cast<std::size_t>(*index)] : *value;
+    }
+    if (settings.port.empty()) {
+        error = "monitor needs --port=DEVICE|INDEX";
+        return std::nullopt;
+    }
+    const auto speed = ReadSpeedOption(args, error);
+    if (!speed) {
+        return std::nullopt;
+    }
+    settings.bitsPerSecond = serial::SpeedAt(*speed)->bitsPerSecond;
+    for (const auto& [option, target] :
+         {std::pair{"count", &settings.count}, std::pair{"seconds", &settings.seconds}}) {
+        if (const std::string* text = args.Value(option)) {
+            const auto value = ParseInt(*text);
+            if (!value || *value < 1) {
+                error = std::string("--") + option + " '" + *text + "' is not a count of 1 or more";
+                return std::nullopt;
+            }
+            *target = value;
+        }
+    }
+    return settings;
+}
+
+// Seconds since the start with microseconds: "12.345678", a JSON number too.
+std::string Seconds(Clock::duration since) {
+    const auto us = std::max<long long>(
+        std::chrono::duration_cast<std::chrono::microseconds>(since).count(), 0);
+    char text[32];
+    std::snprintf(text, sizeof(text), "%lld.%06lld", us / 1'000'000, us % 1'000'000);
+    return text;
+}
+
+std::string HexLine(const module::Bytes& bytes) {
+    return protocol::FormatHexLine(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+class Monitor {
+  public:
+    Monitor(const MonitorSettings& settings, std::ostream& out)
+        : settings_(settings), out_(out), start_(Clock::now()) {}
+
+    // Runs until a stop request, --count frames or --seconds; returns the line that vanished,
+    // if one did.
+    const serial::LineTap* Run(serial::LineTap& port, serial::LineTap* replies,
+                               const serial::StopRequest& stop) {
+        Start();
+        const TimePoint end = settings_.seconds ? start_ + std::chrono::seconds(*settings_.seconds)
+                                                : TimePoint::max();
+        std::vector<serial::LineTap*> taps{&port};
+        if (replies != nullptr) {
+            taps.push_back(replies);
+        }
+        const auto turn = replies != nullptr ? kTwoLineTurn : kOneLineTurn;
+        for (std::size_t next = 0; !stop.Requested() && !Done(); ++next) {
+            const TimePoint now = Clock::now();
+            Expire(now);
+            if (now >= end || Done()) {
+                break;
+            }
+            TimePoint deadline = std::min(end, now + turn);
+            for (const auto& due : {scanner_.NextExpiry(), ReplyExpiry()}) {
+                deadline = due ? std::min(deadline, *due) : deadline;
+            }
+            serial::LineTap& waited = *taps[next % taps.size()];
+            if (waited.Wait(deadline) == serial::WaitResult::Gone) {
+                goneTap_ = &waited;
+                break;
+            }
+            // The frame line first: a reply's bytes come after those of the frame it answers.
+            if (!Drain(port, true) || (replies != nullptr && !Drain(*replies, false))) {
+                break;
+            }
+        }
+        Finish();
+        return goneTap_;
+    }
+
+  private:
+    bool Done() const { return settings_.count && frames_ >= *settings_.count; }
+
+    void Start() {
+        if (settings_.json) {
+            JsonObject start;
+            start.String("kind", "start").Raw("t", Seconds({})).String("port", settings_.port);
+            if (settings_.replies.empty()) {
+                start.Null("replies");
+            } else {
+                start.String("replies", settings_.replies);
+            }
+            out_ << start.Number("speed", settings_.bitsPerSecond).Text() << std::endl;
+            return;
+        }
+        out_ << "monitor: listening on " << settings_.port;
+        if (!settings_.replies.empty()) {
+            out_ << ", replies on " << settings_.replies;
+        }
+        out_ << " at " << settings_.bitsPerSecond << " baud" << std::endl;
+    }
+
+    // Takes everything queued on one line; false when it has vanished.
+    bool Drain(serial::LineTap& tap, bool frames) {
+        std::uint8_t buffer[4096];
+        while (!Done()) {
+            const serial::IoResult got = tap.Take(buffer, static_cast<int>(sizeof(buffer)));
+            if (got.status == serial::IoStatus::Gone || got.status == serial::IoStatus::Failed) {
+                goneTap_ = &tap;
+                return false;
+            }
+            if (got.count == 0) {
+                return true;
+            }
+            const TimePoint at = Clock::now();
+            for (int i = 0; i < got.count && !Done(); ++i) {
+                if (frames) {
+                    scanner_.Push(buffer[i], at, events_);
+                    Report(at);
+                } else {
+                    TakeReplyByte(buffer[i], at);
+                }
+            }
+        }
+        return true;
+    }
+
+    void Expire(TimePoint now) {
+        scanner_.Expire(now, events_);
+        Report(now);
+        if (const auto due = ReplyExpiry(); due && now >= *due) {
+            Print(now, "incomplete_reply", "incomplete reply " + HexLine(reply_), HexLine(reply_));
+            reply_.clear();
+        }
+    }
+
+    std::optional<TimePoint> ReplyExpiry() const {
+        if (reply_.empty()) {
+            return std::nullopt;
+        }
+        return replyAt_ + module::kFrameGap;
+    }
+
+    void TakeReplyByte(std::uint8_t byte, TimePoint at) {
+        reply_.push_back(byte);
+        replyAt_ = at;
+        if (static_cast<int>(reply_.size()) < protocol::kReplyLength) {
+            return;
+        }
+        ++replies_;
+        const std::string t = Seconds(at - start_);
+        if (settings_.json) {
+            JsonObject follows;
+            if (lastFrame_) {
+                follows.Raw("t", lastFrame_->t).String("hex", lastFrame_->hex);
+            }
+            out_ << JsonObject()
+                        .String("kind", "reply")
+                        .Raw("t", t)
+                        .String("hex", HexLine(reply_))
+                        .Raw("follows", lastFrame_ ? follows.Text() : "null")
+                        .Text()
+                 << std::endl;
+        } else {
+            out_ << t << " reply " << HexLine(reply_)
+                 << (lastFrame_ ? " after " + lastFrame_->label + " at " + lastFrame_->t
+                                : std::string(" before any frame"))
+                 << std::endl;
+        }
+        reply_.clear();
+    }
+
+    void Report(TimePoint at) {
+        for (const auto& event : events_) {
+            switch (event.kind) {
+                case module::ScanEvent::Kind::Frame:
+                    ++frames_;
+                    badChecksums_ += event.status == module::ReplyStatus::BadChecksum;
+                    RememberFrame(event, at);
+                    break;
+                case module::ScanEvent::Kind::Garbage:
+                    noiseBytes_ += static_cast<int>(event.bytes.size());
+                    break;
+                case module::ScanEvent::Kind::Dropped:
+                    ++incomplete_;
+                    break;
+            }
+            const std::string t = Seconds(at - start_);
+            if (settings_.json) {
+                out_ << EventJson(event, JsonObject().Raw("t", t)).Text() << std::endl;
+            } else {
+                out_ << t << " " << EventText(event) << std::endl;
+            }
+        }
+        events_.clear();
+    }
+
+    void RememberFrame(const module::ScanEvent& event, TimePoint at) {
+        const auto decoded =
+            protocol::DecodeFrame(event.bytes.data(), static_cast<int>(event.bytes.size()));
+        std::string label = "frame " + HexLine(event.bytes);
+        if (decoded.id) {
+            label = (decoded.command != nullptr ? std::string(decoded.command->listText)
+                                                : std::string("unknown command")) +
+                    " (" + protocol::FormatHexLine(&*decoded.id, 1) + ")";
+        }
+        lastFrame_ = LastFrame{Seconds(at - start_), HexLine(event.bytes), label};
+    }
+
+    void Print(TimePoint at, const char* kind, const std::string& text, const std::string& hex) {
+        const std::string t = Seconds(at - start_);
+        if (settings_.json) {
+            out_ << JsonObject().String("kind", kind).Raw("t", t).String("hex", hex).Text()
+                 << std::endl;
+        } else {
+            out_ << t << " " << text << std::endl;
+        }
+    }
+
+    // What is still pending is reported as if the lines had fallen silent, then the figures.
+    void Finish() {
+        const TimePoint now = Clock::now();
+        if (const auto due = scanner_.NextExpiry()) {
+            scanner_.Expire(std::max(now, *due), events_);
+            Report(now);
+        }
+        if (!reply_.empty()) {
+            Print(now, "incomplete_reply", "incomplete reply " + HexLine(reply_), HexLine(reply_));
+        }
+        const std::string t = Seconds(now - start_);
+        if (settings_.json) {
+            out_ << JsonObject()
+                        .String("kind", "summary")
+                        .Raw("t", t)
+                        .Number("frames", frames_)
+                        .Number("bad_checksums", badChecksums_)
+                        .Number("noise_bytes", noiseBytes_)
+                        .Number("incomplete", incomplete_)
+                        .Number("replies", replies_)
+                        .Text()
+                 << std::endl;
+        } else {
+            out_ << "frames: " << frames_ << ", bad checksums: " << badChecksums_
+                 << ", noise bytes: " << noiseBytes_ << ", incomplete: " << incomplete_
+                 << ", replies: " << replies_ << ", seconds: " << t << std::endl;
+        }
+    }
+
+    struct LastFrame {
+        std::string t, hex, label;
+    };
+
+    const MonitorSettings& settings_;
+    std::ostream& out_;
+    const TimePoint start_;
+    module::FrameScanner scanner_;
+    std::vector<module::ScanEvent> events_;
+    module::Bytes reply_;
+    TimePoint replyAt_{};
+    std::optional<LastFrame> lastFrame_;
+    const serial::LineTap* goneTap_ = nullptr;
+    int frames_ = 0;
+    int badChecksums_ = 0;
+    int noiseBytes_ = 0;
+    int incomplete_ = 0;
+    int replies_ = 0;
+};
+
+}  // namespace
+
+int RunMonitor(Args args, std::ostream& out, std::ostream& err) {
+    int exitCode = kExitOk;
+    const auto parsed = ParseCommand("monitor", args, kMonitorOptionSpecs, 0, out, err, exitCode);
+    if (!parsed) {
+        return exitCode;
+    }
+    std::string error;
+    const auto settings = ReadMonitorOptions(*parsed, error);
+    if (!settings) {
+        return UsageError(err, error);
+    }
+
+    const serial::StopRequest stop;
+    const auto system = serial::CreatePlatformSerialSystem();
+    std::unique_ptr<serial::LineTap> taps[2];
+    const std::string* names[2] = {&settings->port, &settings->replies};
+    for (int i = 0; i < 2 && !names[i]->empty(); ++i) {
+        std::error_code reason;
+        taps[i] = serial::LineTap::Open(*system, *names[i], settings->bitsPerSecond, reason);
+        if (!taps[i]) {
+            PrintOpenFailure(*names[i], reason, err);
+            return kExitNoPort;
+        }
+    }
+    Monitor monitor(*settings, out);
+    if (const serial::LineTap* gone = monitor.Run(*taps[0], taps[1].get(), stop)) {
+        err << "glassbench-cli monitor: " << *names[gone == taps[0].get() ? 0 : 1]
+            << " has gone away (unplugged, or its other end closed): "
+            << gone->LastError().message() << "\n";
+        return kExitGone;
+    }
+    return kExitOk;
+}
+
+}  // namespace glassbench::cli

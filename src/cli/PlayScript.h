@@ -1,0 +1,50 @@
+// The scripts "play" runs: one exchange a line, written as send's frame options.
+//
+//   # clear, then a red point
+//   --command="Clear Screen" --data=00 --expect="AA 04 80 00 2E"
+//   --command='Draw Point' --x=10 --y=20 --data="F8 00" --expect="AA 04 8A 00 ??" --wait-ms=50
+//
+// A line is split into words as a POSIX shell splits them, without any expansion: blanks and
+// tabs separate words; single quotes keep everything up to the next one; double quotes keep
+// everything up to the next unescaped one, a backslash in them escaping only $, `, " and \;
+// outside quotes a backslash keeps the next character. A # that begins a word starts a comment.
+// The words are then read as send reads its options: the frame options, plus --expect=PATTERN
+// (the five-byte reply it must get, "??" for any byte) and --wait-ms=N (a pause after the
+// exchange). Every line is checked before anything is sent, so a script with one bad line
+// sends nothing at all.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "protocol/CommandFrame.h"
+#include "protocol/HexText.h"
+
+namespace glassbench::cli {
+
+struct PlayStep {
+    int line = 0;  // from 1
+    protocol::CommandFields fields;
+    std::optional<protocol::BytePattern> expect;
+    std::chrono::milliseconds waitAfter{0};
+};
+
+// The words of one line; nullopt, with the reason in `error`, for an unclosed quote or a
+// backslash at the end.
+std::optional<std::vector<std::string>> SplitShellWords(std::string_view line, std::string& error);
+
+struct PlayScript {
+    std::vector<PlayStep> steps;
+    // When a line does not parse: its number (from 1) and why; no steps then.
+    int badLine = 0;
+    std::string error;
+};
+
+// The steps of a whole script. Blank and comment lines are skipped; a line may end in CR LF,
+// and a UTF-8 byte-order mark before the first line is ignored.
+PlayScript ParsePlayScript(std::string_view text);
+
+}  // namespace glassbench::cli

@@ -1,0 +1,152 @@
+// glassbench-cli monitor on pseudo-terminals the test writes into from the master side, as a
+// microcontroller's and a module's TX lines would. Every wait is a deadline on the monitor's
+// output; the 100 ms stall is waited for by its report.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "JsonCheck.h"
+#include "RunProcess.h"
+#include "TestHex.h"
+
+namespace glassbench::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A tapped line: the test writes on the master side; it also keeps the terminal side open
+// itself, so that after the monitor has gone the master still tells "nothing came" (EAGAIN)
+// from "closed" (EIO).
+struct TappedLine {
+    TappedLine() {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128] = {};
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+            ::ptsname_r(master, name, sizeof(name)) != 0) {
+            ADD_FAILURE() << "no pseudo-terminal";
+        }
+        path = name;
+        held = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    }
+    ~TappedLine() {
+        Close();
+        ::close(held);
+    }
+    void Write(const std::string& hex) const {
+        const auto bytes = Bytes(hex);
+        EXPECT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    // Whatever arrived on the master side: what the monitor wrote to the line.
+    std::string Received() const {
+        std::uint8_t buffer[256];
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        const ssize_t n = ::read(master, buffer, sizeof(buffer));
+        EXPECT_TRUE(n > 0 || errno == EAGAIN) << errno;
+        return n > 0 ? Hex(buffer, static_cast<std::size_t>(n)) : "";
+    }
+    void Close() {
+        ::close(master);
+        master = -1;
+    }
+
+    int master = -1;
+    int held = -1;
+    std::string path;
+};
+
+// The start, a frame after noise, its reply, a frame stalled for 100 ms, a bad checksum and a
+// frame that ends the run at --count=3; the lines are only ever listened to.
+TEST(MonitorTest, DecodesFramesNoiseStallsAndRepliesWithoutWriting) {
+    TappedLine port, replies;
+    Process monitor(GLASSBENCH_CLI, {"monitor", "--port=" + port.path, "--replies", replies.path,
+                                     "--speed=115200", "--count=3"});
+    ASSERT_TRUE(monitor.WaitFor(" baud\n", 10s)) << monitor.err();
+    port.Write("01 02 AA 04 80 00 2E");
+    ASSERT_TRUE(monitor.WaitFor("length 4 good\n", 10s)) << monitor.out();
+    replies.Write("AA 04 80 00 2E");
+    ASSERT_TRUE(monitor.WaitFor(" reply ", 10s)) << monitor.out();
+    port.Write("AA 09 8A");
+    ASSERT_TRUE(monitor.WaitFor("incomplete: ", 10s)) << monitor.out();
+    port.Write("AA 04 80 00 2F AA 09 8A 00 64 00 32 F8 00 CB AA");
+    const ProcessResult r = monitor.Finish(10s);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string t = "(\\d+\\.\\d{6})";
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(
+        r.out, m,
+        std::regex("monitor: listening on " + port.path + ", replies on " + replies.path +
+                   " at 115200 baud\n" + t + " noise: 01 02\n" + t +
+                   " frame AA 04 80 00 2E: Clear Screen \\(80\\) data=\\[00\\] checksum=2E good, "
+                   "length 4 good\n" +
+                   t + " reply AA 04 80 00 2E after Clear Screen \\(80\\) at " + t + "\n" + t +
+                   " incomplete: AA 09 8A\n" + t +
+                   " frame AA 04 80 00 2F: Clear Screen \\(80\\) data=\\[00\\] checksum=2F bad "
+                   "\\(sum 2E\\), length 4 good\n" +
+                   t +
+                   " frame AA 09 8A 00 64 00 32 F8 00 CB: Draw Point \\(8A\\) x=100 y=50 "
+                   "data=\\[F8 00\\] checksum=CB good, length 9 good\n"
+                   "frames: 3, bad checksums: 1, noise bytes: 2, incomplete: 1, replies: 1, "
+                   "seconds: " +
+                   t + "\n")))
+        << r.out;
+    EXPECT_EQ(m[4], m[2]);  // the reply names the frame it follows by its time
+    // The stalled frame is reported once the line has been silent for 100 ms.
+    EXPECT_GE(std::stod(m[5]) - std::stod(m[3]), 0.1);
+    EXPECT_EQ(port.Received(), "");
+    EXPECT_EQ(replies.Received(), "");
+}
+
+// --json gives one object a line, each with "t"; the run ends on a signal or after --seconds
+// with a summary and exit 0, and when the line vanishes with exit 1.
+TEST(MonitorTest, JsonLinesAndEveryWayToStop) {
+    enum class End { Signal, Seconds, Vanish };
+    for (const End end : {End::Signal, End::Seconds, End::Vanish}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        TappedLine port;
+        std::vector<std::string> args{"monitor", "--json", "--port=" + port.path};
+        if (end == End::Seconds) {
+            args.emplace_back("--seconds=1");
+        }
+        Process monitor(GLASSBENCH_CLI, args);
+        ASSERT_TRUE(monitor.WaitFor("\"kind\":\"start\"", 10s)) << monitor.err();
+        port.Write("AA 0A 86 00 0A 00 14 2A 48 49 13 77");
+        ASSERT_TRUE(monitor.WaitFor("\"kind\":\"frame\"", 10s)) << monitor.out();
+        if (end == End::Signal) {
+            monitor.Signal(SIGINT);
+        } else if (end == End::Vanish) {
+            port.Close();
+        }
+        const ProcessResult r = monitor.Finish(10s);
+        EXPECT_EQ(r.exitCode, end == End::Vanish ? 1 : 0);
+        EXPECT_EQ(r.err, end != End::Vanish ? ""
+                                            : "glassbench-cli monitor: " + port.path +
+                                                  " has gone away (unplugged, or its other end "
+                                                  "closed): Input/output error\n");
+        const auto objects = ParseJsonLines(r.out);
+        ASSERT_TRUE(objects) << r.out;
+        std::string kinds;
+        for (const JsonValue& o : *objects) {
+            kinds += o.Get("kind")->text + " ";
+            EXPECT_EQ(o.Get("t")->type, JsonValue::Type::Number) << r.out;
+        }
+        EXPECT_EQ(kinds, "start frame noise summary ") << r.out;
+        ASSERT_EQ(objects->size(), 4u);
+        const JsonValue& frame = (*objects)[1];
+        EXPECT_EQ(frame.Get("command")->text, "Ascii String Display");
+        EXPECT_EQ(frame.Get("style")->Get("characters")->number, 2);
+        const JsonValue& summary = objects->back();
+        EXPECT_EQ(summary.Get("frames")->number, 1);
+        EXPECT_EQ(summary.Get("noise_bytes")->number, 1);
+        EXPECT_GE(summary.Get("t")->number, end == End::Seconds ? 1.0 : 0.0);
+    }
+}
+
+}  // namespace
+}  // namespace glassbench::testing
