@@ -27,5 +27,5 @@ cmake --build "$build" -j"$(nproc)" --target glassbench glassbench-cli
 . scripts/virtual-module.sh
 start_virtual_module "$build"
 status=0
-GLASSBENCH_PORTS="$MODULE_LINK" "$build/src/ui/glassbench" "$@" || status=$?
+GLASSBENCH_PORTS="$MODULE_LINK" "$build/src/ui/qt/glassbench" "$@" || status=$?
 exit "$status"

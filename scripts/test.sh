@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test Glassbench has, as CI runs them: a -Werror build and its tests, the same tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, 12 s of each fuzzer, and the Windows
-# build tested under Wine (scripts/build-windows.sh). Each step prints how long it took.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, 12 s of each fuzzer, the Windows
+# build tested under Wine (scripts/build-windows.sh), and the packages (scripts/package.sh)
+# with their checks. Each step prints how long it took.
 # Usage: scripts/test.sh [--quick]   (--quick: the -Werror build and its tests only)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,4 +52,8 @@ scripts/fuzz.sh 12
 
 step "Windows: cross-build, tests under Wine"
 scripts/build-windows.sh
+
+step "packages: the .deb and the Windows zip, and their checks"
+scripts/package.sh
+tests/packaging/check-packages.sh
 finish

@@ -28,6 +28,8 @@ int RunModule(Args args, std::ostream& out, std::ostream& err);
 int RunDecode(Args args, std::ostream& out, std::ostream& err);
 int RunMonitor(Args args, std::ostream& out, std::ostream& err);
 int RunPlay(Args args, std::ostream& out, std::ostream& err);
+// Words for shell completion (data/completion/glassbench-cli): not in the usage.
+int RunComplete(Args args, std::ostream& out, std::ostream& err);
 
 // The options of "send" and "play" that choose and open the port (PortSession.h).
 inline constexpr std::array<OptionSpec, 4> kPortOptionSpecs{{
@@ -49,6 +51,21 @@ constexpr auto JoinOptionSpecs(const std::array<OptionSpec, N>&... tables) {
 // "send" takes the frame options, the port options and --repeat.
 inline constexpr auto kSendOptionSpecs = JoinOptionSpecs(
     kFrameOptionSpecs, kPortOptionSpecs, std::array<OptionSpec, 1>{{{"repeat", true}}});
+
+inline constexpr std::array<OptionSpec, 1> kDecodeOptionSpecs{{{"json", false}}};
+
+inline constexpr std::array<OptionSpec, 6> kMonitorOptionSpecs{{
+    {"port", true},
+    {"replies", true},
+    {"speed", true},
+    {"json", false},
+    {"count", true},
+    {"seconds", true},
+}};
+
+// "play" takes the port options and --junit; its script lines take the frame options.
+inline constexpr auto kPlayOptionSpecs =
+    JoinOptionSpecs(kPortOptionSpecs, std::array<OptionSpec, 1>{{{"junit", true}}});
 
 // Prints "glassbench-cli: <reason>" and the usage to `err`; returns kExitUsage.
 int UsageError(std::ostream& err, const std::string& reason);

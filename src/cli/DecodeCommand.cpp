@@ -20,8 +20,6 @@ namespace glassbench::cli {
 
 namespace {
 
-constexpr std::array<OptionSpec, 1> kDecodeOptionSpecs{{{"json", false}}};
-
 std::string InputText(const std::vector<std::string>& positional, std::istream& in) {
     std::string text;
     if (!positional.empty()) {

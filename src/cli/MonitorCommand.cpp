@@ -43,15 +43,6 @@ constexpr int kExitGone = 1;
 constexpr auto kOneLineTurn = 100ms;
 constexpr auto kTwoLineTurn = 10ms;
 
-constexpr std::array<OptionSpec, 6> kMonitorOptionSpecs{{
-    {"port", true},
-    {"replies", true},
-    {"speed", true},
-    {"json", false},
-    {"count", true},
-    {"seconds", true},
-}};
-
 struct MonitorSettings {
     std::string port;
     std::string replies;  // empty: no replies line

@@ -24,9 +24,6 @@ namespace {
 
 constexpr int kExitFailed = 1;
 
-constexpr auto kPlayOptionSpecs =
-    JoinOptionSpecs(kPortOptionSpecs, std::array<OptionSpec, 1>{{{"junit", true}}});
-
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

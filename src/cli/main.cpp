@@ -1,12 +1,11 @@
 // glassbench-cli: the tool's command line, over the same libraries as the window. It builds
 // and checks frames without hardware, decodes captured traffic, watches a line, reads presets,
 // talks to a module, plays scripts of exchanges, and runs the virtual display module.
-#include <array>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "cli/Commands.h"
+#include "cli/CommandList.h"
 
 int main(int argc, char** argv) {
     using namespace glassbench::cli;
@@ -22,25 +21,12 @@ int main(int argc, char** argv) {
         std::cout << "glassbench-cli " << GLASSBENCH_VERSION << "\n";
         return kExitOk;
     }
-    struct Command {
-        const char* name;
-        int (*run)(Args, std::ostream&, std::ostream&);
-    };
-    static constexpr std::array<Command, 8> kCommands{{
-        {"frame", RunFrame},
-        {"preset", RunPreset},
-        {"send", RunSend},
-        {"ports", RunPorts},
-        {"module", RunModule},
-        {"decode", RunDecode},
-        {"monitor", RunMonitor},
-        {"play", RunPlay},
-    }};
-    for (const auto& command : kCommands) {
-        if (args[0] == command.name) {
-            const Args rest(args.data() + 1, args.size() - 1);
-            return command.run(rest, std::cout, std::cerr);
-        }
+    const Args rest(args.data() + 1, args.size() - 1);
+    if (args[0] == "__complete") {
+        return RunComplete(rest, std::cout, std::cerr);
+    }
+    if (const CliCommand* command = FindCliCommand(args[0])) {
+        return command->run(rest, std::cout, std::cerr);
     }
     return UsageError(std::cerr, "unknown command '" + args[0] + "'");
 }

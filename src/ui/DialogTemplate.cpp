@@ -98,7 +98,7 @@ const ControlTemplate kOperatorControls[] = {
 const ControlTemplate kAboutControls[] = {
     {kNoId, K::Icon, "", {11, 17, 20, 20}, kStyleNone},
     {kIdOk, K::DefaultPushButton, "OK", {178, 7, 32, 14}, kTabStop},
-    {kNoId, K::Label, "Glassbench Version 1.0", {43, 7, 80, 8}, kStyleNone},
+    {kNoId, K::Label, "Glassbench Version " GLASSBENCH_SHORT_VERSION, {43, 7, 80, 8}, kStyleNone},
     {kNoId, K::Label, "Made by Orvane", {43, 39, 158, 8}, kStyleNone},
     {kNoId, K::Label, "Glassbench " GLASSBENCH_VERSION, {43, 23, 119, 8}, kStyleNone},
 };

@@ -75,13 +75,13 @@ TEST(Cli, BadUsageExitsTwoWithAReasonAndTheUsage) {
         EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.rfind("glassbench-cli: ", 0), 0u) << r.err;
-        EXPECT_NE(r.err.find("\nusage: glassbench-cli"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("\nUsage: glassbench-cli"), std::string::npos) << r.err;
     }
     for (const auto& args :
          std::vector<std::vector<std::string>>{{"--help"}, {"frame", "--help"}}) {
         const ProcessResult r = Cli(args);
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.out.rfind("usage: glassbench-cli", 0), 0u);
+        EXPECT_EQ(r.out.rfind("Usage: glassbench-cli", 0), 0u);
     }
     EXPECT_EQ(Cli({"--version"}).out, std::string("glassbench-cli ") + GLASSBENCH_VERSION + "\n");
 }

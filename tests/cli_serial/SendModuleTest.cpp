@@ -200,8 +200,8 @@ TEST(SignalTest, ATerminatedSendReleasesThePortForTheNextProgram) {
         ::flock(held, LOCK_UN);
     }
     // And the next program opens the port: it sends, and waits in vain for a reply.
-    const ProcessResult next = RunProcess(GLASSBENCH_CLI, {"send", std::string("--port=") + path,
-                                                           "--no-pulse"});
+    const ProcessResult next =
+        RunProcess(GLASSBENCH_CLI, {"send", std::string("--port=") + path, "--no-pulse"});
     EXPECT_EQ(next.exitCode, 1) << next.err;
     ::close(held);
     ::close(master);
@@ -280,7 +280,7 @@ TEST(SerialCommandsTest, ExitCodeAndMessage) {
         // Anything that is not a link is left alone.
         {{"module", "--link=/proc/version"}, 1,
          "glassbench-cli module: /proc/version exists and is not a link\n"},
-        {{"send", "--help"}, 0, "usage: glassbench-cli"},
+        {{"send", "--help"}, 0, "Usage: glassbench-cli"},
         // clang-format on
     };
     // Entries past the thirtieth are ignored.
