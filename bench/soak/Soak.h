@@ -9,17 +9,21 @@
 #pragma once
 
 #include <dirent.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "ModuleProcess.h"
 #include "module/ModuleFaults.h"
 #include "protocol/CommandTable.h"
 #include "protocol/HexText.h"
@@ -66,11 +70,39 @@ inline SoakOptions ReadSoakOptions(int argc, char** argv, const char* usage) {
     return options;
 }
 
-// The options to start the module with for a soak.
-inline std::vector<std::string> ModuleFaultOptions(const SoakOptions& options) {
-    return {"--faults=" + std::to_string(options.seed),
-            "--fault-mix=" + module::FormatFaultMix(options.mix)};
-}
+// The virtual module misbehaving as `options` say, on a link in a private folder that goes
+// with it.
+class SoakModule {
+  public:
+    explicit SoakModule(const SoakOptions& options) {
+        char folder[] = "/tmp/glassbench-soak-XXXXXX";
+        if (::mkdtemp(folder) == nullptr) {
+            return;
+        }
+        folder_ = folder;
+        link_ = folder_ + "/module";
+        module_ = std::make_unique<ModuleProcess>(
+            link_, std::vector<std::string>{"--faults=" + std::to_string(options.seed),
+                                            "--fault-mix=" + module::FormatFaultMix(options.mix)});
+    }
+    ~SoakModule() {
+        module_.reset();
+        if (!folder_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder_, ignored);
+        }
+    }
+    SoakModule(const SoakModule&) = delete;
+    SoakModule& operator=(const SoakModule&) = delete;
+
+    bool ready() const { return module_ != nullptr && module_->ready(); }
+    const std::string& link() const { return link_; }
+
+  private:
+    std::string folder_;
+    std::string link_;
+    std::unique_ptr<ModuleProcess> module_;
+};
 
 // What exchange `n` (from 0) must show for a frame with command code `command`: the first five
 // bytes the module puts on the wire, or nothing when it puts fewer.
@@ -132,6 +164,17 @@ class SoakTally {
         }
     }
     void Sample(const char* when) { samples_.push_back({when, SampleProcess()}); }
+    // Samples the start after the first tenth of `total` exchanges (which warms up whatever
+    // the first exchanges allocate once) and the middle of the rest; true at the start.
+    bool Checkpoint(int n, int total) {
+        const int warm = total / 10;
+        if (n == warm) {
+            Sample("start");
+        } else if (n == (warm + total) / 2) {
+            Sample("middle");
+        }
+        return n == warm;
+    }
 
     // Prints the tally and the figures; true when nothing was misattributed and neither
     // memory beyond `expectedGrowthKiB` plus the margin nor the descriptors grew from the

@@ -21,51 +21,34 @@ int main(int argc, char** argv) {
     const bench::SoakOptions options = bench::ReadSoakOptions(
         argc, argv,
         "soak_exchanges [--exchanges N] [--seed S] [--fault-mix LIST] [--margin-kib K]");
-    char folder[] = "/tmp/glassbench-soak-XXXXXX";
-    if (::mkdtemp(folder) == nullptr) {
-        std::perror("mkdtemp");
+    const bench::SoakModule module(options);
+    serial::SerialLink port(serial::CreatePlatformSerialSystem(),
+                            serial::BuildPortNameTable(module.link()));
+    if (!module.ready() || port.OpenPort(0, serial::kSpeedCount - 1, nullptr) != 0) {
+        std::fprintf(stderr, "soak_exchanges: the virtual module did not start or open\n");
         return 1;
     }
-    const std::string link = std::string(folder) + "/module";
-    bool passed = false;
-    {
-        bench::ModuleProcess module(link, bench::ModuleFaultOptions(options));
-        serial::SerialLink port(serial::CreatePlatformSerialSystem(),
-                                serial::BuildPortNameTable(link));
-        if (!module.ready() || port.OpenPort(0, serial::kSpeedCount - 1, nullptr) != 0) {
-            std::fprintf(stderr, "soak_exchanges: the virtual module did not start or open\n");
-            return 1;
+    bench::SoakTally tally;
+    protocol::CommandFrame frame{};
+    protocol::DataStore store{};
+    const protocol::CommandFields clear;  // Clear Screen, the window's start-up choice
+    for (int n = 0; n < options.exchanges; ++n) {
+        tally.Checkpoint(n, options.exchanges);
+        frame.fill(0xEE);  // nothing of an earlier exchange may be taken for a reply
+        const auto built = protocol::BuildCommandFrame(clear, frame, store);
+        const serial::ExchangeResult result = serial::Exchange(port, frame, built.frameLength);
+        std::optional<module::Bytes> shown;
+        if (result.replied) {
+            const auto* reply = frame.data() + protocol::kReplyOffset;
+            shown = module::Bytes(reply, reply + protocol::kReplyLength);
         }
-        bench::SoakTally tally;
-        protocol::CommandFrame frame{};
-        protocol::DataStore store{};
-        const protocol::CommandFields clear;  // Clear Screen, the window's start-up choice
-        // The first tenth warms up whatever the first exchanges allocate once.
-        const int warm = options.exchanges / 10;
-        for (int n = 0; n < options.exchanges; ++n) {
-            if (n == warm) {
-                tally.Sample("start");
-            } else if (n == (warm + options.exchanges) / 2) {
-                tally.Sample("middle");
-            }
-            frame.fill(0xEE);  // nothing of an earlier exchange may be taken for a reply
-            const auto built = protocol::BuildCommandFrame(clear, frame, store);
-            const serial::ExchangeResult result = serial::Exchange(port, frame, built.frameLength);
-            std::optional<module::Bytes> shown;
-            if (result.replied) {
-                const auto* reply = frame.data() + protocol::kReplyOffset;
-                shown = module::Bytes(reply, reply + protocol::kReplyLength);
-            }
-            module::Fault fault{};
-            const auto expected = bench::ExpectedReply(options, n, frame[2], fault);
-            tally.Record(n, fault, expected, shown);
-        }
-        tally.Sample("end");
-        std::printf("%d exchanges through the shared exchange, seed %llu, mix %s\n",
-                    options.exchanges, static_cast<unsigned long long>(options.seed),
-                    module::FormatFaultMix(options.mix).c_str());
-        passed = tally.Report(0, options.marginKiB);
+        module::Fault fault{};
+        const auto expected = bench::ExpectedReply(options, n, frame[2], fault);
+        tally.Record(n, fault, expected, shown);
     }
-    std::filesystem::remove_all(folder);
-    return passed ? 0 : 1;
+    tally.Sample("end");
+    std::printf("%d exchanges through the shared exchange, seed %llu, mix %s\n", options.exchanges,
+                static_cast<unsigned long long>(options.seed),
+                module::FormatFaultMix(options.mix).c_str());
+    return tally.Report(0, options.marginKiB) ? 0 : 1;
 }

@@ -52,69 +52,52 @@ int main(int argc, char** argv) {
     const bench::SoakOptions options = bench::ReadSoakOptions(
         argc, argv, "soak_window [--exchanges N] [--seed S] [--fault-mix LIST] [--margin-kib K]");
     QApplication application(argc, argv);
-    char folder[] = "/tmp/glassbench-soak-XXXXXX";
-    if (::mkdtemp(folder) == nullptr) {
-        std::perror("mkdtemp");
+    const bench::SoakModule module(options);
+    NoOperator toolkit;
+    serial::SerialLink port(serial::CreatePlatformSerialSystem(),
+                            serial::BuildPortNameTable(module.link()), &toolkit);
+    ui::CPanelWindow window(port, toolkit);
+    window.Logic().OnInitDialog();
+    window.show();
+    if (!module.ready() || !port.IsReady() || toolkit.messages.size() != 1) {
+        std::fprintf(stderr, "soak_window: the window did not open the virtual module\n");
         return 1;
     }
-    const std::string link = std::string(folder) + "/module";
-    bool passed = false;
-    {
-        bench::ModuleProcess module(link, bench::ModuleFaultOptions(options));
-        NoOperator toolkit;
-        serial::SerialLink port(serial::CreatePlatformSerialSystem(),
-                                serial::BuildPortNameTable(link), &toolkit);
-        ui::CPanelWindow window(port, toolkit);
-        window.Logic().OnInitDialog();
-        window.show();
-        if (!module.ready() || !port.IsReady() || toolkit.messages.size() != 1) {
-            std::fprintf(stderr, "soak_window: the window did not open the virtual module\n");
+    toolkit.messages.clear();
+    auto* send = static_cast<QPushButton*>(window.Control(ui::kIdcSendData));
+    const std::string frameText = "AA 04 80 00 2E ";
+    bench::SoakTally tally;
+    qsizetype sendLength = 0;
+    qsizetype recvLength = 0;
+    long long transcriptAtStart = 0;
+    for (int n = 0; n < options.exchanges; ++n) {
+        if (tally.Checkpoint(n, options.exchanges)) {
+            transcriptAtStart = sendLength + recvLength;
+        }
+        send->click();
+        QCoreApplication::processEvents();
+        if (Gained(window, ui::kIdcSendLog, sendLength) != frameText || !toolkit.messages.empty()) {
+            std::fprintf(stderr, "soak_window: exchange %d did not show its frame\n", n);
             return 1;
         }
-        toolkit.messages.clear();
-        auto* send = static_cast<QPushButton*>(window.Control(ui::kIdcSendData));
-        const std::string frameText = "AA 04 80 00 2E ";
-        bench::SoakTally tally;
-        qsizetype sendLength = 0;
-        qsizetype recvLength = 0;
-        long long transcriptAtStart = 0;
-        const int warm = options.exchanges / 10;
-        for (int n = 0; n < options.exchanges; ++n) {
-            if (n == warm) {
-                tally.Sample("start");
-                transcriptAtStart = sendLength + recvLength;
-            } else if (n == (warm + options.exchanges) / 2) {
-                tally.Sample("middle");
-            }
-            send->click();
-            QCoreApplication::processEvents();
-            if (Gained(window, ui::kIdcSendLog, sendLength) != frameText ||
-                !toolkit.messages.empty()) {
-                std::fprintf(stderr, "soak_window: exchange %d did not show its frame\n", n);
-                return 1;
-            }
-            const std::string gained = Gained(window, ui::kIdcRecvLog, recvLength);
-            std::optional<module::Bytes> shown;
-            if (!gained.empty()) {
-                module::Bytes bytes(protocol::kMaxDataBytes);
-                bytes.resize(
-                    static_cast<std::size_t>(protocol::ParseHexBytes(gained, bytes.data())));
-                shown = bytes;
-            }
-            module::Fault fault{};
-            tally.Record(n, fault, bench::ExpectedReply(options, n, 0x80, fault), shown);
+        const std::string gained = Gained(window, ui::kIdcRecvLog, recvLength);
+        std::optional<module::Bytes> shown;
+        if (!gained.empty()) {
+            module::Bytes bytes(protocol::kMaxDataBytes);
+            bytes.resize(static_cast<std::size_t>(protocol::ParseHexBytes(gained, bytes.data())));
+            shown = bytes;
         }
-        tally.Sample("end");
-        // The transcripts keep their text as QString (two bytes a character) and one line
-        // start (an int) a wrapped line; that much growth is the transcripts' own.
-        const long long text = sendLength + recvLength - transcriptAtStart;
-        const long long expectedKiB = (2 * text + 4 * text / 20) / 1024;
-        std::printf("%d sends through the window's send action, seed %llu, mix %s\n",
-                    options.exchanges, static_cast<unsigned long long>(options.seed),
-                    module::FormatFaultMix(options.mix).c_str());
-        std::printf("transcript text %lld characters since the start sample\n", text);
-        passed = tally.Report(expectedKiB, options.marginKiB);
+        module::Fault fault{};
+        tally.Record(n, fault, bench::ExpectedReply(options, n, 0x80, fault), shown);
     }
-    std::filesystem::remove_all(folder);
-    return passed ? 0 : 1;
+    tally.Sample("end");
+    // The transcripts keep their text as QString (two bytes a character) and one line
+    // start (an int) a wrapped line; that much growth is the transcripts' own.
+    const long long text = sendLength + recvLength - transcriptAtStart;
+    const long long expectedKiB = (2 * text + 4 * text / 20) / 1024;
+    std::printf("%d sends through the window's send action, seed %llu, mix %s\n", options.exchanges,
+                static_cast<unsigned long long>(options.seed),
+                module::FormatFaultMix(options.mix).c_str());
+    std::printf("transcript text %lld characters since the start sample\n", text);
+    return tally.Report(expectedKiB, options.marginKiB) ? 0 : 1;
 }
