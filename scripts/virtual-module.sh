@@ -1,7 +1,7 @@
 # Sourced by run.sh and screenshot.sh: runs glassbench-cli module in the background on a
 # private link and stops it when the calling script ends.
 #
-# start_virtual_module BUILD_DIR   sets MODULE_LINK to the module's device path
+# start_virtual_module BUILD_DIR [MODULE OPTIONS...]   sets MODULE_LINK to the module's device path
 #
 # The module prints one line when its link is ready; the script waits for that line with
 # read's time-out instead of looking for the link again and again. What the module prints
@@ -9,10 +9,11 @@
 
 start_virtual_module() {
     local build=$1 line
+    shift
     module_dir=$(mktemp -d "${TMPDIR:-/tmp}/glassbench-run-XXXXXX")  # mode 0700
     MODULE_LINK="$module_dir/module"
     mkfifo "$module_dir/out"
-    "$build/src/cli/glassbench-cli" module --link "$MODULE_LINK" >"$module_dir/out" 2>&1 &
+    "$build/src/cli/glassbench-cli" module --link "$MODULE_LINK" "$@" >"$module_dir/out" 2>&1 &
     module_pid=$!
     trap stop_virtual_module EXIT
     exec {module_out}<"$module_dir/out"
