@@ -51,26 +51,12 @@ TEST(StyleByte, PacksTransparencyFontAndCharacterCount) {
 }
 
 TEST(ReadCoordinate, ReadsLikeCAndKeepsTheLow16Bits) {
+    // clang-format off
     const std::pair<const char*, int> cases[] = {
-        {"320", 320},
-        {" \t\n\v\f\r12", 12},
-        {"+5", 5},
-        {"-1", 0xFFFF},
-        {"-65535", 1},
-        {"65536", 0},
-        {"65537", 1},
-        {"0x20", 0},
-        {"12abc", 12},
-        {"abc", 0},
-        {"", 0},
-        {"- 5", 0},
-        {"+-5", 0},
-        {"7 8", 7},
-        {"\xB2"
-         "5",
-         0},
-        {"99999999999999999999", 0xFFFF},
-    };
+        {"320", 320}, {" \t\n\v\f\r12", 12}, {"+5", 5}, {"-1", 0xFFFF}, {"-65535", 1}, {"65536", 0},
+        {"65537", 1}, {"0x20", 0}, {"12abc", 12}, {"abc", 0}, {"", 0}, {"- 5", 0}, {"+-5", 0},
+        {"7 8", 7}, {"\xB2" "5", 0}, {"99999999999999999999", 0xFFFF}};
+    // clang-format on
     for (const auto& [text, value] : cases) {
         EXPECT_EQ(ReadCoordinate(text), value) << "'" << text << "'";
     }
