@@ -12,9 +12,13 @@
 namespace glassbench::testing {
 namespace {
 
-ProcessResult Cli(const std::vector<std::string>& args, const std::filesystem::path& cwd = {}) {
+const CliUnderTest& Cli() {
     static const CliUnderTest cli(GLASSBENCH_CLI);
-    return cli.Run(args, cwd);
+    return cli;
+}
+
+ProcessResult Cli(const std::vector<std::string>& args, const std::filesystem::path& cwd = {}) {
+    return Cli().Run(args, cwd);
 }
 
 TEST(FrameCommand, PrintsEveryWorkedExample) {
@@ -47,37 +51,92 @@ TEST(FrameCommand, AcceptsEveryOptionFormAndNamesCommandsByText) {
     }
 }
 
-TEST(Cli, BadUsageExitsTwoWithAReasonAndTheUsage) {
-    const std::vector<std::string> cases[] = {
-        {},
-        {"fram"},
-        {"frame", "--colour=1"},
-        {"frame", "--data"},
-        {"frame", "--command=Draw Spiral"},
-        {"frame", "--command=20"},
-        {"frame", "--command=-1"},
-        {"frame", "--font-size=big"},
-        {"frame", "--lcd-type=1x"},
-        {"frame", "--help=yes"},
-        {"frame", "extra"},
-        {"preset"},
-        {"preset", "Nothing"},
-        {"preset", "--x=1", "0"},
+// How each command ends: 2 with "glassbench-cli: ", the reason and the usage for bad usage; 3
+// with the system's reason for a port that does not open; 0 with the usage for --help.
+TEST(Cli, ExitCodeAndMessage) {
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* starts;  // how stderr starts (after "glassbench-cli: " on bad usage), or stdout
+        bool usage = true;   // exit 2 shows the usage
+    } cases[] = {
+        // clang-format off
+        {{}, 2, "no command given"},
+        {{"fram"}, 2, "unknown command 'fram'"},
+        {{"frame", "--colour=1"}, 2, "unknown option --colour"},
+        {{"frame", "--data"}, 2, "option --data needs a value"},
+        {{"frame", "--command=20"}, 2, "--command '20' names no command"},
+        {{"frame", "--command=-1"}, 2, "--command '-1' names no command"},
+        {{"frame", "--font-size=big"}, 2, "--font-size 'big' is not an integer"},
+        {{"frame", "--lcd-type=1x"}, 2, "--lcd-type '1x' is not an integer"},
+        {{"frame", "--help=yes"}, 2, "option --help takes no value"},
+        {{"frame", "extra"}, 2, "frame takes no argument 'extra'"},
+        {{"preset"}, 2, "preset takes exactly one command"},
+        {{"preset", "Nothing"}, 2, "'Nothing' names no command"},
+        {{"preset", "--x=1", "0"}, 2, "unknown option --x"},
+        {{"send"}, 2, "send needs --port=DEVICE|INDEX"},
+        {{"send", "--port=30"}, 2, "--port index 30 is not 0 to 29"},
+        {{"send", "--port=-1"}, 2, "--port index -1 is not 0 to 29"},
+        {{"send", "--port=0", "--speed=38400"}, 2,
+         "--speed '38400' is not one of 1200, 2400, 4800, 9600, 19200, 57600, 115200"},
+        {{"send", "--port=0", "--repeat=0"}, 2, "--repeat '0' is not a count of 1 or more"},
+        {{"monitor", "--replies=0"}, 2, "monitor needs --port=DEVICE|INDEX"},
+        {{"monitor", "--port=0", "--replies=31"}, 2, "--replies index 31 is not 0 to 29"},
+        {{"monitor", "--port=0", "--seconds=0"}, 2, "--seconds '0' is not a count of 1 or more"},
+        {{"ports", "x"}, 2, "ports takes no argument 'x'"},
+        {{"module", "--reply-length=-1"}, 2, "--reply-length '-1' is not 0 to 255"},
+        {{"module", "--reply-delay-ms=soon"}, 2, "--reply-delay-ms 'soon' is not 0 to 600000"},
+        {{"module", "--faults=18446744073709551616"}, 2,
+         "--faults '18446744073709551616' is not a seed from 0 to 18446744073709551615"},
+        {{"module", "--faults=1", "--silent"}, 2, "--faults and --silent do not go together"},
+        {{"module", "--fault-mix=late:1"}, 2, "--fault-mix needs --faults=SEED"},
+        {{"module", "--faults=1", "--fault-mix=late"}, 2,
+         "--fault-mix 'late': late needs a weight, as in late:5"},
+        {{"play", "--port=0"}, 2, "play needs a SCRIPT"},
+        {{"play", "/dev/glassbench-missing.gbs", "--port=0"}, 2,
+         "/dev/glassbench-missing.gbs: cannot be read", false},
+        {{"send", "--port=/dev/glassbench-missing", "--no-pulse"}, 3,
+         "Could not open port /dev/glassbench-missing.\nNo such file or directory.\n"},
+        // An index opens the row of the table, overridden as the environment says.
+        {{"send", "--port=1", "--no-pulse"}, 3,
+         "Could not open port /dev/glassbench-row-1.\nNo such file or directory.\n"},
+        {{"send", "--port=/dev/null", "--no-pulse"}, 3,
+         "Could not open port /dev/null.\nInappropriate ioctl for device.\n"},
+        {{"monitor", "--port=1"}, 3,
+         "Could not open port /dev/glassbench-row-1.\nNo such file or directory.\n"},
+        {{"play", GLASSBENCH_DEMO_SCRIPT, "--port=/dev/glassbench-missing"}, 3,
+         "Could not open port /dev/glassbench-missing.\nNo such file or directory.\n"},
+        // Anything that is not a link is left alone.
+        {{"module", "--link=/proc/version"}, 1,
+         "glassbench-cli module: /proc/version exists and is not a link\n"},
+        {{"--help"}, 0, "Usage: glassbench-cli"},
+        {{"frame", "--help"}, 0, "Usage: glassbench-cli"},
+        {{"send", "--help"}, 0, "Usage: glassbench-cli"},
+        {{"--version"}, 0, "glassbench-cli " GLASSBENCH_VERSION "\n"},
+        // clang-format on
     };
-    for (const auto& args : cases) {
-        const ProcessResult r = Cli(args);
-        EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err.rfind("glassbench-cli: ", 0), 0u) << r.err;
-        EXPECT_NE(r.err.find("\nUsage: glassbench-cli"), std::string::npos) << r.err;
+    // Entries past the thirtieth are ignored.
+    const std::string separator(1, Cli().portSeparator);
+    std::string ports = "GLASSBENCH_PORTS=/x" + separator + "/dev/glassbench-row-1";
+    for (int i = 0; i < 30; ++i) {
+        ports += separator + "/dev/glassbench-row-past";
     }
-    for (const auto& args :
-         std::vector<std::vector<std::string>>{{"--help"}, {"frame", "--help"}}) {
-        const ProcessResult r = Cli(args);
-        EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.out.rfind("Usage: glassbench-cli", 0), 0u);
+    for (const auto& c : cases) {
+        // The Windows build has no module, and gives the system's reasons in Windows' words.
+        if (Cli().windows && !c.args.empty() && c.args[0] == "module") {
+            continue;
+        }
+        const ProcessResult r = Cli().Run(c.args, {}, {ports});
+        std::string starts =
+            c.exitCode == 2 ? "glassbench-cli: " + std::string(c.starts) + "\n" : c.starts;
+        if (Cli().windows && c.exitCode == 3) {
+            starts.resize(starts.find('\n') + 1);
+        }
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.starts;
+        EXPECT_EQ((c.exitCode == 0 ? r.out : r.err).rfind(starts, 0), 0u) << r.out << r.err;
+        EXPECT_EQ(c.exitCode == 0 ? r.err : r.out, "");
+        EXPECT_EQ(CountOf(r.err, "\nUsage: glassbench-cli"), c.exitCode == 2 && c.usage) << r.err;
     }
-    EXPECT_EQ(Cli({"--version"}).out, std::string("glassbench-cli ") + GLASSBENCH_VERSION + "\n");
 }
 
 // A Windows program gets one command line that its C runtime splits again: quotes,
