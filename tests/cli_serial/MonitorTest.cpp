@@ -81,19 +81,13 @@ TEST(MonitorTest, DecodesFramesNoiseStallsAndRepliesWithoutWriting) {
     std::smatch m;
     ASSERT_TRUE(std::regex_match(
         r.out, m,
+        // Each piece's own text is decode's, checked with it (tests/cli).
         std::regex("monitor: listening on " + port.path + ", replies on " + replies.path +
-                   " at 115200 baud\n" + t + " noise: 01 02\n" + t +
-                   " frame AA 04 80 00 2E: Clear Screen \\(80\\) data=\\[00\\] checksum=2E good, "
-                   "length 4 good\n" +
+                   " at 115200 baud\n" + t + " noise: 01 02\n" + t + " frame AA 04 80 00 2E: .*\n" +
                    t + " reply AA 04 80 00 2E after Clear Screen \\(80\\) at " + t + "\n" + t +
-                   " incomplete: AA 09 8A\n" + t +
-                   " frame AA 04 80 00 2F: Clear Screen \\(80\\) data=\\[00\\] checksum=2F bad "
-                   "\\(sum 2E\\), length 4 good\n" +
-                   t +
-                   " frame AA 09 8A 00 64 00 32 F8 00 CB: Draw Point \\(8A\\) x=100 y=50 "
-                   "data=\\[F8 00\\] checksum=CB good, length 9 good\n"
-                   "frames: 3, bad checksums: 1, noise bytes: 2, incomplete: 1, replies: 1, "
-                   "seconds: " +
+                   " incomplete: AA 09 8A\n" + t + " frame AA 04 80 00 2F: .*\n" + t +
+                   " frame AA 09 8A 00 64 00 32 F8 00 CB: .*\nframes: 3, bad checksums: 1, noise "
+                   "bytes: 2, incomplete: 1, replies: 1, seconds: " +
                    t + "\n")))
         << r.out;
     EXPECT_EQ(m[4], m[2]);  // the reply names the frame it follows by its time

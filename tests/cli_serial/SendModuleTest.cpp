@@ -88,8 +88,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, SendTest, ::testing::Values(
     // 1.5 s) is thrown away before the next frame, never shown as the next frame's reply.
     SendCase{"PausedRepliesAreDiscarded", {"--reply-delay-ms=1200"}, {"--no-pulse", "--repeat=2",
              "--interval=500"}, 1, Repeated(kClear + "none \\(0 of 5 bytes\\)\n", 2, 0, "0"), 2500ms},
-    SendCase{"IntervalPacesTheRepeats", {}, {"--no-pulse", "--repeat=3", "--interval=300"}, 0,
-             Repeated(kAnswered, 3, 3, "\\d+"), 600ms},
     // Ten bytes at 9600 baud are 10.4 ms on the wire: five digits of microseconds.
     SendCase{"WireTiming", {"--wire-timing"}, {"--no-pulse", "--speed=9600", "--repeat=3"}, 0,
              Repeated(kAnswered, 3, 3, "\\d{5}"), 0ms},

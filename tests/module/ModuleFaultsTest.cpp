@@ -15,14 +15,6 @@ using glassbench::testing::Hex;
 
 constexpr FaultMix kEven{1, 1, 1, 1, 1, 1, 1};
 
-std::string Describe(const FaultDraw& d) {
-    std::string text(FaultName(d.fault));
-    if (d.delay != 0ms) {
-        text += " " + std::to_string(d.delay.count());
-    }
-    return d.noise.empty() ? text : text + " " + Hex(d.noise);
-}
-
 // Sequences worked out by hand from splitmix64's numbers (2n+1 chooses, 2n+2 details): the
 // generator is the same on every build, so a seed names the same run everywhere.
 TEST(FaultDrawTest, TheSeedNamesTheSequence) {
@@ -40,7 +32,11 @@ TEST(FaultDrawTest, TheSeedNamesTheSequence) {
         for (int frame = 11; frame >= 0; --frame) {
             const FaultDraw draw = DrawFault(seed, kEven, static_cast<std::uint64_t>(frame));
             EXPECT_EQ(draw.sequence, frame);
-            sequence = Describe(draw) + (frame == 11 ? "" : "; ") + sequence;
+            const auto delay = draw.delay.count();
+            sequence = std::string(FaultName(draw.fault)) +
+                       (delay != 0 ? " " + std::to_string(delay) : "") +
+                       (draw.noise.empty() ? "" : " " + Hex(draw.noise)) +
+                       (frame == 11 ? "" : "; ") + sequence;
         }
         EXPECT_EQ(sequence, expected) << seed;
     }
@@ -108,10 +104,6 @@ TEST(FaultMixTest, ReadsNamesAndWeightsAndRefusesAnythingElse) {
         const auto mix = ParseFaultMix(text, error);
         EXPECT_EQ(mix ? FormatFaultMix(*mix) : error, expected) << text;
     }
-    std::string error;
-    const std::string standard = FormatFaultMix(kDefaultFaultMix);
-    EXPECT_EQ(standard, "normal:78,long:5,split:5,late:3,junk:5,silent:2,short:2");
-    EXPECT_EQ(ParseFaultMix(standard, error), kDefaultFaultMix);
 }
 
 // Each fault's bytes on the wire, "+N" where a byte leaves N ms after the one before it (or,
