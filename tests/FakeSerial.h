@@ -35,9 +35,8 @@ struct FakePort {
     std::optional<TimePoint> roomAt, goneAt;
     std::map<TimePoint, Bytes> incoming;
     // A module on the other end: each write that takes bytes is answered with the next of
-    // these, `answerAfter` later.
+    // these, 20 ms later.
     std::vector<Bytes> answers;
-    std::chrono::nanoseconds answerAfter = 20ms;
 };
 
 struct FakeWorld {
@@ -88,7 +87,7 @@ class FakeDevice final : public SerialDevice {
         }
         const int taken = std::min(count, p_.writeRoom);
         if (taken > 0 && !p_.answers.empty()) {
-            p_.incoming[w_.now + p_.answerAfter] = p_.answers.front();
+            p_.incoming[w_.now + 20ms] = p_.answers.front();
             p_.answers.erase(p_.answers.begin());
         }
         if (w_.logIo) {

@@ -139,8 +139,7 @@ CliUnderTest::CliUnderTest(const std::string& native) {
     if (command.empty()) {
         command.push_back(native);
     }
-    const std::string& last = command.back();
-    windows = last.size() > 4 && last.compare(last.size() - 4, 4, ".exe") == 0;
+    windows = command.back().ends_with(".exe");
     portSeparator = windows ? ';' : ':';
 }
 

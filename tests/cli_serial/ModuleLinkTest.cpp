@@ -6,7 +6,6 @@
 // everything sent before it, and is read without waiting.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -54,15 +53,8 @@ TEST(ModuleLinkTest, EveryByteValueCrossesUnchangedBothWays) {
     Bytes got(replies.size());
     EXPECT_EQ(link.ReceiveExact(got.data(), static_cast<int>(got.size()), 100000), 1);
     EXPECT_EQ(Hex(got), Hex(replies));
-    const std::string lines = ReadAll(log);
-    EXPECT_NE(lines.find("garbage: 0D 0A 11\n"), std::string::npos) << lines;
-    for (int b = 0; b < 256; ++b) {
-        char line[64];
-        std::snprintf(line, sizeof(line),
-                      "data=[%02X %02X] checksum=%02X bad (sum %02X) -> status 1\n", b, b, b,
-                      (0xAF + 3 * b) & 0xFF);
-        EXPECT_NE(lines.find(line), std::string::npos) << line;
-    }
+    // The garbage, which no reply shows, reached the module whole (0x11 is XON).
+    EXPECT_NE(ReadAll(log).find("garbage: 0D 0A 11\n"), std::string::npos) << ReadAll(log);
     // A frame that stalls is dropped after the gap, unanswered; the module reports it before
     // it takes the next frame's first byte.
     const Bytes stalled{0xAA, 0x09, 0x8A};

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "JsonCheck.h"
+#include "JsonLines.h"
 #include "RunProcess.h"
 #include "TestHex.h"
 
@@ -81,19 +81,13 @@ TEST(MonitorTest, DecodesFramesNoiseStallsAndRepliesWithoutWriting) {
     std::smatch m;
     ASSERT_TRUE(std::regex_match(
         r.out, m,
+        // Each piece's own text is decode's, checked with it (tests/cli).
         std::regex("monitor: listening on " + port.path + ", replies on " + replies.path +
-                   " at 115200 baud\n" + t + " noise: 01 02\n" + t +
-                   " frame AA 04 80 00 2E: Clear Screen \\(80\\) data=\\[00\\] checksum=2E good, "
-                   "length 4 good\n" +
+                   " at 115200 baud\n" + t + " noise: 01 02\n" + t + " frame AA 04 80 00 2E: .*\n" +
                    t + " reply AA 04 80 00 2E after Clear Screen \\(80\\) at " + t + "\n" + t +
-                   " incomplete: AA 09 8A\n" + t +
-                   " frame AA 04 80 00 2F: Clear Screen \\(80\\) data=\\[00\\] checksum=2F bad "
-                   "\\(sum 2E\\), length 4 good\n" +
-                   t +
-                   " frame AA 09 8A 00 64 00 32 F8 00 CB: Draw Point \\(8A\\) x=100 y=50 "
-                   "data=\\[F8 00\\] checksum=CB good, length 9 good\n"
-                   "frames: 3, bad checksums: 1, noise bytes: 2, incomplete: 1, replies: 1, "
-                   "seconds: " +
+                   " incomplete: AA 09 8A\n" + t + " frame AA 04 80 00 2F: .*\n" + t +
+                   " frame AA 09 8A 00 64 00 32 F8 00 CB: .*\nframes: 3, bad checksums: 1, noise "
+                   "bytes: 2, incomplete: 1, replies: 1, seconds: " +
                    t + "\n")))
         << r.out;
     EXPECT_EQ(m[4], m[2]);  // the reply names the frame it follows by its time
@@ -129,22 +123,16 @@ TEST(MonitorTest, JsonLinesAndEveryWayToStop) {
                                             : "glassbench-cli monitor: " + port.path +
                                                   " has gone away (unplugged, or its other end "
                                                   "closed): Input/output error\n");
-        const auto objects = ParseJsonLines(r.out);
-        ASSERT_TRUE(objects) << r.out;
-        std::string kinds;
-        for (const JsonValue& o : *objects) {
-            kinds += o.Get("kind")->text + " ";
-            EXPECT_EQ(o.Get("t")->type, JsonValue::Type::Number) << r.out;
-        }
-        EXPECT_EQ(kinds, "start frame noise summary ") << r.out;
-        ASSERT_EQ(objects->size(), 4u);
-        const JsonValue& frame = (*objects)[1];
-        EXPECT_EQ(frame.Get("command")->text, "Ascii String Display");
-        EXPECT_EQ(frame.Get("style")->Get("characters")->number, 2);
-        const JsonValue& summary = objects->back();
-        EXPECT_EQ(summary.Get("frames")->number, 1);
-        EXPECT_EQ(summary.Get("noise_bytes")->number, 1);
-        EXPECT_GE(summary.Get("t")->number, end == End::Seconds ? 1.0 : 0.0);
+        EXPECT_EQ(
+            JsonLinesCheck(r.out,
+                           {"[o['kind'] for o in lines] == ['start', 'frame', 'noise', 'summary']",
+                            "all(type(o['t']) in (int, float) for o in lines)",
+                            "lines[1]['command'] == 'Ascii String Display'",
+                            "lines[1]['style']['characters'] == 2",
+                            "lines[3]['frames'] == 1 and lines[3]['noise_bytes'] == 1",
+                            "lines[3]['t'] >= " + std::string(end == End::Seconds ? "1" : "0")}),
+            "")
+            << r.out;
     }
 }
 

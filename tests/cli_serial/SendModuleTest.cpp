@@ -88,8 +88,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, SendTest, ::testing::Values(
     // 1.5 s) is thrown away before the next frame, never shown as the next frame's reply.
     SendCase{"PausedRepliesAreDiscarded", {"--reply-delay-ms=1200"}, {"--no-pulse", "--repeat=2",
              "--interval=500"}, 1, Repeated(kClear + "none \\(0 of 5 bytes\\)\n", 2, 0, "0"), 2500ms},
-    SendCase{"IntervalPacesTheRepeats", {}, {"--no-pulse", "--repeat=3", "--interval=300"}, 0,
-             Repeated(kAnswered, 3, 3, "\\d+"), 600ms},
     // Ten bytes at 9600 baud are 10.4 ms on the wire: five digits of microseconds.
     SendCase{"WireTiming", {"--wire-timing"}, {"--no-pulse", "--speed=9600", "--repeat=3"}, 0,
              Repeated(kAnswered, 3, 3, "\\d{5}"), 0ms},
@@ -234,76 +232,6 @@ TEST(PortsCommandTest, ListsThirtyPositionsOverridesFirstThenUsbAcmAndOnBoard) {
         "(.+\n){7}10  /dev/ttyACM0 .*\n(.+\n){9}20  /dev/ttyS0 .*\n(.+\n){8}29  /dev/ttyS9 +"
         "(present|absent)\n");
     EXPECT_TRUE(std::regex_match(r.out, listing)) << r.out;
-}
-
-TEST(SerialCommandsTest, ExitCodeAndMessage) {
-    const struct {
-        std::vector<std::string> args;
-        int exitCode;
-        const char* starts;  // how stderr starts (after "glassbench-cli: " on bad usage), or stdout
-    } cases[] = {
-        // Usage errors shared by every command (positional arguments, flags given a value,
-        // command names) are the CLI suite's.
-        // clang-format off
-        {{"send"}, 2, "send needs --port=DEVICE|INDEX"},
-        {{"send", "--port=30"}, 2, "--port index 30 is not 0 to 29"},
-        {{"send", "--port=-1"}, 2, "--port index -1 is not 0 to 29"},
-        {{"send", "--port=0", "--speed=38400"}, 2,
-         "--speed '38400' is not one of 1200, 2400, 4800, 9600, 19200, 57600, 115200"},
-        {{"send", "--port=0", "--repeat=0"}, 2, "--repeat '0' is not a count of 1 or more"},
-        {{"monitor", "--replies=0"}, 2, "monitor needs --port=DEVICE|INDEX"},
-        {{"monitor", "--port=0", "--replies=31"}, 2, "--replies index 31 is not 0 to 29"},
-        {{"monitor", "--port=0", "--seconds=0"}, 2, "--seconds '0' is not a count of 1 or more"},
-        {{"ports", "x"}, 2, "ports takes no argument 'x'"},
-        {{"module", "--reply-length=-1"}, 2, "--reply-length '-1' is not 0 to 255"},
-        {{"module", "--reply-delay-ms=soon"}, 2, "--reply-delay-ms 'soon' is not 0 to 600000"},
-        {{"module", "--faults=18446744073709551616"}, 2,
-         "--faults '18446744073709551616' is not a seed from 0 to 18446744073709551615"},
-        {{"module", "--faults=1", "--silent"}, 2, "--faults and --silent do not go together"},
-        {{"module", "--fault-mix=late:1"}, 2, "--fault-mix needs --faults=SEED"},
-        {{"module", "--faults=1", "--fault-mix=late"}, 2,
-         "--fault-mix 'late': late needs a weight, as in late:5"},
-        {{"send", "--port=/dev/glassbench-missing", "--no-pulse"}, 3,
-         "Could not open port /dev/glassbench-missing.\nNo such file or directory.\n"},
-        // An index opens the row of the table, overridden as the environment says.
-        {{"send", "--port=1", "--no-pulse"}, 3,
-         "Could not open port /dev/glassbench-row-1.\nNo such file or directory.\n"},
-        {{"send", "--port=/dev/null", "--no-pulse"}, 3,
-         "Could not open port /dev/null.\nInappropriate ioctl for device.\n"},
-        {{"monitor", "--port=1"}, 3,
-         "Could not open port /dev/glassbench-row-1.\nNo such file or directory.\n"},
-        {{"play", GLASSBENCH_DEMO_SCRIPT, "--port=/dev/glassbench-missing"}, 3,
-         "Could not open port /dev/glassbench-missing.\nNo such file or directory.\n"},
-        {{"play", "--port=0"}, 2, "play needs a SCRIPT"},
-        {{"play", "/dev/glassbench-missing.gbs", "--port=0"}, 2,
-         "/dev/glassbench-missing.gbs: cannot be read"},
-        // Anything that is not a link is left alone.
-        {{"module", "--link=/proc/version"}, 1,
-         "glassbench-cli module: /proc/version exists and is not a link\n"},
-        {{"send", "--help"}, 0, "Usage: glassbench-cli"},
-        // clang-format on
-    };
-    // Entries past the thirtieth are ignored.
-    const std::string separator(1, Cli().portSeparator);
-    std::string ports = "GLASSBENCH_PORTS=/x" + separator + "/dev/glassbench-row-1";
-    for (int i = 0; i < 30; ++i) {
-        ports += separator + "/dev/glassbench-row-past";
-    }
-    for (const auto& c : cases) {
-        // The Windows build has no module, and gives the system's reasons in Windows' words.
-        if (Cli().windows && c.args[0] == "module") {
-            continue;
-        }
-        const ProcessResult r = Cli().Run(c.args, {}, {ports});
-        std::string starts =
-            c.exitCode == 2 ? "glassbench-cli: " + std::string(c.starts) + "\n" : c.starts;
-        if (Cli().windows && c.exitCode == 3) {
-            starts.resize(starts.find('\n') + 1);
-        }
-        EXPECT_EQ(r.exitCode, c.exitCode) << c.starts;
-        EXPECT_EQ((c.exitCode == 0 ? r.out : r.err).rfind(starts, 0), 0u) << r.out << r.err;
-        EXPECT_EQ(c.exitCode == 0 ? r.err : r.out, "");
-    }
 }
 
 }  // namespace

@@ -11,6 +11,8 @@ shift
 [ "${1:-}" = "--" ] && shift
 
 dir=$(mktemp -d "${TMPDIR:-/tmp}/glassbench-module-XXXXXX")
+# There before tail looks for it, whenever the background shell gets to its redirection.
+: >"$dir/log"
 # Straight into the file: the module writes a frame's line before its reply, so the log is
 # complete for every reply the program has seen.
 "$cli" module --link "$dir/module" >"$dir/log" 2>&1 &

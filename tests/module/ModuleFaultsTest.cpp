@@ -15,25 +15,8 @@ using glassbench::testing::Hex;
 
 constexpr FaultMix kEven{1, 1, 1, 1, 1, 1, 1};
 
-std::string Describe(const FaultDraw& d) {
-    std::string text(FaultName(d.fault));
-    if (d.delay != 0ms) {
-        text += " " + std::to_string(d.delay.count());
-    }
-    return d.noise.empty() ? text : text + " " + Hex(d.noise);
-}
-
-// The published first numbers of splitmix64 from 1234567: the generator is the same on every
-// build, so a seed names the same run everywhere.
-TEST(FaultDrawTest, GeneratorIsSplitMix64) {
-    std::uint64_t state = 1234567;
-    for (const std::uint64_t expected :
-         {6457827717110365317u, 3203168211198807973u, 9817491932198370423u, 4593380528125082431u}) {
-        EXPECT_EQ(SplitMix64(state), expected);
-    }
-}
-
-// Sequences worked out by hand from the generator's numbers (2n+1 chooses, 2n+2 details).
+// Sequences worked out by hand from splitmix64's numbers (2n+1 chooses, 2n+2 details): the
+// generator is the same on every build, so a seed names the same run everywhere.
 TEST(FaultDrawTest, TheSeedNamesTheSequence) {
     const std::pair<std::uint64_t, const char*> cases[] = {
         {1,
@@ -49,7 +32,11 @@ TEST(FaultDrawTest, TheSeedNamesTheSequence) {
         for (int frame = 11; frame >= 0; --frame) {
             const FaultDraw draw = DrawFault(seed, kEven, static_cast<std::uint64_t>(frame));
             EXPECT_EQ(draw.sequence, frame);
-            sequence = Describe(draw) + (frame == 11 ? "" : "; ") + sequence;
+            const auto delay = draw.delay.count();
+            sequence = std::string(FaultName(draw.fault)) +
+                       (delay != 0 ? " " + std::to_string(delay) : "") +
+                       (draw.noise.empty() ? "" : " " + Hex(draw.noise)) +
+                       (frame == 11 ? "" : "; ") + sequence;
         }
         EXPECT_EQ(sequence, expected) << seed;
     }
@@ -117,10 +104,6 @@ TEST(FaultMixTest, ReadsNamesAndWeightsAndRefusesAnythingElse) {
         const auto mix = ParseFaultMix(text, error);
         EXPECT_EQ(mix ? FormatFaultMix(*mix) : error, expected) << text;
     }
-    std::string error;
-    const std::string standard = FormatFaultMix(kDefaultFaultMix);
-    EXPECT_EQ(standard, "normal:78,long:5,split:5,late:3,junk:5,silent:2,short:2");
-    EXPECT_EQ(ParseFaultMix(standard, error), kDefaultFaultMix);
 }
 
 // Each fault's bytes on the wire, "+N" where a byte leaves N ms after the one before it (or,

@@ -93,9 +93,6 @@ TEST(DescribeFrameTest, OneLinePerFrame) {
         {"AA 09 85 00 0A 00 14 F1 41 88",
          "Ascii Display x=10 y=20 style=F1 (transparent=yes font=8x16) data=[41] checksum=88 "
          "good -> status 0"},
-        {"AA 0A 86 00 0A 00 14 0F 48 49 F8",
-         "Ascii String Display x=10 y=20 style=0F (spi chars=0 transparent=yes font=?) "
-         "data=[48 49] checksum=F8 good -> status 0"},
         {"AA 0E 9C 00 05 00 06 01 02 03 04 F1 41 42 DD",
          "Draw Edit Ascii String x=5 y=6 params=[01 02 03 04] style=F1 (transparent=yes "
          "font=8x16) data=[41 42] checksum=DD good -> status 0"},

@@ -1,6 +1,6 @@
-// Reading frames back: every frame the builder makes gives back what it was built from, and
-// each kind of problem is named. Expected values come from the build's inputs and the frame
-// format, never from the decoder.
+// Building and reading frames back: every frame the builder makes gives back what it was built
+// from, and each kind of problem is named. Expected values come from the build's inputs and the
+// frame format, never from the decoder.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,6 +15,7 @@ namespace glassbench::protocol {
 namespace {
 
 using glassbench::testing::Bytes;
+using glassbench::testing::Hex;
 
 std::string Joined(const std::vector<std::string>& texts) {
     std::string all;
@@ -24,38 +25,45 @@ std::string Joined(const std::vector<std::string>& texts) {
     return all;
 }
 
-// All 20 commands with 0 to 55 data bytes, coordinates that wrap, on a UART and an SPI display.
+// Every command with 0 to 56 data bytes, at coordinates that wrap, for every LCDs type, built
+// into buffers that hold an earlier build's bytes: nothing of those reaches the frame, the
+// first 55 data bytes at most go in, and the frame reads back as what it was built from.
 TEST(FrameDecodeTest, EveryBuiltFrameGivesBackItsFields) {
     const std::pair<int, int> coordinates[] = {{0, 0}, {320, 240}, {-1, 65536}, {70000, -32768}};
     for (int index = 0; index < kCommandCount; ++index) {
         const CommandInfo& command = CommandTable[static_cast<std::size_t>(index)];
-        for (int count = 0; count <= kMaxDataBytes; ++count) {
-            std::vector<std::uint8_t> input;
-            std::string dataText;
-            for (int i = 0; i < count; ++i) {
-                input.push_back(static_cast<std::uint8_t>(0xA5 + 7 * i));
-                dataText += glassbench::testing::Hex(&input.back(), 1) + " ";
-            }
+        const auto layout = command.layout;
+        std::vector<std::uint8_t> input;
+        std::string dataText;
+        for (int count = 0; count <= kMaxDataBytes + 1; ++count) {
+            const int kept = std::min(count, kMaxDataBytes);
             for (const auto& [xIn, yIn] : coordinates) {
-                for (const LcdsType lcds : {LcdsType::Uart, LcdsType::Spi}) {
+                for (const LcdsType lcds :
+                     {LcdsType::Uart, LcdsType::Spi, LcdsType::I2c, LcdsType::Usb}) {
                     // Transparent "Yes", font 12x24: the SPI form then has bit 3 set and can
                     // never read as the base form.
                     const CommandFields fields{
                         index, std::to_string(xIn), std::to_string(yIn), dataText, 0, 1, lcds};
-                    CommandFrame frame{};
-                    DataStore store{};
+                    CommandFrame frame, clean{};
+                    DataStore store, cleanStore{};
+                    frame.fill(0xEE);
+                    store.fill(0x77);
                     const auto built = BuildCommandFrame(fields, frame, store);
-                    const DecodedFrame d = DecodeFrame(frame.data(), built.frameLength);
+                    BuildCommandFrame(fields, clean, cleanStore);
                     const std::string at = std::string(command.listText) + " count " +
-                                           std::to_string(count) + " x " + std::to_string(xIn);
+                                           std::to_string(count) + " x " + std::to_string(xIn) +
+                                           " lcds " + std::to_string(static_cast<int>(lcds));
+                    ASSERT_EQ(built.frameLength, kept + HeaderLength(layout) + 1) << at;
+                    const auto n = static_cast<std::size_t>(built.frameLength);
+                    EXPECT_EQ(Hex(frame.data(), n), Hex(clean.data(), n)) << at;
+                    const DecodedFrame d = DecodeFrame(frame.data(), built.frameLength);
                     ASSERT_EQ(d.command, &command) << at;
                     EXPECT_EQ(d.id, command.id);
                     EXPECT_TRUE(d.checksumOk) << at;
 
                     // What the layout carries of the Data: fixed layouts their own count
                     // (Clear none), zeros beyond it; an edit text's fifth byte is its style.
-                    const auto layout = command.layout;
-                    std::vector<std::uint8_t> expected = input;
+                    std::vector<std::uint8_t> expected(input.begin(), input.begin() + kept);
                     const std::size_t carried = layout == FrameLayout::Clear         ? 0
                                                 : layout == FrameLayout::PairParam   ? 2
                                                 : layout == FrameLayout::SingleParam ? 1
@@ -63,13 +71,12 @@ TEST(FrameDecodeTest, EveryBuiltFrameGivesBackItsFields) {
                     for (std::size_t i = carried; i < expected.size(); ++i) {
                         expected[i] = 0;
                     }
-                    const bool editStyle = layout == FrameLayout::EditText && count >= 5;
+                    const bool editStyle = layout == FrameLayout::EditText && kept >= 5;
                     if (editStyle) {
                         ASSERT_TRUE(d.style) << at;
                         expected[4] = d.style->byte;
                     }
-                    EXPECT_EQ(glassbench::testing::Hex(d.data), glassbench::testing::Hex(expected))
-                        << at;
+                    EXPECT_EQ(Hex(d.data), Hex(expected)) << at;
 
                     const bool coordinatesKept = HeaderLength(layout) > 3;
                     EXPECT_EQ(d.HasFields(), coordinatesKept) << at;
@@ -87,7 +94,7 @@ TEST(FrameDecodeTest, EveryBuiltFrameGivesBackItsFields) {
                         EXPECT_EQ(d.style->fontSize, "12x24") << at;
                         if (spi) {
                             EXPECT_EQ(d.style->characters,
-                                      (count - command.charOffset) / command.bytesPerChar % 16)
+                                      (kept - command.charOffset) / command.bytesPerChar % 16)
                                 << at;
                         }
                     }
@@ -95,15 +102,17 @@ TEST(FrameDecodeTest, EveryBuiltFrameGivesBackItsFields) {
                     // The only problem a built frame can have: a data count its layout does
                     // not take.
                     const bool countFits = command.dataBytes >= 0
-                                               ? count == command.dataBytes
-                                               : layout != FrameLayout::EditText || count >= 5;
+                                               ? kept == command.dataBytes
+                                               : layout != FrameLayout::EditText || kept >= 5;
                     EXPECT_EQ(Joined(d.problems), d.lengthProblem) << at;
                     EXPECT_EQ(d.lengthProblem.empty(), countFits) << at << ": " << d.lengthProblem;
-                    EXPECT_EQ(d.lengthProblem.rfind(std::to_string(count) + " data byte", 0),
+                    EXPECT_EQ(d.lengthProblem.rfind(std::to_string(kept) + " data byte", 0),
                               countFits ? std::string::npos : 0u)
                         << d.lengthProblem;
                 }
             }
+            input.push_back(static_cast<std::uint8_t>(0xA5 + 7 * count));
+            dataText += Hex(&input.back(), 1) + " ";
         }
     }
 }
@@ -115,8 +124,7 @@ TEST(FrameDecodeTest, NamesEveryProblemAndKeepsTheFieldsItHas) {
         tooLong += " 01";
         ++sum;
     }
-    tooLong +=
-        " " + glassbench::testing::Hex(std::vector<std::uint8_t>{static_cast<std::uint8_t>(sum)});
+    tooLong += " " + Hex(std::vector<std::uint8_t>{static_cast<std::uint8_t>(sum)});
     const struct {
         std::string hex;
         const char* fields;

@@ -45,18 +45,6 @@ TEST(ParseHexBytes, ReadsEveryPairIncludingIrregularOnes) {
     }
 }
 
-TEST(ParseHexBytes, StopsAfter55BytesAndLeavesTheRestOfTheStoreAlone) {
-    std::string text;
-    for (int i = 0; i < 60; ++i) {
-        text += "5A ";
-    }
-    std::array<std::uint8_t, 128> store;
-    store.fill(0x11);
-    EXPECT_EQ(ParseHexBytes(text, store.data()), 55);
-    EXPECT_EQ(std::count(store.begin(), store.begin() + 55, 0x5A), 55);
-    EXPECT_EQ(std::count(store.begin() + 55, store.end(), 0x11), 128 - 55);
-}
-
 TEST(ParseHexStream, ReadsLikeTheDataFieldWithoutItsLimit) {
     std::string text = "aa0";  // irregular pairs read as the Data field reads them
     for (int i = 0; i < 60; ++i) {

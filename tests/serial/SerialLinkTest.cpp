@@ -109,24 +109,6 @@ TEST(SerialLinkTest, OpenCodesStatesAndTheOrderOfTheSteps) {
     }
 }
 
-TEST(SerialLinkTest, TheHeldDeviceIsReleasedBeforeEveryOpen) {
-    Rig r;
-    ASSERT_EQ(r.link.OpenPort(0, 3, nullptr), 0);
-    r.world.log.clear();
-    // The same port again: it would be busy had the link kept it.
-    EXPECT_EQ(r.link.OpenPort(0, 6, nullptr), 0);
-    EXPECT_EQ(r.world.log.at(0) + ", " + r.world.log.at(1), "close " + Row(0) + ", open " + Row(0));
-    EXPECT_EQ(r.P(0).written->bitsPerSecond, 115200);
-    r.P(7).openError = std::errc::device_or_resource_busy;
-    r.world.log.clear();
-    EXPECT_EQ(r.link.OpenPort(7, 3, nullptr), 1);
-    EXPECT_EQ(r.world.log, (std::vector<std::string>{"close " + Row(0), "open " + Row(7)}));
-    EXPECT_FALSE(r.P(0).held || r.link.HoldsDevice() || r.link.IsReady());
-    r.P(7).openError = {};
-    EXPECT_EQ(r.link.OpenPort(7, 3, nullptr), 0);
-    EXPECT_FALSE(r.link.LastOpenError());
-}
-
 TEST(SerialLinkTest, SendWaitsForRoomButNotPastItsWireTimeAndOneSecond) {
     Rig r;
     ASSERT_EQ(r.link.OpenPort(0, 3, nullptr), 0);  // 9600: 100 bytes are 104.17 ms

@@ -91,8 +91,8 @@ class PanelLogicTest : public ::testing::Test {
 };
 
 TEST_F(PanelLogicTest, StartUpSearchesThePortsInOrderAndTakesThePresetStartValues) {
-    // TRANSPRENT and FONTTYPE are read as C reads a number (blanks, a sign, digits up to the
-    // first other character); too large selects the first entry, negative nothing.
+    // TRANSPRENT and FONTTYPE are read as C's atoi reads them (ReadLeadingInt, whose own table
+    // has the forms); too large selects the first entry, negative nothing.
     const struct {
         const char* ini;  // nullptr: no preset file
         std::vector<int> openable;
@@ -107,7 +107,6 @@ TEST_F(PanelLogicTest, StartUpSearchesThePortsInOrderAndTakesThePresetStartValue
         {"[ClearScreen]\nTRANSPRENT=1\n", {}, "4|0|0|0|0|1|0|-1"},
         {"[ClearScreen]\nTRANSPRENT=2\n", {}, "4|0|0|0|0|0|0|-1"},
         {"[ClearScreen]\nTRANSPRENT=-1\n", {}, "4|0|0|0|0|-1|0|-1"},
-        {"[ClearScreen]\nTRANSPRENT=  +1x\n", {}, "4|0|0|0|0|1|0|-1"},
         {"[ClearScreen]\nTRANSPRENT=abc\n", {}, "4|0|0|0|0|0|0|-1"},
         {"[ClearScreen]\nFONTTYPE=5\n", {}, "4|0|0|0|0|0|5|-1"},
         {"[ClearScreen]\nFONTTYPE=6\n", {}, "4|0|0|0|0|0|0|-1"},
@@ -178,6 +177,7 @@ TEST_F(PanelLogicTest, EachCloseUpReopensThePortAndAFailedReopenClearsThePort) {
         EXPECT_EQ(link->HoldsDevice(), step.portAfter >= 0);
         EXPECT_EQ(view->selection[kIdcSpeed], step.speed);
     }
+    EXPECT_EQ(Port(3).written->bitsPerSecond, 115200);
 }
 
 TEST_F(PanelLogicTest, ACommandChoiceLoadsItsPresetOverTypedTextsAndNothingElse) {
