@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# The Windows build: glassbench-cli, the serial link and the presets cross-built with
-# mingw-w64 into build-win/, then tested under Wine. The unit suites run as .exe files
-# through ctest; the Linux CLI suites (built in build/ if need be) run against
-# glassbench-cli.exe, with the Linux virtual module as its peer. The window comes later.
+# The Windows build: the operator window (glassbench.exe, plain Win32) and glassbench-cli
+# cross-built with mingw-w64 into build-win/, then tested under Wine. The unit suites run as
+# .exe files through ctest; the Linux CLI suites (built in build/ if need be) run against
+# glassbench-cli.exe, with the Linux virtual module as its peer.
 #
 # Usage: scripts/build-windows.sh      (installs what is missing, as scripts/setup.sh does)
-# The program: build-win/src/cli/glassbench-cli.exe, run with scripts/wine-run.sh.
+# The programs: build-win/src/ui/win32/glassbench.exe and build-win/src/cli/glassbench-cli.exe,
+# run with scripts/wine-run.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -45,7 +46,7 @@ cross() {
     cc -std=c11 -O2 -Wall -Wextra -Wpedantic -Werror -shared -fPIC \
         -o build-win/tests/wine/libglassbench-wine-tty.so tests/wine/wine_tty_modem_lines.c -ldl
     cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_WERROR=ON -DGLASSBENCH_UI=OFF \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_WERROR=ON -DGLASSBENCH_UI=ON \
         -DGLASSBENCH_BENCH=OFF -DGLASSBENCH_NATIVE_CLI="$root/build/src/cli/glassbench-cli" \
         >/dev/null
     cmake --build build-win -j"$jobs"
