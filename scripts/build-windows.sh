@@ -2,7 +2,10 @@
 # The Windows build: the operator window (glassbench.exe, plain Win32) and glassbench-cli
 # cross-built with mingw-w64 into build-win/, then tested under Wine. The unit suites run as
 # .exe files through ctest; the Linux CLI suites (built in build/ if need be) run against
-# glassbench-cli.exe, with the Linux virtual module as its peer.
+# glassbench-cli.exe, with the Linux virtual module as its peer. Last, glassbench.exe is driven
+# as an operator would drive it, on a private Xvfb display (tests/ui/WineWindowCheck.cpp), which
+# leaves a picture of the dialog in build-win/screenshot-windows.png (docs/ keeps the one the
+# README shows).
 #
 # Usage: scripts/build-windows.sh      (installs what is missing, as scripts/setup.sh does)
 # The programs: build-win/src/ui/win32/glassbench.exe and build-win/src/cli/glassbench-cli.exe,
@@ -14,7 +17,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 # build/ is configured as scripts/test.sh configures it, so everything for Linux comes too.
 scripts/setup.sh
-scripts/setup.sh g++-mingw-w64-x86-64-posix googletest wine64 wine
+scripts/setup.sh g++-mingw-w64-x86-64-posix googletest wine64 wine fonts-wine
 
 export WINEPREFIX=${WINEPREFIX:-$root/build-win/wineprefix}
 stop_wine() {
@@ -36,7 +39,8 @@ native() {
     if [ ! -f build/CMakeCache.txt ]; then
         cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_WERROR=ON >/dev/null
     fi
-    cmake --build build -j"$jobs" --target glassbench-cli cli_tests cli_serial_tests
+    cmake --build build -j"$jobs" --target glassbench-cli cli_tests cli_serial_tests \
+        wine_window_check
 }
 
 cross() {
@@ -69,8 +73,25 @@ cli_suites() {
     build/tests/cli_serial/cli_serial_tests
 }
 
-timed "native glassbench-cli and CLI suites (build/)" native
+# 77 from the Xvfb runner: no Xvfb here, which is no failure.
+on_xvfb() {
+    local status=0
+    tests/wine/run_on_xvfb.sh "$@" || status=$?
+    if [ "$status" -eq 77 ]; then
+        echo "skipped: Xvfb is not installed"
+        return 0
+    fi
+    return "$status"
+}
+
+window_check() {
+    on_xvfb build/tests/ui/wine_window_check build-win/src/ui/win32/glassbench.exe \
+        build-win/tests/wine/window_probe.exe build-win/screenshot-windows.png
+}
+
+timed "native glassbench-cli, CLI suites and the window check's driver (build/)" native
 timed "cross-build (build-win/)" cross
 timed "unit suites under Wine" ctest --test-dir build-win --output-on-failure -j"$jobs"
 timed "CLI suites against glassbench-cli.exe under Wine" cli_suites
+timed "glassbench.exe driven on Xvfb under Wine" window_check
 printf '\n-- build-windows.sh: %d s\n' $((SECONDS - start))
