@@ -5,7 +5,7 @@
 # glassbench-cli.exe, with the Linux virtual module as its peer. Last, glassbench.exe is driven
 # as an operator would drive it, on a private Xvfb display (tests/ui/WineWindowCheck.cpp), which
 # leaves a picture of the dialog in build-win/screenshot-windows.png (docs/ keeps the one the
-# README shows).
+# README shows), and its start-up is timed beside the Qt window's (bench/ui).
 #
 # Usage: scripts/build-windows.sh      (installs what is missing, as scripts/setup.sh does)
 # The programs: build-win/src/ui/win32/glassbench.exe and build-win/src/cli/glassbench-cli.exe,
@@ -40,7 +40,7 @@ native() {
         cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_WERROR=ON >/dev/null
     fi
     cmake --build build -j"$jobs" --target glassbench-cli cli_tests cli_serial_tests \
-        wine_window_check
+        wine_window_check window_startup_bench
 }
 
 cross() {
@@ -89,9 +89,16 @@ window_check() {
         build-win/tests/wine/window_probe.exe build-win/screenshot-windows.png
 }
 
+# Figures only: three starts of each window after a first, and the .exe sizes.
+window_figures() {
+    on_xvfb build/bench/ui/window_startup_bench --runs 3 build-win/src/ui/win32/glassbench.exe \
+        build-win/src/cli/glassbench-cli.exe
+}
+
 timed "native glassbench-cli, CLI suites and the window check's driver (build/)" native
 timed "cross-build (build-win/)" cross
 timed "unit suites under Wine" ctest --test-dir build-win --output-on-failure -j"$jobs"
 timed "CLI suites against glassbench-cli.exe under Wine" cli_suites
 timed "glassbench.exe driven on Xvfb under Wine" window_check
+timed "start-up of glassbench.exe under Wine beside the Qt window" window_figures
 printf '\n-- build-windows.sh: %d s\n' $((SECONDS - start))
