@@ -3,9 +3,11 @@
 // closes.
 //
 // The program has no message loop of its own: everything happens inside the dialog's modal
-// run. A stop request (Ctrl+C or Ctrl+Break in the console it was started from, or that
-// console closing) ends the run as the close box does, so the link gives the port back on the
-// ordinary way out.
+// run. A stop request (Ctrl+C or Ctrl+Break in a console the program is attached to, or that
+// console closing) ends the run as the close box does, so that the link gives the port back
+// on the ordinary way out. A GUI program is started without a console, though, and Wine 8 runs
+// no console handler of one on SIGINT; WM_CLOSE (the close box, Alt+F4, taskkill without /F)
+// is the ordinary way out there, and takes the same road.
 #pragma once
 
 namespace glassbench::ui::win32 {
