@@ -139,7 +139,13 @@ void Grow(HWND control, LONG width, LONG height) {
     RECT rect;
     ::GetWindowRect(control, &rect);
     const LONG oldWidth = rect.right - rect.left;
-    const LONG oldHeight = rect.bottom - rect.top;
+    LONG oldHeight = rect.bottom - rect.top;
+    RECT dropped;
+    if (::SendMessageW(control, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped))) {
+        // A combo box takes a new height as the height of its dropped-down state; its window
+        // rectangle is only the closed box.
+        oldHeight = std::max(oldHeight, dropped.bottom - rect.top);
+    }
     if (width > oldWidth || height > oldHeight) {
         ::SetWindowPos(control, nullptr, 0, 0, std::max(width, oldWidth),
                        std::max(height, oldHeight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
