@@ -80,7 +80,7 @@ void CheckEvents(const std::vector<ScanEvent>& events, const std::vector<Fed>& f
                                (event.status == ReplyStatus::UnknownCommand));
                 }
                 if (event.status == ReplyStatus::Good) {
-                    const LengthRange range = AcceptedLengths(command->layout);
+                    const LengthRange range = AcceptedLengths(*command);
                     FUZZ_CHECK(range.min <= static_cast<int>(length) &&
                                static_cast<int>(length) <= range.max);
                 }
