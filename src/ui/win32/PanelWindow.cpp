@@ -39,11 +39,12 @@ LRESULT CALLBACK ChooseOnlyFromDropDown(HWND list, UINT message, WPARAM wParam, 
                                         UINT_PTR id, DWORD_PTR) {
     if (message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(list, &ChooseOnlyFromDropDown, id);
-    } else if (::SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0) == FALSE) {
-        if (message == WM_MOUSEWHEEL || message == WM_CHAR ||
-            (message == WM_KEYDOWN && IsPagingKey(wParam))) {
-            return 0;
-        }
+    }
+    // The dropped state is asked only for these: the question is itself a message to the list.
+    const bool changesEntry = message == WM_MOUSEWHEEL || message == WM_CHAR ||
+                              (message == WM_KEYDOWN && IsPagingKey(wParam));
+    if (changesEntry && ::SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0) == FALSE) {
+        return 0;
     }
     return ::DefSubclassProc(list, message, wParam, lParam);
 }
