@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# The Windows build: glassbench-cli, the serial link and the presets cross-built with
-# mingw-w64 into build-win/, then tested under Wine. The unit suites run as .exe files
-# through ctest; the Linux CLI suites (built in build/ if need be) run against
-# glassbench-cli.exe, with the Linux virtual module as its peer. The window comes later.
+# The Windows build: the operator window (glassbench.exe, plain Win32) and glassbench-cli
+# cross-built with mingw-w64 into build-win/, then tested under Wine. The unit suites run as
+# .exe files through ctest; the Linux CLI suites (built in build/ if need be) run against
+# glassbench-cli.exe, with the Linux virtual module as its peer. Last, glassbench.exe is driven
+# as an operator would drive it, on a private Xvfb display (tests/ui/WineWindowCheck.cpp), which
+# leaves a picture of the dialog in build-win/screenshot-windows.png (docs/ keeps the one the
+# README shows), and its start-up is timed beside the Qt window's (bench/ui).
 #
 # Usage: scripts/build-windows.sh      (installs what is missing, as scripts/setup.sh does)
-# The program: build-win/src/cli/glassbench-cli.exe, run with scripts/wine-run.sh.
+# The programs: build-win/src/ui/win32/glassbench.exe and build-win/src/cli/glassbench-cli.exe,
+# run with scripts/wine-run.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -13,7 +17,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 # build/ is configured as scripts/test.sh configures it, so everything for Linux comes too.
 scripts/setup.sh
-scripts/setup.sh g++-mingw-w64-x86-64-posix googletest wine64 wine
+scripts/setup.sh g++-mingw-w64-x86-64-posix googletest wine64 wine fonts-wine
 
 export WINEPREFIX=${WINEPREFIX:-$root/build-win/wineprefix}
 stop_wine() {
@@ -35,7 +39,8 @@ native() {
     if [ ! -f build/CMakeCache.txt ]; then
         cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_WERROR=ON >/dev/null
     fi
-    cmake --build build -j"$jobs" --target glassbench-cli cli_tests cli_serial_tests
+    cmake --build build -j"$jobs" --target glassbench-cli cli_tests cli_serial_tests \
+        wine_window_check window_startup_bench
 }
 
 cross() {
@@ -45,7 +50,7 @@ cross() {
     cc -std=c11 -O2 -Wall -Wextra -Wpedantic -Werror -shared -fPIC \
         -o build-win/tests/wine/libglassbench-wine-tty.so tests/wine/wine_tty_modem_lines.c -ldl
     cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_WERROR=ON -DGLASSBENCH_UI=OFF \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_WERROR=ON -DGLASSBENCH_UI=ON \
         -DGLASSBENCH_BENCH=OFF -DGLASSBENCH_NATIVE_CLI="$root/build/src/cli/glassbench-cli" \
         >/dev/null
     cmake --build build-win -j"$jobs"
@@ -68,8 +73,32 @@ cli_suites() {
     build/tests/cli_serial/cli_serial_tests
 }
 
-timed "native glassbench-cli and CLI suites (build/)" native
+# 77 from the Xvfb runner: no Xvfb here, which is no failure.
+on_xvfb() {
+    local status=0
+    tests/wine/run_on_xvfb.sh "$@" || status=$?
+    if [ "$status" -eq 77 ]; then
+        echo "skipped: Xvfb is not installed"
+        return 0
+    fi
+    return "$status"
+}
+
+window_check() {
+    on_xvfb build/tests/ui/wine_window_check build-win/src/ui/win32/glassbench.exe \
+        build-win/tests/wine/window_probe.exe build-win/screenshot-windows.png
+}
+
+# Figures only: three starts of each window after a first, and the .exe sizes.
+window_figures() {
+    on_xvfb build/bench/ui/window_startup_bench --runs 3 build-win/src/ui/win32/glassbench.exe \
+        build-win/src/cli/glassbench-cli.exe
+}
+
+timed "native glassbench-cli, CLI suites and the window check's driver (build/)" native
 timed "cross-build (build-win/)" cross
 timed "unit suites under Wine" ctest --test-dir build-win --output-on-failure -j"$jobs"
 timed "CLI suites against glassbench-cli.exe under Wine" cli_suites
+timed "glassbench.exe driven on Xvfb under Wine" window_check
+timed "start-up of glassbench.exe under Wine beside the Qt window" window_figures
 printf '\n-- build-windows.sh: %d s\n' $((SECONDS - start))

@@ -89,4 +89,8 @@ int StopRequest::PollFd() const {
     return g_pipe[0];
 }
 
+void* StopRequest::WaitHandle() const {
+    return nullptr;
+}
+
 }  // namespace glassbench::serial

@@ -27,6 +27,9 @@ class StopRequest {
     // On POSIX systems a descriptor that turns readable with the first request, for poll
     // loops and event loops; -1 elsewhere.
     int PollFd() const;
+    // On Windows a manual-reset event (a HANDLE) that is set with the first request, for
+    // WaitForMultipleObjects and thread-pool waits; nullptr elsewhere.
+    void* WaitHandle() const;
 };
 
 }  // namespace glassbench::serial

@@ -74,4 +74,8 @@ int StopRequest::PollFd() const {
     return -1;
 }
 
+void* StopRequest::WaitHandle() const {
+    return g_event;
+}
+
 }  // namespace glassbench::serial

@@ -103,8 +103,10 @@ const ControlTemplate kAboutControls[] = {
     {kNoId, K::Label, "Glassbench " GLASSBENCH_VERSION, {43, 23, 119, 8}, kStyleNone},
 };
 
-const DialogTemplate kOperatorDialog{102, "Glassbench +", 316, 269, kOperatorControls};
-const DialogTemplate kAboutDialog{100, "About Glassbench", 217, 55, kAboutControls};
+// Both dialogs are laid out in 8-point MS Sans Serif.
+constexpr std::string_view kFont = "MS Sans Serif";
+const DialogTemplate kOperatorDialog{102, "Glassbench +", 316, 269, kOperatorControls, kFont, 8};
+const DialogTemplate kAboutDialog{100, "About Glassbench", 217, 55, kAboutControls, kFont, 8};
 
 struct StringResource {
     int id;

@@ -101,6 +101,10 @@ struct DialogTemplate {
     int cx;  // client area in dialog units
     int cy;
     std::span<const ControlTemplate> controls;
+    // The font the places were measured for. A window that can use it (Win32) builds the
+    // dialog in it; one that cannot (Qt) measures dialog units with its own.
+    std::string_view fontFace;
+    int fontPointSize;
 };
 
 // Template 102, the operator dialog, and template 100, the About box.

@@ -14,7 +14,10 @@ dir=$(mktemp -d "${TMPDIR:-/tmp}/glassbench-module-XXXXXX")
 # There before tail looks for it, whenever the background shell gets to its redirection.
 : >"$dir/log"
 # Straight into the file: the module writes a frame's line before its reply, so the log is
-# complete for every reply the program has seen.
+# complete for every reply the program has seen. The file exists before the module starts:
+# the background job's redirection may come after tail below has looked for it, and tail -f
+# gives up on a file that is not there.
+: >"$dir/log"
 "$cli" module --link "$dir/module" >"$dir/log" 2>&1 &
 module=$!
 stop() {

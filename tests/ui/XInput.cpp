@@ -32,6 +32,14 @@ void Key(const char* keysymName) {
     XFlush(display);
 }
 
+void KeyWith(const char* modifier, const char* keysymName) {
+    const unsigned held = XKeysymToKeycode(display, XStringToKeysym(modifier));
+    fakeKey(display, held, True, 0);
+    Key(keysymName);
+    fakeKey(display, held, False, 0);
+    XFlush(display);
+}
+
 void Click(int x, int y) {
     fakeMotion(display, -1, x, y, 0);
     fakeButton(display, 1, True, 0);

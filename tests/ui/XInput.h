@@ -10,6 +10,8 @@ namespace glassbench::ui::testing::xinput {
 bool Usable();
 // Presses and releases the key of an X keysym name ("Return", "Escape", "5").
 void Key(const char* keysymName);
+// Presses `modifier` ("Alt_L"), then the key, and releases both: Alt+Space, Alt+F4.
+void KeyWith(const char* modifier, const char* keysymName);
 // Moves the pointer to the screen position and clicks the left button.
 void Click(int x, int y);
 

@@ -1,0 +1,35 @@
+#include "ui/win32/PanelConsoleApp.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "serial/PortTables.h"
+#include "serial/SerialLink.h"
+#include "serial/StopRequest.h"
+#include "ui/win32/PanelWindow.h"
+#include "ui/win32/Win32Toolkit.h"
+
+namespace glassbench::ui::win32 {
+
+int CPanelConsoleApp::Run() {
+    InitInstance();
+    return 0;
+}
+
+void CPanelConsoleApp::InitInstance() {
+    // The program's manifest asks for version 6 of the common controls, whose classes are
+    // registered here.
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    Win32Toolkit toolkit;
+    const serial::StopRequest stop;
+    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
+                            &toolkit);
+    CPanelWindow window(link, toolkit);
+    window.QuitWhenSet(static_cast<HANDLE>(stop.WaitHandle()));
+    window.Logic().DoModal();
+}
+
+}  // namespace glassbench::ui::win32

@@ -1,0 +1,76 @@
+// Owners for the Win32 handles the window takes: icons, the message hook and the thread-pool
+// wait on the stop request. Each is released exactly once, when its owner goes, however the
+// scope is left. The dialog and its controls are the dialog manager's: DialogBoxIndirectParamW
+// destroys them before it returns, so the window keeps only a plain HWND for the modal run.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace glassbench::ui::win32 {
+
+template <class Handle, void (*Release)(Handle)>
+class UniqueHandle {
+  public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(Handle handle) : handle_(handle) {}
+    ~UniqueHandle() { Reset(); }
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) {
+            Reset(std::exchange(other.handle_, nullptr));
+        }
+        return *this;
+    }
+
+    Handle Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    void Reset(Handle handle = nullptr) {
+        if (handle_ != nullptr) {
+            Release(handle_);
+        }
+        handle_ = handle;
+    }
+
+  private:
+    Handle handle_ = nullptr;
+};
+
+inline void ReleaseIcon(HICON icon) {
+    ::DestroyIcon(icon);
+}
+inline void ReleaseHook(HHOOK hook) {
+    ::UnhookWindowsHookEx(hook);
+}
+// Blocks until a callback in flight has returned, so that none runs after its owner is gone.
+inline void ReleaseWait(HANDLE wait) {
+    ::UnregisterWaitEx(wait, INVALID_HANDLE_VALUE);
+}
+
+// Icons loaded without LR_SHARED, which are the loader's to destroy.
+using UniqueIcon = UniqueHandle<HICON, &ReleaseIcon>;
+using UniqueHook = UniqueHandle<HHOOK, &ReleaseHook>;
+using UniqueWait = UniqueHandle<HANDLE, &ReleaseWait>;
+
+// A window's device context with a font selected into it, both given back at the end.
+class WindowDC {
+  public:
+    WindowDC(HWND window, HFONT font)
+        : window_(window), dc_(::GetDC(window)), previous_(::SelectObject(dc_, font)) {}
+    ~WindowDC() {
+        ::SelectObject(dc_, previous_);
+        ::ReleaseDC(window_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+
+    HDC Get() const { return dc_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+}  // namespace glassbench::ui::win32
