@@ -16,7 +16,7 @@ cmake --build build-pkg/linux -j"$jobs"
 (cd build-pkg/linux && cpack -G DEB >/dev/null)
 
 if [ -f build-win/CMakeCache.txt ]; then
-    cmake --build build-win -j"$jobs" --target glassbench-cli
+    cmake --build build-win -j"$jobs"
     (cd build-win && cpack -G ZIP >/dev/null)
 fi
 ls -1 build-pkg/*.deb build-pkg/*.zip 2>/dev/null
