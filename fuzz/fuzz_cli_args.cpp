@@ -83,13 +83,13 @@ void CheckErrorNamesAGivenOption(const std::string& error, const std::vector<std
 void CheckParse(std::span<const OptionSpec> specs, const std::vector<std::string>& args,
                 const ParsedArgs& parsed) {
     for (const std::string& flag : parsed.flags) {
-        const OptionSpec* spec = Find(specs, flag);
-        FUZZ_CHECK(spec != nullptr && !spec->takesValue);
+        const OptionSpec* known = Find(specs, flag);
+        FUZZ_CHECK(known != nullptr && !known->takesValue);
         FUZZ_CHECK(Present(args, "--" + flag));
     }
     for (const auto& [name, value] : parsed.values) {
-        const OptionSpec* spec = Find(specs, name);
-        FUZZ_CHECK(spec != nullptr && spec->takesValue);
+        const OptionSpec* known = Find(specs, name);
+        FUZZ_CHECK(known != nullptr && known->takesValue);
         FUZZ_CHECK(CameVerbatim(args, name, value));
     }
     // Positional arguments are arguments, in their order.
@@ -132,13 +132,13 @@ void CheckError(std::span<const OptionSpec> specs, const std::vector<std::string
     const std::string_view rest = std::string_view(error).substr(9);
     if (rest.ends_with(kNoValue)) {
         const std::string name(rest.substr(0, rest.size() - kNoValue.size()));
-        const OptionSpec* spec = Find(specs, name);
-        FUZZ_CHECK(spec != nullptr && !spec->takesValue);
+        const OptionSpec* known = Find(specs, name);
+        FUZZ_CHECK(known != nullptr && !known->takesValue);
     } else {
         FUZZ_CHECK(rest.ends_with(kNeedsValue));
         const std::string name(rest.substr(0, rest.size() - kNeedsValue.size()));
-        const OptionSpec* spec = Find(specs, name);
-        FUZZ_CHECK(spec != nullptr && spec->takesValue && args.back() == "--" + name);
+        const OptionSpec* known = Find(specs, name);
+        FUZZ_CHECK(known != nullptr && known->takesValue && args.back() == "--" + name);
     }
 }
 
