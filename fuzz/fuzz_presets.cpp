@@ -31,10 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string crlf = WithCrlf(text);
     // A byte-order mark (UTF-8 or UTF-16) turns the text into Latin-1, as Windows reads such
     // files; plain ASCII reads the same with or without a UTF-8 mark.
-    const bool plain = text.find_first_of(std::string_view("\xEF\xFE\xFF\0", 4)) ==
-                           std::string_view::npos &&
-                       std::all_of(text.begin(), text.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool plain =
+        text.find_first_of(std::string_view("\xEF\xFE\xFF\0", 4)) == std::string_view::npos &&
+        std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     const std::string bom = std::string(kBom) + std::string(text);
     for (int index = -1; index <= 20; index += 7) {
         for (const PresetKey& key : PresetKeys) {
