@@ -30,6 +30,8 @@ class StopRequest {
     // On Windows a manual-reset event (a HANDLE) that is set with the first request, for
     // WaitForMultipleObjects and thread-pool waits; nullptr elsewhere.
     void* WaitHandle() const;
+    // What WaitForAny (SerialSystem.h) watches for a request: the descriptor or the event.
+    WaitToken Token() const;
 };
 
 }  // namespace glassbench::serial
