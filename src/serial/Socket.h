@@ -46,8 +46,10 @@ class Socket {
     std::uint16_t LocalPort() const;
     std::error_code LastError() const { return error_; }
 
-  private:
+    // The platform's own part, opaque here.
     struct Native;
+
+  private:
     explicit Socket(std::unique_ptr<Native> native);
 
     std::unique_ptr<Native> native_;
