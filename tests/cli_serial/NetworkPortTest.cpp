@@ -68,8 +68,7 @@ TEST_P(NetworkPortTest, TheDemoMeetsEveryExpectation) {
     ASSERT_NE(server, nullptr);
     const ProcessResult r = Play(GLASSBENCH_DEMO_SCRIPT, server->Name());
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_NE(r.out.find("played: 8 frames, 8 replies, 0 expectations failed\n"),
-              std::string::npos)
+    EXPECT_NE(r.out.find("played: 8 frames, 8 replies, 0 expectations failed\n"), std::string::npos)
         << r.out;
 }
 
