@@ -6,7 +6,6 @@
 // prints as monitor prints it (FrameReport.h).
 #include <iostream>
 #include <iterator>
-#include <limits>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -39,16 +38,10 @@ std::string InputText(const std::vector<std::string>& positional, std::istream& 
 
 }  // namespace
 
-int RunDecode(Args args, std::ostream& out, std::ostream& err) {
-    int exitCode = kExitOk;
-    const auto parsed = ParseCommand("decode", args, kDecodeOptionSpecs,
-                                     std::numeric_limits<std::size_t>::max(), out, err, exitCode);
-    if (!parsed) {
-        return exitCode;
-    }
-    const bool json = parsed->Has("json");
+int RunDecode(const OptionValues& values, std::ostream& out, std::ostream&) {
+    const bool json = values.Has("json");
     const std::vector<std::uint8_t> bytes =
-        protocol::ParseHexStream(InputText(parsed->positional, std::cin));
+        protocol::ParseHexStream(InputText(values.operands, std::cin));
 
     protocol::FrameScanner scanner(protocol::Reading::Strict);
     std::vector<protocol::ScanEvent> events;

@@ -52,41 +52,18 @@ struct MonitorSettings {
     std::optional<int> seconds;
 };
 
-std::optional<MonitorSettings> ReadMonitorOptions(const ParsedArgs& args, std::string& error) {
+MonitorSettings ReadMonitorSettings(const OptionValues& values) {
     MonitorSettings settings;
-    settings.json = args.Has("json");
-    const auto names = serial::PortNameTable();
-    for (const auto& [option, target] :
-         {std::pair{"port", &settings.port}, std::pair{"replies", &settings.replies}}) {
-        const std::string* value = args.Value(option);
-        if (value == nullptr) {
-            continue;
-        }
-        const auto index = ReadPortIndex(*value, option, error);
-        if (!error.empty()) {
-            return std::nullopt;
-        }
-        *target = index ? names[static_cast<std::size_t>(*index)] : *value;
+    settings.port = *values.Find<std::string>("port");
+    settings.replies = values.Get("replies", settings.replies);
+    const int speed = values.Get("speed", serial::kDefaultSpeedIndex);
+    settings.bitsPerSecond = serial::SpeedAt(speed)->bitsPerSecond;
+    settings.json = values.Has("json");
+    if (const int* count = values.Find<int>("count")) {
+        settings.count = *count;
     }
-    if (settings.port.empty()) {
-        error = "monitor needs --port=DEVICE|INDEX";
-        return std::nullopt;
-    }
-    const auto speed = ReadSpeedOption(args, error);
-    if (!speed) {
-        return std::nullopt;
-    }
-    settings.bitsPerSecond = serial::SpeedAt(*speed)->bitsPerSecond;
-    for (const auto& [option, target] :
-         {std::pair{"count", &settings.count}, std::pair{"seconds", &settings.seconds}}) {
-        if (const std::string* text = args.Value(option)) {
-            const auto value = ParseInt(*text);
-            if (!value || *value < 1) {
-                error = std::string("--") + option + " '" + *text + "' is not a count of 1 or more";
-                return std::nullopt;
-            }
-            *target = value;
-        }
+    if (const int* seconds = values.Find<int>("seconds")) {
+        settings.seconds = *seconds;
     }
     return settings;
 }
@@ -333,31 +310,21 @@ class Monitor {
 
 }  // namespace
 
-int RunMonitor(Args args, std::ostream& out, std::ostream& err) {
-    int exitCode = kExitOk;
-    const auto parsed = ParseCommand("monitor", args, kMonitorOptionSpecs, 0, out, err, exitCode);
-    if (!parsed) {
-        return exitCode;
-    }
-    std::string error;
-    const auto settings = ReadMonitorOptions(*parsed, error);
-    if (!settings) {
-        return UsageError(err, error);
-    }
-
+int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err) {
+    const MonitorSettings settings = ReadMonitorSettings(values);
     const serial::StopRequest stop;
     const auto system = serial::CreatePlatformSerialSystem();
     std::unique_ptr<serial::LineTap> taps[2];
-    const std::string* names[2] = {&settings->port, &settings->replies};
+    const std::string* names[2] = {&settings.port, &settings.replies};
     for (int i = 0; i < 2 && !names[i]->empty(); ++i) {
         std::error_code reason;
-        taps[i] = serial::LineTap::Open(*system, *names[i], settings->bitsPerSecond, reason);
+        taps[i] = serial::LineTap::Open(*system, *names[i], settings.bitsPerSecond, reason);
         if (!taps[i]) {
             PrintOpenFailure(*names[i], reason, err);
             return kExitNoPort;
         }
     }
-    Monitor monitor(*settings, out);
+    Monitor monitor(settings, out);
     if (const serial::LineTap* gone = monitor.Run(*taps[0], taps[1].get(), stop)) {
         err << "glassbench-cli monitor: " << *names[gone == taps[0].get() ? 0 : 1]
             << " has gone away (unplugged, or its other end closed): "
