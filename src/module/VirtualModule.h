@@ -31,7 +31,7 @@ struct ModuleOptions {
     std::string linkPath;  // empty: DefaultLinkPath()
     int replyDelayMs = 0;
     bool silent = false;
-    int replyLength = 5;
+    int replyLength = protocol::kReplyLength;
     bool wireTiming = false;
     std::optional<std::uint64_t> faultSeed;  // faults on: one a frame (ModuleFaults.h)
     FaultMix faultMix = kDefaultFaultMix;
