@@ -3,18 +3,12 @@
 #include <iomanip>
 #include <ostream>
 
-#include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "serial/SerialLink.h"
 
 namespace glassbench::cli {
 
-int RunPorts(Args args, std::ostream& out, std::ostream& err) {
-    int exitCode = kExitOk;
-    const auto parsed = ParseCommand("ports", args, {}, 0, out, err, exitCode);
-    if (!parsed) {
-        return exitCode;
-    }
+int RunPorts(const OptionValues&, std::ostream& out, std::ostream&) {
     const auto system = serial::CreatePlatformSerialSystem();
     const serial::PortNames names = serial::PortNameTable();
     for (int index = 0; index < serial::kPortCount; ++index) {
