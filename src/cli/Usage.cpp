@@ -23,7 +23,7 @@ const char* const kUsage =
     "      send a script's frames, one line each, and check their replies; --junit writes\n"
     "      a JUnit XML report\n"
     "  ports\n"
-    "      list the 30 port positions\n"
+    "      list the 30 port positions, then the ports the system reports present\n"
     "  module [MODULE OPTIONS]\n"
     "      run the virtual display module on a pseudo-terminal\n"
     "  decode [--json] [HEX...]\n"

@@ -1,11 +1,13 @@
-// The POSIX side of the serial seam: the raw termios block, and exclusive use of a real
-// pseudo-terminal.
+// The POSIX side of the serial seam: the raw termios block, exclusive use of a real
+// pseudo-terminal, and the ports udev's by-id links report present.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "TempDir.h"
+#include "serial/PosixPresentPorts.h"
 #include "serial/PosixTermios.h"
 #include "serial/SerialLink.h"
 
@@ -57,6 +59,21 @@ TEST(PosixOpenTest, ExclusiveWhileHeldAndReleasedAfter) {
     EXPECT_EQ(exclusive, 0);
     ::close(other);
     ::close(master);
+}
+
+// A link leads to its device, a link whose adapter is gone is left out, and so is everything
+// when udev has made no folder (no adapter since start-up).
+TEST(PosixPresentPortsTest, ByIdLinksLeadToTheirDevices) {
+    const testing::TempDir dir;
+    const auto byId = dir.path() / "by-id";
+    std::filesystem::create_directory(byId);
+    const auto device = dir.Write("ttyUSB7", "");
+    std::filesystem::create_symlink("../ttyUSB7", byId / "usb-Maker_Adapter_A1-if00-port0");
+    std::filesystem::create_symlink("../ttyUSB8", byId / "usb-Maker_Adapter_B2-if00-port0");
+    const std::vector<PresentPort> expected{{std::filesystem::canonical(device).string(),
+                                             (byId / "usb-Maker_Adapter_A1-if00-port0").string()}};
+    EXPECT_EQ(PresentPortsIn(byId), expected);
+    EXPECT_TRUE(PresentPortsIn(dir.path() / "missing").empty());
 }
 
 }  // namespace
