@@ -219,37 +219,19 @@ TEST(ModuleProcessTest, ReplacesAStaleLinkAndRemovesItWhenStopped) {
     }
 }
 
-// The thirty rows, overrides first, then the ports the system reports present (Windows'
-// registry, Linux's by-id links), each of which its row, where it has one, shows present too.
-TEST(PortsCommandTest, ThirtyPositionsOverridesFirstThenThePortsPresent) {
-    const bool windows = Cli().windows;
-    const std::string there = windows ? "NUL" : "/dev/null";
-    const std::string missing = windows ? "COM99" : "/dev/glassbench-absent";
-    const std::string sep(1, Cli().portSeparator);
-    const ProcessResult r =
-        Cli().Run({"ports"}, {}, {"GLASSBENCH_PORTS=" + there + sep + sep + missing + sep});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    const std::regex rows(
-        windows
-            ? R"( 0  NUL +present\n 1  COM99 +absent\n 2  COM3 .*\n(.+\n){6} 9  \\\\\.\\COM10 )"
-              R"(.*\n(.+\n){19}29  \\\\\.\\COM30 +(present|absent)\n(present: .+ \(.+\)\n)*)"
-            : " 0  /dev/null +present\n 1  /dev/glassbench-absent +absent\n 2  /dev/ttyUSB2 .*\n"
-              "(.+\n){7}10  /dev/ttyACM0 .*\n(.+\n){9}20  /dev/ttyS0 .*\n(.+\n){8}29  /dev/ttyS9 +"
-              "(present|absent)\n(present: .+ \\(.+\\)\n)*");
-    EXPECT_TRUE(std::regex_match(r.out, rows)) << r.out;
-
-    const ProcessResult plain = Cli().Run({"ports"});
-    const std::regex presentLine("present: (.+) \\(.+\\)");
-    for (std::sregex_iterator m(plain.out.begin(), plain.out.end(), presentLine), end; m != end;
-         ++m) {
-        const std::regex row("[ 0-9]{2}  " +
-                             std::regex_replace((*m)[1].str(), std::regex(R"([\\.])"), R"(\$&)") +
-                             " +(present|absent)\n");
-        std::smatch found;
-        if (std::regex_search(plain.out, found, row)) {
-            EXPECT_EQ(found[1], "present") << plain.out;
-        }
+TEST(PortsCommandTest, ListsThirtyPositionsOverridesFirstThenUsbAcmAndOnBoard) {
+    if (Cli().windows) {
+        GTEST_SKIP() << "this is Linux's port table; the Windows one is checked by "
+                        "Win32PortNamesTest, its ports present by tests/packaging/check-msi.sh";
     }
+    const ProcessResult r = RunProcess(GLASSBENCH_CLI, {"ports"}, {},
+                                       {"GLASSBENCH_PORTS=/dev/null::/dev/glassbench-absent:"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::regex listing(
+        " 0  /dev/null +present\n 1  /dev/glassbench-absent +absent\n 2  /dev/ttyUSB2 .*\n"
+        "(.+\n){7}10  /dev/ttyACM0 .*\n(.+\n){9}20  /dev/ttyS0 .*\n(.+\n){8}29  /dev/ttyS9 +"
+        "(present|absent)\n(present: /dev/.+ \\(/dev/serial/by-id/.+\\)\n)*");
+    EXPECT_TRUE(std::regex_match(r.out, listing)) << r.out;
 }
 
 }  // namespace

@@ -64,15 +64,15 @@ TEST(PosixOpenTest, ExclusiveWhileHeldAndReleasedAfter) {
 // A link leads to its device, a link whose adapter is gone is left out, and so is everything
 // when udev has made no folder (no adapter since start-up).
 TEST(PosixPresentPortsTest, ByIdLinksLeadToTheirDevices) {
+    namespace fs = std::filesystem;
     const testing::TempDir dir;
-    const auto byId = dir.path() / "by-id";
-    std::filesystem::create_directory(byId);
-    const auto device = dir.Write("ttyUSB7", "");
-    std::filesystem::create_symlink("../ttyUSB7", byId / "usb-Maker_Adapter_A1-if00-port0");
-    std::filesystem::create_symlink("../ttyUSB8", byId / "usb-Maker_Adapter_B2-if00-port0");
-    const std::vector<PresentPort> expected{{std::filesystem::canonical(device).string(),
-                                             (byId / "usb-Maker_Adapter_A1-if00-port0").string()}};
-    EXPECT_EQ(PresentPortsIn(byId), expected);
+    const fs::path byId = dir.path() / "by-id", device = dir.Write("ttyUSB7", "");
+    fs::create_directory(byId);
+    fs::create_symlink("../ttyUSB7", byId / "usb-Maker_A1-if00-port0");
+    fs::create_symlink("../ttyUSB8", byId / "usb-Maker_B2-if00-port0");
+    EXPECT_EQ(PresentPortsIn(byId),
+              (std::vector<PresentPort>{
+                  {fs::canonical(device).string(), (byId / "usb-Maker_A1-if00-port0").string()}}));
     EXPECT_TRUE(PresentPortsIn(dir.path() / "missing").empty());
 }
 
