@@ -6,7 +6,6 @@
 // /dev/ttyS0 and so on) and the ports named under HKLM\Software\Wine\Ports.
 #include <windows.h>
 
-#include <cstring>
 #include <memory>
 #include <type_traits>
 
