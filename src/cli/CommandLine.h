@@ -175,7 +175,10 @@ inline constexpr std::array<CommandSpec, 8> kCommands{{
      kSendGroups},
     {"play", "send a script's frames, one line each, and check their replies", kPlayGroups,
      "SCRIPT", 1, 1, "needs a SCRIPT"},
-    {"ports", "list the 30 port positions, their devices and whether each is there", {}},
+    {"ports",
+     "list the 30 port positions, their devices and whether each is there, then the ports the "
+     "system reports present",
+     {}},
     {"module",
      "run the virtual display module on a pseudo-terminal; it answers every frame with "
      "AA 04 CMD STATUS CHK (status 0 good, 1 bad checksum, 2 unknown command, 3 bad length)",
