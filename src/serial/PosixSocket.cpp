@@ -150,7 +150,8 @@ std::unique_ptr<Socket> Socket::Connect(const std::string& host, std::uint16_t p
         UniqueFd fd = ConnectOne(address, deadline, error);
         if (fd) {
             error.clear();
-            return std::unique_ptr<Socket>(new Socket(std::make_unique<Native>(Native{std::move(fd)})));
+            return std::unique_ptr<Socket>(
+                new Socket(std::make_unique<Native>(Native{std::move(fd)})));
         }
         if (Clock::now() >= deadline) {
             break;
@@ -189,7 +190,8 @@ std::unique_ptr<Socket> Socket::Accept(std::error_code& error) {
         UniqueFd fd(::accept4(native_->fd.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (fd) {
             NoDelay(fd.Get());
-            return std::unique_ptr<Socket>(new Socket(std::make_unique<Native>(Native{std::move(fd)})));
+            return std::unique_ptr<Socket>(
+                new Socket(std::make_unique<Native>(Native{std::move(fd)})));
         }
         if (errno == EINTR) {
             continue;

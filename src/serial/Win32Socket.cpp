@@ -8,8 +8,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// winsock2.h before the other Winsock headers, which need it.
 #include <winsock2.h>
-// winsock2.h first
+
 #include <mstcpip.h>
 #include <ws2tcpip.h>
 
