@@ -23,28 +23,16 @@
 #include "TempDir.h"
 #include "UiTestSupport.h"
 #include "serial/PortTables.h"
-#include "ui/qt/PanelWindow.h"
+#include "ui/qt/QtPanelWindow.h"
 #include "ui/qt/SystemMenu.h"
 #include "ui/qt/TranscriptBox.h"
 
 namespace glassbench::ui::testing {
 namespace {
 
-const std::string kFrame = "AA 04 80 00 2E ";  // Clear Screen, and the module's good reply to it
+using namespace glassbench::ui::qt;
 
-// What a successful open logs: the link raises both lines while it sets the port up, then the
-// window drops them for a second under the busy cursor and confirms the port.
-Log Opened(const std::string& device, const std::string& speed = "9600") {
-    return {"open " + device,
-            "modem 11",
-            "busy on",
-            "modem 00",
-            "pause 1000",
-            "modem 11",
-            "message Orvane Glassbench/information/dialog: Port " + device + " opened at " + speed +
-                " baud.",
-            "busy off"};
-}
+const std::string kFrame = "AA 04 80 00 2E ";  // Clear Screen, and the module's good reply to it
 
 class DialogTest : public ::testing::Test {
   protected:
@@ -60,7 +48,7 @@ class DialogTest : public ::testing::Test {
         names[0] = module->Link();
         link = std::make_unique<serial::SerialLink>(std::make_unique<RecordingSerialSystem>(log),
                                                     names, &toolkit);
-        window = std::make_unique<CPanelWindow>(*link, toolkit);
+        window = std::make_unique<QtPanelWindow>(*link, toolkit);
         toolkit.SetDialog(window->Owner());
         ASSERT_TRUE(window->Logic().OnInitDialog());
         window->show();
@@ -121,7 +109,7 @@ class DialogTest : public ::testing::Test {
     Log log;
     RecordingToolkit toolkit{log};
     std::unique_ptr<serial::SerialLink> link;
-    std::unique_ptr<CPanelWindow> window;
+    std::unique_ptr<QtPanelWindow> window;
 };
 
 // --- the keyboard filter ---------------------------------------------------------------------
@@ -254,6 +242,10 @@ TEST_F(DialogTest, SendToTheModuleShowsFrameAndReplyInLatin1) {
 
 TEST_F(DialogTest, NoControlCutsItsTextAtItsLongestEntry) {
     Start();
+    // Also run at QT_SCALE_FACTOR=2 (ctest's ui_layout_at_scale_2), which must take.
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        EXPECT_EQ(window->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+    }
     for (const BuiltControl& built : window->Controls().Controls()) {
         QWidget* w = built.widget;
         const QFontMetrics metrics(w->font());
@@ -298,7 +290,7 @@ TEST_F(DialogTest, TheBackgroundMenuStandsInForTheSystemMenu) {
     ASSERT_EQ(QApplication::activePopupWidget(), menu);
     menu->hide();
     EXPECT_EQ(EscapeFromModal([&] { menu->actions().back()->trigger(); }),
-              "glassbench::ui::CAboutDlg");
+              "glassbench::ui::qt::CAboutDlg");
     window->Logic().OnSystemCommand(kScClose);
     EXPECT_FALSE(window->isVisible());
 }

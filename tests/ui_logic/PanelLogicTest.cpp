@@ -54,18 +54,8 @@ class PanelLogicTest : public ::testing::Test {
         return world->ports[names[static_cast<std::size_t>(index)]];
     }
     std::string Name(int index) const { return names[static_cast<std::size_t>(index)]; }
-    // What a successful open logs: the link raises both lines while it sets the port up, then
-    // the window drops them for a second under the busy cursor and confirms the port.
-    Log Opened(int index, const std::string& speed = "9600") const {
-        return {"open " + Name(index),
-                "modem 11",
-                "busy on",
-                "modem 00",
-                "pause 1000",
-                "modem 11",
-                "message Orvane Glassbench/information/dialog: Port " + Name(index) +
-                    " opened at " + speed + " baud.",
-                "busy off"};
+    Log OpenedAt(int index, const std::string& speed = "9600") const {
+        return Opened(Name(index), speed);
     }
     static Log Error(const std::string& text) {
         return {"message Error/exclamation/dialog: " + text};
@@ -93,25 +83,30 @@ class PanelLogicTest : public ::testing::Test {
 TEST_F(PanelLogicTest, StartUpSearchesThePortsInOrderAndTakesThePresetStartValues) {
     // TRANSPRENT and FONTTYPE are read as C's atoi reads them (ReadLeadingInt, whose own table
     // has the forms); too large selects the first entry, negative nothing.
+    const FieldTexts none{"4", "0", "0", "0", "0"};
     const struct {
         const char* ini;  // nullptr: no preset file
         std::vector<int> openable;
-        const char* expected;  // the fields, then the Transparent, FontSize and Port positions
+        FieldTexts fields;
+        int transparent, fontSize, port;  // the positions selected
     } cases[] = {
-        {nullptr, {}, "4|0|0|0|0|0|0|-1"},
-        {nullptr, {1, 2}, "4|0|0|0|0|0|0|1"},
-        {nullptr, {9}, "4|0|0|0|0|0|0|9"},
+        {nullptr, {}, none, 0, 0, -1},
+        {nullptr, {1, 2}, none, 0, 0, 1},
+        {nullptr, {9}, none, 0, 0, 9},
         {"[ClearScreen]\nLENGH=9\nXADDRESS=12\nYADDRESS=34\nDATA=01 02\nCHECKSUM=ff\n",
          {},
-         "9|12|34|01 02|ff|0|0|-1"},
-        {"[ClearScreen]\nTRANSPRENT=1\n", {}, "4|0|0|0|0|1|0|-1"},
-        {"[ClearScreen]\nTRANSPRENT=2\n", {}, "4|0|0|0|0|0|0|-1"},
-        {"[ClearScreen]\nTRANSPRENT=-1\n", {}, "4|0|0|0|0|-1|0|-1"},
-        {"[ClearScreen]\nTRANSPRENT=abc\n", {}, "4|0|0|0|0|0|0|-1"},
-        {"[ClearScreen]\nFONTTYPE=5\n", {}, "4|0|0|0|0|0|5|-1"},
-        {"[ClearScreen]\nFONTTYPE=6\n", {}, "4|0|0|0|0|0|0|-1"},
-        {"[ClearScreen]\nFONTTYPE=-2\n", {}, "4|0|0|0|0|0|-1|-1"},
-        {"[DrawLine]\nTRANSPRENT=1\nFONTTYPE=3\nDATA=77\n", {}, "4|0|0|0|0|0|0|-1"},
+         {"9", "12", "34", "01 02", "ff"},
+         0,
+         0,
+         -1},
+        {"[ClearScreen]\nTRANSPRENT=1\n", {}, none, 1, 0, -1},
+        {"[ClearScreen]\nTRANSPRENT=2\n", {}, none, 0, 0, -1},
+        {"[ClearScreen]\nTRANSPRENT=-1\n", {}, none, -1, 0, -1},
+        {"[ClearScreen]\nTRANSPRENT=abc\n", {}, none, 0, 0, -1},
+        {"[ClearScreen]\nFONTTYPE=5\n", {}, none, 0, 5, -1},
+        {"[ClearScreen]\nFONTTYPE=6\n", {}, none, 0, 0, -1},
+        {"[ClearScreen]\nFONTTYPE=-2\n", {}, none, 0, -1, -1},
+        {"[DrawLine]\nTRANSPRENT=1\nFONTTYPE=3\nDATA=77\n", {}, none, 0, 0, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini ? c.ini : "no file");
@@ -128,17 +123,17 @@ TEST_F(PanelLogicTest, StartUpSearchesThePortsInOrderAndTakesThePresetStartValue
         for (int i = 0; i < first; ++i) {
             expected.push_back("open " + Name(i));
         }
-        const Log opened = c.openable.empty() ? Log{} : Opened(first);
+        const Log opened = c.openable.empty() ? Log{} : OpenedAt(first);
         expected =
             Join({{"icons and fonts"},
                   expected,
                   c.openable.empty() ? Error("Could not open any of the serial ports.") : opened,
                   {"shown"}});
         EXPECT_EQ(world->log, expected);
-        EXPECT_EQ(view->Fields() + "|" + std::to_string(view->selection[kIdcTransparent]) + "|" +
-                      std::to_string(view->selection[kIdcFontSize]) + "|" +
-                      std::to_string(view->selection[kIdcPort]),
-                  c.expected);
+        EXPECT_EQ(view->Fields(), c.fields);
+        EXPECT_EQ(view->selection[kIdcTransparent], c.transparent);
+        EXPECT_EQ(view->selection[kIdcFontSize], c.fontSize);
+        EXPECT_EQ(view->selection[kIdcPort], c.port);
         EXPECT_EQ(view->selection[kIdcSpeed], 3);  // 9600 Baud
         EXPECT_EQ(view->selection[kIdcCommand], 0);
         EXPECT_EQ(view->selection[kIdcLcdType], 0);
@@ -155,15 +150,15 @@ TEST_F(PanelLogicTest, EachCloseUpReopensThePortAndAFailedReopenClearsThePort) {
         Log expected;
         int portAfter;
     } steps[] = {
-        {0, 3, Join({{"close " + Name(0)}, Opened(0)}), 0},
-        {0, 4, Join({{"close " + Name(0)}, Opened(0, "19200")}), 0},
+        {0, 3, Join({{"close " + Name(0)}, OpenedAt(0)}), 0},
+        {0, 4, Join({{"close " + Name(0)}, OpenedAt(0, "19200")}), 0},
         {5, 4,
          Join({{"close " + Name(0), "open " + Name(5)},
                Error("Could not open port " + Name(5) + ".")}),
          -1},
         // With no port selected nothing is opened; the message names no device.
         {-1, 4, Error("Could not open port (none)."), -1},
-        {3, 6, Join({Opened(3, "115200")}), 3},
+        {3, 6, Join({OpenedAt(3, "115200")}), 3},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(&step - steps);
@@ -185,18 +180,19 @@ TEST_F(PanelLogicTest, ACommandChoiceLoadsItsPresetOverTypedTextsAndNothingElse)
                   "[DrawLine]\nLENGH=b\nXADDRESS=1\nYADDRESS=2\nTRANSPRENT=1\nFONTTYPE=3\n"
                   "DATA=00 10 00 20\nCHECKSUM=5a\n[ClearScreen]\nXADDRESS=7\n");
     Start({});
-    EXPECT_EQ(view->Fields(), "4|7|0|0|0");
+    const FieldTexts clearScreen{"4", "7", "0", "0", "0"};
+    EXPECT_EQ(view->Fields(), clearScreen);
     view->fields[kIdcXaddress] = "99";
     view->fields[kIdcData] = "AB CD";
     view->selection[kIdcFontSize] = 2;
     view->AppendTranscript(kIdcSendLog, kClear);
     const struct {
         int command;
-        const char* fields;
+        FieldTexts fields;
     } choices[] = {
-        {11, "b|1|2|00 10 00 20|5a"},  // Draw Line reads DrawLine, not "Draw Line"
-        {18, "4|0|0|0|0"},             // DrawEditAscii: no such section
-        {0, "4|7|0|0|0"},
+        {11, {"b", "1", "2", "00 10 00 20", "5a"}},  // Draw Line reads DrawLine, not "Draw Line"
+        {18, {"4", "0", "0", "0", "0"}},             // DrawEditAscii: no such section
+        {0, clearScreen},
     };
     for (const auto& choice : choices) {
         view->fields[kIdcData] = "77";
@@ -204,10 +200,9 @@ TEST_F(PanelLogicTest, ACommandChoiceLoadsItsPresetOverTypedTextsAndNothingElse)
         dialog->OnCommandSelected();
         EXPECT_EQ(view->Fields(), choice.fields) << choice.command;
     }
-    // TRANSPRENT and FONTTYPE of a section are read but select nothing; nothing else changes.
+    // TRANSPRENT and FONTTYPE of a section select nothing; nothing else changes.
     view->selection[kIdcCommand] = 11;
     dialog->OnCommandSelected();
-    EXPECT_EQ(dialog->Transparent() + dialog->FontType(), "13");
     EXPECT_EQ(view->selection[kIdcTransparent], 0);
     EXPECT_EQ(view->selection[kIdcFontSize], 2);
     EXPECT_EQ(view->Transcript(kIdcSendLog), kClear);
@@ -247,9 +242,9 @@ TEST_F(PanelLogicTest, SendWritesTheWholeFrameShowsItAndTheReplyAndClearDisplayE
             expected = Join({expected, exchange});
         }
         EXPECT_EQ(world->log, expected);  // a send reports nothing
-        EXPECT_EQ(view->Transcript(kIdcSendLog) + "|" + view->Transcript(kIdcRecvLog),
-                  c.sendLog + "|" + c.recvLog);
-        EXPECT_EQ(view->Fields(), "4|0|0|0|2e");
+        EXPECT_EQ(view->Transcript(kIdcSendLog), c.sendLog);
+        EXPECT_EQ(view->Transcript(kIdcRecvLog), c.recvLog);
+        EXPECT_EQ(view->Fields(), (FieldTexts{"4", "0", "0", "0", "2e"}));
         dialog->OnClearDisplay();
         EXPECT_EQ(view->Transcript(kIdcSendLog) + view->Transcript(kIdcRecvLog), "");
     }
@@ -297,7 +292,7 @@ TEST_F(PanelLogicTest, SendBuildsFromTheFieldsAndAFrameThatDidNotGoOutIsNotShown
         EXPECT_EQ(view->Transcript(kIdcSendLog), c.sendLog);
         EXPECT_EQ(view->Transcript(kIdcRecvLog), "");
         // Lengh and CheckSum show the frame that was built, sent or not; typed texts stay.
-        EXPECT_EQ(view->Fields(), "b|10|20|00 30 00 40|ce");
+        EXPECT_EQ(view->Fields(), (FieldTexts{"b", "10", "20", "00 30 00 40", "ce"}));
     }
 }
 

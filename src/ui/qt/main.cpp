@@ -8,6 +8,6 @@ int main(int argc, char** argv) {
     if (const auto answered = glassbench::ui::AnswerWindowOptions(argc, argv, std::cout)) {
         return *answered;
     }
-    glassbench::ui::CPanelConsoleApp theApp;
+    glassbench::ui::qt::CPanelConsoleApp theApp;
     return theApp.Run(argc, argv);
 }
