@@ -3,7 +3,7 @@
 # benchmark) on a private Xvfb display, with a Wine prefix of its own whose server is stopped
 # afterwards. Exits 77, which ctest counts as skipped, where Xvfb is not installed.
 #
-# Usage: tests/wine/run_on_xvfb.sh PROGRAM [ARGS...]
+# Usage: [GLASSBENCH_WINE_DPI=N] tests/wine/run_on_xvfb.sh PROGRAM [ARGS...]
 #
 # The prefix (build-win/wineprefix-xvfb) is not the one the other Windows tests share: Wine's
 # desktop process takes its display from the first program of a server, and those tests run
@@ -17,6 +17,8 @@
 #   (sserife.fon) installed, Wine picks it and links no other font to it.
 # - The Chinese captions: WenQuanYi Micro Hei (fonts-wqy-microhei) is linked to MS Sans Serif,
 #   as Windows links its CJK fonts, for the characters MS Sans Serif lacks.
+# - The DPI, Wine's LogPixels: GLASSBENCH_WINE_DPI, 96 unless set. The screen grows with it
+#   from 1024x768 at 96, so that the scaled dialog fits.
 set -euo pipefail
 if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v xauth >/dev/null 2>&1; then
     echo "xvfb-run or xauth is not installed (scripts/setup.sh installs them): skipped"
@@ -28,9 +30,11 @@ if [ "$#" -lt 1 ]; then
 fi
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+dpi=${GLASSBENCH_WINE_DPI:-96}
 if [ -z "${GLASSBENCH_ON_XVFB:-}" ]; then
     export GLASSBENCH_ON_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "${BASH_SOURCE[0]}" "$@"
+    screen="$((1024 * dpi / 96))x$((768 * dpi / 96))x24"
+    exec xvfb-run -a -s "-screen 0 $screen -nolisten tcp" "${BASH_SOURCE[0]}" "$@"
 fi
 
 export WINEPREFIX=$root/build-win/wineprefix-xvfb
@@ -43,6 +47,7 @@ trap stop_wine EXIT
 
 wine=$root/scripts/wine-run.sh
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
 "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
     /v 'MS Sans Serif' /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
 fonts=$WINEPREFIX/drive_c/windows/Fonts
