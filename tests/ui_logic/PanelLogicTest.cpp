@@ -83,7 +83,7 @@ class PanelLogicTest : public ::testing::Test {
 TEST_F(PanelLogicTest, StartUpSearchesThePortsInOrderAndTakesThePresetStartValues) {
     // TRANSPRENT and FONTTYPE are read as C's atoi reads them (ReadLeadingInt, whose own table
     // has the forms); too large selects the first entry, negative nothing.
-    const FieldTexts none{"4", "0", "0", "0", "0"};
+    const FieldTexts none{"4", "0", "0", "0", "0"}, preset{"9", "12", "34", "01 02", "ff"};
     const struct {
         const char* ini;  // nullptr: no preset file
         std::vector<int> openable;
@@ -93,9 +93,9 @@ TEST_F(PanelLogicTest, StartUpSearchesThePortsInOrderAndTakesThePresetStartValue
         {nullptr, {}, none, 0, 0, -1},
         {nullptr, {1, 2}, none, 0, 0, 1},
         {nullptr, {9}, none, 0, 0, 9},
-        {"[ClearScreen]\nLENGH=9\nXADDRESS=12\nYADDRESS=34\nDATA=01 02\nCHECKSUM=ff\n",
+        {"[ClearScreen]\nLENGH=9\nXADDRESS=12\nYADDRESS=34\nDATA=01 02\nCHECKSUM=ff",
          {},
-         {"9", "12", "34", "01 02", "ff"},
+         preset,
          0,
          0,
          -1},

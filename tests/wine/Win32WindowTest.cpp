@@ -1,9 +1,8 @@
 // The Windows window's own checks, run in a process with glassbench.exe's resources under Wine
 // on Xvfb at the prefix's DPI (run_on_xvfb.sh, GLASSBENCH_WINE_DPI): the operator dialog and
 // the About box come up made for that DPI with no text cut, and the fields carry the logic's
-// Latin-1 texts whatever the code page. The operator dialog is run by the window itself, with
-// the test's initialisation in place of the logic's start-up; the About box is looked at
-// through a message hook once it has done WM_INITDIALOG, and closed.
+// Latin-1 texts whatever the code page. The About box is looked at through a message hook once
+// it has done WM_INITDIALOG, and closed.
 //
 // Usage: win32_window_tests [GTEST OPTIONS] --dpi=N
 #include <gtest/gtest.h>
@@ -106,60 +105,41 @@ LRESULT CALLBACK OnAboutBox(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-class Win32WindowTest : public ::testing::Test {
-  protected:
-    // Runs the operator dialog with `initialise` in place of the logic's start-up.
-    template <class Initialise>
-    void RunWindow(Initialise initialise) {
-        window_.RunModal([&] {
-            const HWND dialog = OwnerWindow(window_.Owner());
-            initialise(dialog);
-            ::PostMessageW(dialog, WM_CLOSE, 0, 0);
-        });
-    }
-
-    Win32Toolkit toolkit_;
-    serial::SerialLink link_{serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
-                             &toolkit_};
-    Win32PanelWindow window_{link_, toolkit_};
-};
-
-TEST_F(Win32WindowTest, TheDialogAndTheAboutBoxAreMadeForTheScreensDpi) {
+// The operator dialog, run by the window with the test's initialisation in place of the
+// logic's start-up (no port search, no message box).
+TEST(Win32Window, IsMadeForTheScreensDpiAndItsFieldsCarryLatin1) {
     ASSERT_NE(g_dpi, 0u) << "no --dpi=N";
-    RunWindow([&](HWND dialog) {
-        window_.SetIconsAndFonts();
+    Win32Toolkit toolkit;
+    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
+                            &toolkit);
+    Win32PanelWindow window(link, toolkit);
+    window.RunModal([&] {
+        const HWND dialog = OwnerWindow(window.Owner());
+        window.SetIconsAndFonts();
         ExpectMadeForTheDpi(dialog, OperatorDialogTemplate());
         // The Data Send transcript's font: equal advances, the stock font's height scaled.
         const HWND sendLog = ::GetDlgItem(dialog, kIdcSendLog);
         EXPECT_EQ(TextWidth(sendLog, L"i"), TextWidth(sendLog, L"W"));
-        TEXTMETRICW stock{}, scaled{};
-        ::GetTextMetricsW(
-            WindowDC(sendLog, static_cast<HFONT>(::GetStockObject(ANSI_FIXED_FONT))).Get(), &stock);
-        ::GetTextMetricsW(
-            WindowDC(sendLog, reinterpret_cast<HFONT>(::SendMessageW(sendLog, WM_GETFONT, 0, 0)))
-                .Get(),
-            &scaled);
-        EXPECT_NEAR(scaled.tmHeight, ::MulDiv(stock.tmHeight, g_dpi, USER_DEFAULT_SCREEN_DPI),
-                    stock.tmHeight / 4);
+        const auto height = [&](HGDIOBJ font) {
+            TEXTMETRICW metrics{};
+            ::GetTextMetricsW(WindowDC(sendLog, static_cast<HFONT>(font)).Get(), &metrics);
+            return metrics.tmHeight;
+        };
+        const LONG stock = height(::GetStockObject(ANSI_FIXED_FONT));
+        EXPECT_NEAR(height(reinterpret_cast<HGDIOBJ>(::SendMessageW(sendLog, WM_GETFONT, 0, 0))),
+                    ::MulDiv(stock, g_dpi, USER_DEFAULT_SCREEN_DPI), stock / 4);
 
         const HHOOK hook =
             ::SetWindowsHookExW(WH_CALLWNDPROCRET, &OnAboutBox, nullptr, ::GetCurrentThreadId());
-        window_.ShowAboutBox();
+        window.ShowAboutBox();
         ::UnhookWindowsHookEx(hook);
-    });
-}
 
-TEST_F(Win32WindowTest, FieldsCarryLatin1TextsWhateverTheCodePage) {
-    RunWindow([&](HWND dialog) {
-        window_.SetFieldText(kIdcData, "\xE9 1");
-        EXPECT_EQ(WindowText(::GetDlgItem(dialog, kIdcData)), L"\u00e9 1");
         // A character Latin-1 lacks is read as '?', one byte, as the Qt window reads it.
+        window.SetFieldText(kIdcData, "\xE9 1");
+        EXPECT_EQ(WindowText(::GetDlgItem(dialog, kIdcData)), L"\u00e9 1");
         ::SetWindowTextW(::GetDlgItem(dialog, kIdcData), L"\u4e2d1 \u00e92");
-        EXPECT_EQ(window_.FieldText(kIdcData),
-                  "?1 \xE9"
-                  "2");
-        ::SetWindowTextW(::GetDlgItem(dialog, kIdcLcdType), L"spi lcds");
-        EXPECT_EQ(window_.Selection(kIdcLcdType), 1);
+        EXPECT_EQ(window.FieldText(kIdcData), std::string("?1 \xE9") + "2");
+        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
     });
 }
 
