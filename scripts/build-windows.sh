@@ -92,8 +92,7 @@ window_checks() {
         picture=build-win/screenshot-windows.png
         [ "$dpi" -eq 96 ] || picture=build-win/screenshot-windows-${dpi}dpi.png
         printf -- '- at %d DPI\n' "$dpi"
-        GLASSBENCH_WINE_DPI=$dpi on_xvfb scripts/wine-run.sh \
-            build-win/tests/wine/win32_window_tests.exe --dpi="$dpi"
+        GLASSBENCH_WINE_DPI=$dpi on_xvfb scripts/wine-run.sh build-win/tests/wine/win32_window_tests.exe
         GLASSBENCH_WINE_DPI=$dpi on_xvfb build/tests/ui/wine_window_check \
             build-win/src/ui/win32/glassbench.exe build-win/tests/wine/window_probe.exe "$picture"
     done

@@ -3,13 +3,11 @@
 // the About box come up made for that DPI with no text cut, and the fields carry the logic's
 // Latin-1 texts whatever the code page. The About box is looked at through a message hook once
 // it has done WM_INITDIALOG, and closed.
-//
-// Usage: win32_window_tests [GTEST OPTIONS] --dpi=N
+// The DPI it expects is GLASSBENCH_WINE_DPI's, which Wine passes on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,7 +20,10 @@
 namespace glassbench::ui::win32 {
 namespace {
 
-UINT g_dpi = 0;
+const UINT g_dpi = [] {
+    const char* dpi = std::getenv("GLASSBENCH_WINE_DPI");
+    return static_cast<UINT>(dpi != nullptr ? std::atoi(dpi) : 0);
+}();
 
 LONG TextWidth(HWND window, const std::wstring& text) {
     const WindowDC dc(window, reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
@@ -108,7 +109,7 @@ LRESULT CALLBACK OnAboutBox(int code, WPARAM wParam, LPARAM lParam) {
 // The operator dialog, run by the window with the test's initialisation in place of the
 // logic's start-up (no port search, no message box).
 TEST(Win32Window, IsMadeForTheScreensDpiAndItsFieldsCarryLatin1) {
-    ASSERT_NE(g_dpi, 0u) << "no --dpi=N";
+    ASSERT_NE(g_dpi, 0u) << "no GLASSBENCH_WINE_DPI";
     Win32Toolkit toolkit;
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
                             &toolkit);
@@ -145,13 +146,3 @@ TEST(Win32Window, IsMadeForTheScreensDpiAndItsFieldsCarryLatin1) {
 
 }  // namespace
 }  // namespace glassbench::ui::win32
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--dpi=", 6) == 0) {
-            glassbench::ui::win32::g_dpi = static_cast<UINT>(std::atoi(argv[i] + 6));
-        }
-    }
-    return RUN_ALL_TESTS();
-}

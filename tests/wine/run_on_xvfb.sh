@@ -17,8 +17,8 @@
 #   (sserife.fon) installed, Wine picks it and links no other font to it.
 # - The Chinese captions: WenQuanYi Micro Hei (fonts-wqy-microhei) is linked to MS Sans Serif,
 #   as Windows links its CJK fonts, for the characters MS Sans Serif lacks.
-# - The DPI, Wine's LogPixels: GLASSBENCH_WINE_DPI, 96 unless set. The screen grows with it
-#   from 1024x768 at 96, so that the scaled dialog fits.
+# - The DPI, Wine's LogPixels: GLASSBENCH_WINE_DPI, 96 unless set (and then set to 96 for the
+#   program). The screen grows with it from 1024x768 at 96, so that the scaled dialog fits.
 set -euo pipefail
 if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v xauth >/dev/null 2>&1; then
     echo "xvfb-run or xauth is not installed (scripts/setup.sh installs them): skipped"
@@ -30,7 +30,8 @@ if [ "$#" -lt 1 ]; then
 fi
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-dpi=${GLASSBENCH_WINE_DPI:-96}
+export GLASSBENCH_WINE_DPI=${GLASSBENCH_WINE_DPI:-96}
+dpi=$GLASSBENCH_WINE_DPI
 if [ -z "${GLASSBENCH_ON_XVFB:-}" ]; then
     export GLASSBENCH_ON_XVFB=1
     screen="$((1024 * dpi / 96))x$((768 * dpi / 96))x24"
