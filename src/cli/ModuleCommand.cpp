@@ -1,25 +1,23 @@
 // "module": runs the virtual display module until SIGINT or SIGTERM.
 #include <ostream>
 
-#include "cli/CliArgs.h"
 #include "cli/Commands.h"
-#include "cli/ModuleOptions.h"
 #include "module/VirtualModule.h"
 
 namespace glassbench::cli {
 
-int RunModule(Args args, std::ostream& out, std::ostream& err) {
-    int exitCode = kExitOk;
-    const auto parsed = ParseCommand("module", args, kModuleOptionSpecs, 0, out, err, exitCode);
-    if (!parsed) {
-        return exitCode;
+int RunModule(const OptionValues& values, std::ostream& out, std::ostream& err) {
+    module::ModuleOptions options;
+    options.linkPath = values.Get("link", options.linkPath);
+    options.replyDelayMs = values.Get("reply-delay-ms", options.replyDelayMs);
+    options.silent = values.Has("silent");
+    options.replyLength = values.Get("reply-length", options.replyLength);
+    options.wireTiming = values.Has("wire-timing");
+    if (const auto* seed = values.Find<std::uint64_t>("faults")) {
+        options.faultSeed = *seed;
     }
-    std::string error;
-    const auto options = ReadModuleOptions(*parsed, error);
-    if (!options) {
-        return UsageError(err, error);
-    }
-    return module::RunVirtualModule(*options, out, err);
+    options.faultMix = values.Get("fault-mix", options.faultMix);
+    return module::RunVirtualModule(options, out, err);
 }
 
 }  // namespace glassbench::cli

@@ -5,7 +5,7 @@
 
 namespace glassbench::cli {
 
-int RunModule(Args, std::ostream&, std::ostream& err) {
+int RunModule(const OptionValues&, std::ostream&, std::ostream& err) {
     return UsageError(err, "module needs a system with pseudo-terminals");
 }
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "module/ModuleFrames.h"
+#include "protocol/FrameScanner.h"
 #include "protocol/HexText.h"
 #include "serial/PosixTermios.h"
 #include "serial/StopRequest.h"
@@ -31,6 +32,8 @@
 namespace glassbench::module {
 
 namespace {
+
+using protocol::ScanEvent;
 
 class UniqueFd {
   public:
@@ -140,10 +143,6 @@ struct TimedByte {
     std::uint8_t byte;
     TimePoint at;
 };
-
-std::string HexLine(const Bytes& bytes) {
-    return protocol::FormatHexLine(bytes.data(), static_cast<int>(bytes.size()));
-}
 
 class Module {
   public:
@@ -263,10 +262,11 @@ class Module {
         for (auto& event : events) {
             switch (event.kind) {
                 case ScanEvent::Kind::Garbage:
-                    out_ << "garbage: " << HexLine(event.bytes) << std::endl;
+                    out_ << "garbage: " << protocol::FormatHexLine(event.bytes) << std::endl;
                     break;
                 case ScanEvent::Kind::Dropped:
-                    out_ << "dropped incomplete frame: " << HexLine(event.bytes) << std::endl;
+                    out_ << "dropped incomplete frame: " << protocol::FormatHexLine(event.bytes)
+                         << std::endl;
                     break;
                 case ScanEvent::Kind::Frame: {
                     std::optional<FaultDraw> fault;
@@ -294,8 +294,9 @@ class Module {
             out_ << "not answering: the terminal echoes (not set to raw)" << std::endl;
             return;
         }
-        const Bytes reply = fault ? NumberedReply(frame.command, fault->sequence)
-                                  : BuildReply(frame.command, frame.status, options_.replyLength);
+        const Bytes reply =
+            fault ? NumberedReply(frame.command, fault->sequence)
+                  : protocol::BuildReply(frame.command, frame.status, options_.replyLength);
         const auto byteTime = ByteTime();
         // The answer is timed from the frame's end on the wire, not from when this loop got
         // round to it, so a late wake-up does not add to the exchange.
@@ -371,7 +372,7 @@ class Module {
     UniqueFd slave_;
     UniqueFd closes_;
     std::string slavePath_;
-    FrameScanner scanner_;
+    protocol::FrameScanner scanner_{protocol::Reading::Lenient};
     std::deque<TimedByte> outgoing_;
     std::optional<TimePoint> staleCheckAt_;
     int staleChecks_ = 0;

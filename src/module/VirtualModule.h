@@ -2,7 +2,8 @@
 //
 // It opens a pseudo-terminal pair and publishes the terminal side's path as a symbolic link,
 // which the tool opens like any serial device. It reads the master side, finds and checks
-// frames (ModuleFrames.h), prints one line per frame and answers each with five bytes.
+// frames with the protocol's scanner in its lenient reading (protocol/FrameScanner.h), prints
+// one line per frame (ModuleFrames.h) and answers each with five bytes.
 //
 // Everything runs in one poll loop on a monotonic clock: the master side, a self-pipe for
 // SIGINT, SIGTERM and SIGHUP, and a watch on the terminal's closes. With wire timing the module
@@ -30,7 +31,7 @@ struct ModuleOptions {
     std::string linkPath;  // empty: DefaultLinkPath()
     int replyDelayMs = 0;
     bool silent = false;
-    int replyLength = 5;
+    int replyLength = protocol::kReplyLength;
     bool wireTiming = false;
     std::optional<std::uint64_t> faultSeed;  // faults on: one a frame (ModuleFaults.h)
     FaultMix faultMix = kDefaultFaultMix;

@@ -1,9 +1,10 @@
 // The operator window's own command line: --help and --version, answered before any toolkit
-// starts (so without a display). Every other argument is left to the toolkit, which takes
-// options of its own (Qt's -platform, for one). And its exit status, which says whether a stop
-// request ended it.
+// starts (so without a display), and --in-documents, which the Windows Start-menu shortcut
+// gives. Every other argument is left to the toolkit, which takes options of its own (Qt's
+// -platform, for one). And its exit status, which says whether a stop request ended it.
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
 #include <optional>
 
@@ -11,8 +12,23 @@
 
 namespace glassbench::ui {
 
-// The exit code when `argv` asks for help or the version (printed to `out`), else nullopt.
-std::optional<int> AnswerWindowOptions(int argc, char** argv, std::ostream& out);
+struct WindowOptions {
+    std::optional<int> exitCode;  // set when the arguments asked for help or the version
+    bool inDocuments = false;     // work in the presets folder of the user's documents
+};
+
+// Reads the window's options from `argv`, printing help or the version to `out`.
+WindowOptions ReadWindowOptions(int argc, char** argv, std::ostream& out);
+
+// The folder, inside the user's documents folder, where the window started with
+// --in-documents works and so reads Scom.ini.
+inline constexpr const char* kPresetsFolderName = "Glassbench";
+
+// Makes `documents`/Glassbench if it is missing and makes it the current directory. False,
+// with the current directory as it was, when `documents` is empty or missing (it is never
+// made: a documents folder that is not there is redirected or offline, not new) or the folder
+// cannot be made or entered.
+bool EnterPresetsFolder(const std::filesystem::path& documents);
 
 // 0 when the operator closed the window; after a stop request, 128 and the signal's number, as
 // shells report a program a signal ended and as the command line's send and play exit.

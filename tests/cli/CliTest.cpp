@@ -7,7 +7,6 @@
 #include "JsonLines.h"
 #include "RunProcess.h"
 #include "TempDir.h"
-#include "cli/Json.h"
 
 namespace glassbench::testing {
 namespace {
@@ -205,28 +204,6 @@ TEST(DecodeCommand, JsonGivesEachPieceItsFields) {
                     "[None, None, ['length 1 holds no command']]"}),
         "")
         << r.out;
-}
-
-TEST(TextEscape, EscapesWhatJsonAndXmlForbidAndReplacesWhatIsNoUtf8) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"Draw Point", "\"Draw Point\""},
-        {"a\"b\\c/", "\"a\\\"b\\\\c/\""},
-        {std::string("\n\r\t\x01\x1f\x7f\0", 7), "\"\\n\\r\\t\\u0001\\u001f\x7f\\u0000\""},
-        {"\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "\"\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\""},
-        {"\xff", "\"\\ufffd\""},
-        {"\xc3", "\"\\ufffd\""},                                   // cut short
-        {"\xc0\x80", "\"\\ufffd\\ufffd\""},                        // overlong
-        {"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\""},             // a surrogate
-        {"\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},  // above U+10FFFF
-    };
-    for (const auto& [text, json] : cases) {
-        EXPECT_EQ(cli::JsonString(text), json);
-    }
-    // XML: its five markup characters escaped; what XML 1.0 cannot carry becomes U+FFFD.
-    const std::string kFffd = "\xef\xbf\xbd";
-    EXPECT_EQ(cli::XmlText("a&b<c>\"'\xc3\xa9"), "a&amp;b&lt;c&gt;&quot;&apos;\xc3\xa9");
-    EXPECT_EQ(cli::XmlText(std::string("\t\n\r\x01\0\xef\xbf\xbe\xff", 9)),
-              "\t\n\r" + kFffd + kFffd + kFffd + kFffd);
 }
 
 TEST(PresetCommand, PrintsTheSectionFromTheCurrentDirectory) {
