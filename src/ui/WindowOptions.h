@@ -1,12 +1,14 @@
 // The operator window's own command line: --help and --version, answered before any toolkit
 // starts (so without a display), and --in-documents, which the Windows Start-menu shortcut
 // gives. Every other argument is left to the toolkit, which takes options of its own (Qt's
-// -platform, for one).
+// -platform, for one). And its exit status, which says whether a stop request ended it.
 #pragma once
 
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
+
+#include "serial/StopRequest.h"
 
 namespace glassbench::ui {
 
@@ -27,5 +29,11 @@ inline constexpr const char* kPresetsFolderName = "Glassbench";
 // made: a documents folder that is not there is redirected or offline, not new) or the folder
 // cannot be made or entered.
 bool EnterPresetsFolder(const std::filesystem::path& documents);
+
+// 0 when the operator closed the window; after a stop request, 128 and the signal's number, as
+// shells report a program a signal ended and as the command line's send and play exit.
+inline int WindowExitCode(const serial::StopRequest& stop) {
+    return stop.Requested() ? 128 + stop.Signal() : 0;
+}
 
 }  // namespace glassbench::ui

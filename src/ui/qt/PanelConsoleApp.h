@@ -6,7 +6,7 @@
 // and the process ends, which also releases the serial port.
 #pragma once
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 class CPanelConsoleApp {
   public:
@@ -14,8 +14,9 @@ class CPanelConsoleApp {
     // Returns the process exit code.
     int Run(int& argc, char** argv);
 
-    // The start-up step: construct the dialog and run it modally until the operator closes it.
-    void InitInstance();
+    // The start-up step: construct the dialog and run it modally until the operator closes it
+    // or a stop request comes. Returns the exit code (WindowExitCode).
+    int InitInstance();
 };
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

@@ -17,8 +17,9 @@ class CPanelConsoleApp {
     // Runs the start-up step; returns the process exit code.
     int Run();
 
-    // The start-up step: construct the dialog and run it modally until the operator closes it.
-    void InitInstance();
+    // The start-up step: construct the dialog and run it modally until the operator closes it
+    // or a stop request comes. Returns the exit code (WindowExitCode).
+    int InitInstance();
 };
 
 }  // namespace glassbench::ui::win32
