@@ -134,6 +134,9 @@ class FakeDevice final : public SerialDevice {
         }
         p_.queue.clear();
     }
+    // The fake has no system handle for WaitForInput to watch, and its clock moves only in
+    // Wait: it says it is ready, so a caller takes what is queued and waits with Wait.
+    std::optional<WaitToken> InputToken() override { return std::nullopt; }
     std::error_code LastError() const override { return error_; }
 
   private:

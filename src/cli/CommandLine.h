@@ -63,14 +63,16 @@ inline constexpr std::array<Option, 7> kFrameOptions{{
 
 inline constexpr Option kPortOption{.name = "port",
                                     .kind = ValueKind::Port,
-                                    .valueName = "DEVICE|INDEX",
+                                    .valueName = "DEVICE|INDEX|URL",
                                     .help =
-                                        "the port: a device, or a position of the port "
-                                        "list (0-29, see ports)",
+                                        "the port: a device, a position of the port list "
+                                        "(0-29, see ports), or a network port: "
+                                        "rfc2217://HOST:PORT (Telnet with the com-port option, "
+                                        "as ser2net serves it) or socket://HOST:PORT (raw TCP)",
                                     .required = true};
 inline constexpr Option kSpeedOption{"speed", ValueKind::Speed, "BAUD",
                                      "1200, 2400, 4800, 9600 (the default), 19200, 57600 or "
-                                     "115200 bits a second, 8N1"};
+                                     "115200 bits a second, 8N1 (ignored on socket://)"};
 inline constexpr Option kJsonOption{"json", ValueKind::Flag, "", "one JSON object a line"};
 // A pause longer than an hour is surely a typing mistake.
 inline constexpr int kMaxPauseMs = 3'600'000;
@@ -127,7 +129,7 @@ inline constexpr std::array<Option, 1> kDecodeOptions{{kJsonOption}};
 
 inline constexpr std::array<Option, 6> kMonitorOptions{{
     kPortOption,
-    {"replies", ValueKind::Port, "DEVICE|INDEX",
+    {"replies", ValueKind::Port, "DEVICE|INDEX|URL",
      "a second line to watch, the module's: five bytes a reply, each shown after its frame"},
     kSpeedOption,
     kJsonOption,

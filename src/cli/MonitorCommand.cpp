@@ -3,13 +3,13 @@
 // decode prints them, each with the moment it completed; the bytes on --replies (a tap on the
 // module's TX line) are cut into five-byte replies, each shown after the frame it follows.
 //
-// Both lines are opened as LineTaps: exclusive, raw 8N1, modem lines untouched. Bytes are
-// stamped with the moment they are taken from the driver. With one line the loop waits on it
-// until the next thing due (a frame's 100 ms stall, the end of --seconds) or a tenth of a second
-// at most, so a stop request is seen soon; with two it takes turns of 10 ms on each, then takes
-// whatever either has queued, so a byte on the line not being waited on is stamped at most one
-// turn late. Pending bytes on the replies line that nothing follows for 100 ms are reported as
-// an incomplete reply, so one lost byte does not shift every later reply.
+// Both lines are opened as LineTaps: exclusive, raw 8N1, modem lines untouched. The loop waits
+// on both lines and the stop request in one wait (WaitForInput), until the next thing due (a
+// frame's 100 ms stall, the end of --seconds), and takes whatever either line has queued as soon
+// as one wakes it; bytes are stamped on the monotonic clock when they are read, so a byte on
+// either line is stamped within the wake-up's own latency. Pending bytes on the replies line
+// that nothing follows for 100 ms are reported as an incomplete reply, so one lost byte does
+// not shift every later reply.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -18,6 +18,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -40,8 +41,6 @@ using serial::TimePoint;
 using namespace std::chrono_literals;
 
 constexpr int kExitGone = 1;
-constexpr auto kOneLineTurn = 100ms;
-constexpr auto kTwoLineTurn = 10ms;
 
 struct MonitorSettings {
     std::string port;
@@ -89,28 +88,25 @@ class Monitor {
         Start();
         const TimePoint end = settings_.seconds ? start_ + std::chrono::seconds(*settings_.seconds)
                                                 : TimePoint::max();
-        std::vector<serial::LineTap*> taps{&port};
+        std::vector<serial::SerialDevice*> devices{&port.Device()};
         if (replies != nullptr) {
-            taps.push_back(replies);
+            devices.push_back(&replies->Device());
         }
-        const auto turn = replies != nullptr ? kTwoLineTurn : kOneLineTurn;
-        for (std::size_t next = 0; !stop.Requested() && !Done(); ++next) {
+        const serial::WaitToken stopToken = stop.Token();
+        while (!stop.Requested() && !Done()) {
             const TimePoint now = Clock::now();
             Expire(now);
             if (now >= end || Done()) {
                 break;
             }
-            TimePoint deadline = std::min(end, now + turn);
+            TimePoint deadline = end;
             for (const auto& due : {scanner_.NextExpiry(), ReplyExpiry()}) {
                 deadline = due ? std::min(deadline, *due) : deadline;
             }
-            serial::LineTap& waited = *taps[next % taps.size()];
-            if (waited.Wait(deadline) == serial::WaitResult::Gone) {
-                goneTap_ = &waited;
-                break;
-            }
+            const auto woken = serial::WaitForInput(devices, deadline, {&stopToken, 1});
             // The frame line first: a reply's bytes come after those of the frame it answers.
-            if (!Drain(port, true) || (replies != nullptr && !Drain(*replies, false))) {
+            if (!Drain(port, true, woken == 0u) ||
+                (replies != nullptr && !Drain(*replies, false, woken == 1u))) {
                 break;
             }
         }
@@ -141,10 +137,11 @@ class Monitor {
     }
 
     // Takes everything queued on one line; false when it has vanished.
-    bool Drain(serial::LineTap& tap, bool frames) {
+    bool Drain(serial::LineTap& tap, bool frames, bool woken) {
         std::uint8_t buffer[4096];
         while (!Done()) {
-            const serial::IoResult got = tap.Take(buffer, static_cast<int>(sizeof(buffer)));
+            const serial::IoResult got =
+                tap.Take(buffer, static_cast<int>(sizeof(buffer)), std::exchange(woken, false));
             if (got.status == serial::IoStatus::Gone || got.status == serial::IoStatus::Failed) {
                 goneTap_ = &tap;
                 return false;
@@ -322,6 +319,12 @@ int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err)
         if (!taps[i]) {
             PrintOpenFailure(*names[i], reason, err);
             return kExitNoPort;
+        }
+    }
+    for (const auto& tap : taps) {
+        for (const std::string& notice :
+             tap ? tap->Device().TakeNotices() : std::vector<std::string>{}) {
+            err << notice << "\n";
         }
     }
     Monitor monitor(settings, out);

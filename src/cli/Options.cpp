@@ -6,6 +6,7 @@
 
 #include "protocol/CommandFrame.h"
 #include "protocol/CommandTable.h"
+#include "serial/NetworkPort.h"
 #include "serial/PortTables.h"
 
 namespace glassbench::cli {
@@ -24,7 +25,13 @@ std::optional<OptionValue> ReadPort(const Option& option, const std::string& tex
     }
     const auto index = ParseInt(text);
     if (!index) {
-        return text;  // a device path
+        // A device path, or a network port, whose name is checked here rather than at the open.
+        std::string reason;
+        if (serial::IsNetworkPortName(text) && !serial::ParseNetworkPortName(text, reason)) {
+            error = "--" + std::string(option.name) + ": " + reason;
+            return std::nullopt;
+        }
+        return text;
     }
     if (*index < 0 || *index >= serial::kPortCount) {
         error = "--" + std::string(option.name) + " index " + text + " is not 0 to " +

@@ -34,7 +34,7 @@ enum class ValueKind {
     Range,     // an integer from Option::min to Option::max [int]
     Command,   // a list index 0-19, a list text or a section name [the list index]
     Speed,     // a speed of the Speed list [its row]
-    Port,      // a device path, or a position of the Port list [the device]
+    Port,      // a device path, a network port or a position of the Port list [the device]
     Seed,      // 0 to 2^64 - 1 [std::uint64_t]
     FaultMix,  // NAME:WEIGHT,... [module::FaultMix]
     Reply,     // five bytes as hex pairs or ?? [protocol::BytePattern]

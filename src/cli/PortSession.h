@@ -39,12 +39,13 @@ struct PortSettings {
 // that is no row takes position 0), --speed's row, the pulse unless --no-pulse, --interval.
 PortSettings ReadPortSettings(const OptionValues& values);
 
-// SetModemLines' message boxes, as lines on stderr.
+// SetModemLines' message boxes and the port's notices, as lines on stderr.
 class StreamMessageSink : public serial::MessageSink {
   public:
     explicit StreamMessageSink(std::ostream& err) : err_(err) {}
     void ShowMessage(serial::WindowHandle, std::string_view text, std::string_view caption,
                      serial::MessageIcon) override;
+    void ShowNotice(std::string_view text) override { err_ << text << "\n"; }
 
   private:
     std::ostream& err_;
@@ -79,10 +80,5 @@ PrintedResult PrintedExchange(serial::SerialLink& link, const protocol::CommandF
 
 // Why a frame did not go out, in the words of a line of output.
 std::string SendFailure(const std::error_code& error);
-
-// The exit status of a run a signal stopped: 128 and the signal's number, as shells report it.
-inline int StoppedExitCode(const serial::StopRequest& stop) {
-    return 128 + stop.Signal();
-}
 
 }  // namespace glassbench::cli

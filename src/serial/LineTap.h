@@ -8,7 +8,8 @@
 // it found them; on POSIX systems only SetModemLines drives them, and it is never called). Linux
 // itself raises both when a port is opened and drops them on its last close if HUPCL is set;
 // that is the driver's doing and happens to any program that opens the port. No byte is ever
-// written. Take collects what has arrived; Wait waits for more with the device's own Wait.
+// written. Take collects what has arrived as the link collects a reply; a wait for more goes
+// over all the lines a program watches at once (WaitForInput, SerialSystem.h).
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@
 #include <string>
 #include <system_error>
 
-#include "serial/SerialSystem.h"
+#include "serial/SerialLink.h"
 
 namespace glassbench::serial {
 
@@ -30,9 +31,12 @@ class LineTap {
     // Up to `room` bytes that have arrived: Done with their count (0 when none), or Gone once
     // the device has disappeared (a pulled adapter, a pseudo-terminal whose other side closed),
     // or Failed.
-    IoResult Take(std::uint8_t* buffer, int room);
-    // Until input is queued, the device disappears, or the deadline passes.
-    WaitResult Wait(TimePoint deadline);
+    // `woken`: a wait has just said this line is ready (see Collect).
+    IoResult Take(std::uint8_t* buffer, int room, bool woken = false) {
+        return Collect(*device_, buffer, room, woken);
+    }
+    // The device, for a wait over several lines at once (WaitForInput).
+    SerialDevice& Device() { return *device_; }
     std::error_code LastError() const { return device_->LastError(); }
 
   private:

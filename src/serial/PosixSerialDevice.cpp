@@ -8,9 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <utility>
 
+#include "serial/PosixFd.h"
+#include "serial/PosixPoll.h"
 #include "serial/PosixTermios.h"
 
 namespace glassbench::serial {
@@ -37,23 +38,14 @@ IoStatus StatusOf(int error) {
     }
 }
 
-timespec ToTimespec(Clock::duration d) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-    ts.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-    return ts;
-}
-
 class PosixSerialDevice final : public SerialDevice {
   public:
-    explicit PosixSerialDevice(int fd) : fd_(fd) {}
+    explicit PosixSerialDevice(int fd) : owned_(fd), fd_(fd) {}
 
     ~PosixSerialDevice() override {
         // Give the device back as it was found: no longer exclusive, no longer locked.
         ::ioctl(fd_, TIOCNXCL);
         ::flock(fd_, LOCK_UN);
-        ::close(fd_);
     }
 
     PosixSerialDevice(const PosixSerialDevice&) = delete;
@@ -165,32 +157,8 @@ class PosixSerialDevice final : public SerialDevice {
     }
 
     WaitResult Wait(WaitFor what, TimePoint deadline) override {
-        pollfd entry{fd_, static_cast<short>(what == WaitFor::Input ? POLLIN : POLLOUT), 0};
-        for (;;) {
-            const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
-            const timespec timeout = ToTimespec(left);
-            entry.revents = 0;
-            const int rc = ::ppoll(&entry, 1, &timeout, nullptr);
-            if (rc < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                error_ = Errno(errno);
-                return WaitResult::Gone;
-            }
-            if (rc == 0) {
-                if (Clock::now() < deadline) {
-                    continue;
-                }
-                return WaitResult::TimedOut;
-            }
-            // A hung-up terminal polls readable too; the read that follows finds out.
-            if ((entry.revents & entry.events) != 0) {
-                return WaitResult::Ready;
-            }
-            error_ = Errno(EIO);
-            return WaitResult::Gone;
-        }
+        // A hung-up terminal polls readable too; the read that follows finds out.
+        return PollOne(fd_, what == WaitFor::Input ? POLLIN : POLLOUT, deadline, error_);
     }
 
     void DiscardInput() override {
@@ -198,6 +166,8 @@ class PosixSerialDevice final : public SerialDevice {
             error_ = Errno(errno);
         }
     }
+
+    std::optional<WaitToken> InputToken() override { return fd_; }
 
     std::error_code LastError() const override { return error_; }
 
@@ -212,6 +182,7 @@ class PosixSerialDevice final : public SerialDevice {
         return {0, StatusOf(error)};
     }
 
+    UniqueFd owned_;
     int fd_;
     termios reported_{};
     bool haveReported_ = false;

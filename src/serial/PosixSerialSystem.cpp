@@ -1,7 +1,6 @@
 // The serial services on Linux and other POSIX systems: opening a device for exclusive use
-// (flock and TIOCEXCL), and the monotonic and CPU clocks.
+// (flock and TIOCEXCL), and the process's CPU clock.
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -9,10 +8,9 @@
 
 #include <cerrno>
 #include <ctime>
-#include <utility>
 
+#include "serial/PosixFd.h"
 #include "serial/PosixSerialDevice.h"
-#include "serial/SerialLink.h"
 
 namespace glassbench::serial {
 
@@ -22,58 +20,40 @@ std::error_code Errno(int value) {
     return {value, std::generic_category()};
 }
 
-// Closes the descriptor unless released to its new owner.
-class FdGuard {
-  public:
-    explicit FdGuard(int fd) : fd_(fd) {}
-    ~FdGuard() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
-
 class PosixSerialSystem final : public SerialSystem {
   public:
     std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) override {
         // No O_CREAT: only a device that exists. O_NOCTTY: never become its controlling
         // process. O_NONBLOCK: the open does not wait for carrier, and no read or write ever
         // waits inside the driver.
-        FdGuard fd(::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-        if (fd.get() < 0) {
+        UniqueFd fd(::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        if (fd.Get() < 0) {
             error = Errno(errno);
             return nullptr;
         }
-        if (::isatty(fd.get()) == 0) {
+        if (::isatty(fd.Get()) == 0) {
             error = Errno(ENOTTY);
             return nullptr;
         }
         // Exclusive use, both ways, before any setting changes: another program's flock, or
         // its TIOCEXCL (which does not stop root, and CI runs as root), means it holds the
         // device.
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
             error = Errno(errno == EWOULDBLOCK ? EBUSY : errno);
             return nullptr;
         }
 #ifdef TIOCGEXCL
         int exclusive = 0;
-        if (::ioctl(fd.get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        if (::ioctl(fd.Get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
             error = Errno(EBUSY);
             return nullptr;
         }
 #endif
-        if (::ioctl(fd.get(), TIOCEXCL) != 0) {
+        if (::ioctl(fd.Get(), TIOCEXCL) != 0) {
             error = Errno(errno);
             return nullptr;
         }
-        return MakePosixSerialDevice(fd.release());
+        return MakePosixSerialDevice(fd.Release());
     }
 
     bool DeviceExists(const std::string& name) override {
@@ -88,22 +68,8 @@ class PosixSerialSystem final : public SerialSystem {
 
 }  // namespace
 
-std::unique_ptr<SerialSystem> CreatePlatformSerialSystem() {
+std::unique_ptr<SerialSystem> CreateLocalSerialSystem() {
     return std::make_unique<PosixSerialSystem>();
-}
-
-void WaitUntil(TimePoint deadline) {
-    for (;;) {
-        const auto left = deadline - Clock::now();
-        if (left <= Clock::duration::zero()) {
-            return;
-        }
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-        timespec timeout{};
-        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-        ::ppoll(nullptr, 0, &timeout, nullptr);
-    }
 }
 
 std::chrono::nanoseconds ProcessCpuTime() {

@@ -9,8 +9,8 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <ctime>
 
+#include "serial/PosixPoll.h"
 #include "serial/StopRequest.h"
 
 namespace glassbench::serial {
@@ -71,14 +71,10 @@ int StopRequest::Signal() const {
 bool StopRequest::WaitUntil(TimePoint deadline) const {
     pollfd entry{g_pipe[0], POLLIN, 0};
     while (!Requested()) {
-        const auto left = deadline - Clock::now();
-        if (left <= Clock::duration::zero()) {
+        if (Clock::now() >= deadline) {
             return true;
         }
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-        timespec timeout{};
-        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        const timespec timeout = TimeLeft(deadline);
         // EINTR (the signal itself) and readiness both lead back to the check above.
         ::ppoll(&entry, g_pipe[0] >= 0 ? 1 : 0, &timeout, nullptr);
     }
@@ -86,6 +82,10 @@ bool StopRequest::WaitUntil(TimePoint deadline) const {
 }
 
 int StopRequest::PollFd() const {
+    return g_pipe[0];
+}
+
+WaitToken StopRequest::Token() const {
     return g_pipe[0];
 }
 

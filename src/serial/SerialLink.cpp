@@ -1,6 +1,7 @@
 #include "serial/SerialLink.h"
 
 #include <algorithm>
+#include <iostream>
 #include <utility>
 
 namespace glassbench::serial {
@@ -13,6 +14,43 @@ constexpr std::string_view kGetStateText = "Can't get the port state.";
 constexpr std::string_view kSetStateText = "Can't set the port state.";
 
 }  // namespace
+
+void MessageSink::ShowNotice(std::string_view text) {
+    std::clog << text << std::endl;
+}
+
+int ConfigureLine(SerialDevice& device, int bitsPerSecond, bool keepModemLines) {
+    LineSettings settings;
+    if (!device.ReadLineSettings(settings)) {
+        return 2;
+    }
+    settings.bitsPerSecond = bitsPerSecond;
+    settings.dataBits = 8;
+    settings.parity = false;
+    settings.stopBits = 1;
+    // A freshly plugged adapter on Linux starts cooked with XON/XOFF on; a frame would lose
+    // or change 0x0A, 0x0D, 0x03, 0x11 and 0x13, and echo would send back what arrives.
+    // Hardware flow control stays as reported.
+    settings.raw = true;
+    settings.keepModemLines = keepModemLines;
+    return device.WriteLineSettings(settings) ? 0 : 3;
+}
+
+IoResult Collect(SerialDevice& device, std::uint8_t* buffer, int room, bool woken) {
+    const IoResult queued = device.QueuedInput();
+    if (queued.status != IoStatus::Done || room <= 0) {
+        return {0, queued.status};
+    }
+    if (queued.count <= 0 && !woken) {
+        return {0, IoStatus::Done};
+    }
+    const IoResult read =
+        device.Read(buffer, queued.count > 0 ? std::min(queued.count, room) : room);
+    if (read.status == IoStatus::WouldBlock) {
+        return {0, IoStatus::Done};
+    }
+    return read;
+}
 
 SerialLink::SerialLink(std::unique_ptr<SerialSystem> system, PortNames portNames, MessageSink* sink)
     : system_(std::move(system)), names_(std::move(portNames)), sink_(sink) {}
@@ -53,6 +91,7 @@ int SerialLink::OpenPort(int portIndex, int speedIndex, WindowHandle owner) {
         return 1;
     }
     const int code = Configure(speedIndex);
+    PassNotices();
     if (code != 0) {
         openError_ = device_->LastError();
         if (!openError_) {
@@ -65,24 +104,14 @@ int SerialLink::OpenPort(int portIndex, int speedIndex, WindowHandle owner) {
 }
 
 int SerialLink::Configure(int speedIndex) {
-    LineSettings settings;
-    if (!device_->ReadLineSettings(settings)) {
-        return 2;
-    }
     const Speed* speed = SpeedAt(speedIndex);
+    LineSettings ignored;
     if (speed == nullptr) {
         // No state block can be built for a speed the table does not have.
-        return 3;
+        return device_->ReadLineSettings(ignored) ? 3 : 2;
     }
-    settings.bitsPerSecond = speed->bitsPerSecond;
-    settings.dataBits = 8;
-    settings.parity = false;
-    settings.stopBits = 1;
-    // A freshly plugged adapter on Linux starts cooked with XON/XOFF on; a frame would lose
-    // or change 0x0A, 0x0D, 0x03, 0x11 and 0x13. Hardware flow control stays as reported.
-    settings.raw = true;
-    if (!device_->WriteLineSettings(settings)) {
-        return 3;
+    if (const int step = ConfigureLine(*device_, speed->bitsPerSecond, false); step != 0) {
+        return step;
     }
     if (device_->SetModemLines(true, true) == ModemResult::Failed) {
         return 3;
@@ -116,6 +145,7 @@ void SerialLink::SetModemLines(bool dtr, bool rts) {
     if (device_->SetModemLines(dtr, rts) == ModemResult::Failed) {
         Show(kSetStateText, MessageIcon::Exclamation);
     }
+    PassNotices();
 }
 
 int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
@@ -160,25 +190,6 @@ int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
     return written;
 }
 
-IoResult SerialLink::Collect(std::uint8_t* buffer, int room) {
-    if (!ready_ || !device_ || buffer == nullptr || room <= 0) {
-        return {0, IoStatus::Done};
-    }
-    const IoResult queued = device_->QueuedInput();
-    if (queued.status != IoStatus::Done || queued.count <= 0) {
-        return {0, queued.status};
-    }
-    const IoResult read = device_->Read(buffer, std::min(queued.count, room));
-    if (read.status == IoStatus::WouldBlock) {
-        return {0, IoStatus::Done};
-    }
-    return read;
-}
-
-int SerialLink::ReceiveAvailable(std::uint8_t* buffer, int room) {
-    return Collect(buffer, room).count;
-}
-
 int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
     lastReceived_ = 0;
     receiveGone_ = false;
@@ -203,15 +214,7 @@ int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
     int total = 0;
     bool woken = false;
     for (;;) {
-        IoResult got = Collect(buffer + total, wanted - total);
-        if (woken && got.status == IoStatus::Done && got.count == 0) {
-            // Readiness with an empty queue: the read tells bytes from an end of file (a
-            // pty whose other end has closed reads 0).
-            got = device_->Read(buffer + total, wanted - total);
-            if (got.status == IoStatus::WouldBlock) {
-                got = {0, IoStatus::Done};
-            }
-        }
+        const IoResult got = Collect(*device_, buffer + total, wanted - total, woken);
         total += got.count;
         lastReceived_ = total;
         if (total == wanted) {
@@ -236,6 +239,15 @@ int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
 void SerialLink::DiscardInput() {
     if (device_) {
         device_->DiscardInput();
+        PassNotices();
+    }
+}
+
+void SerialLink::PassNotices() {
+    for (const std::string& notice : device_->TakeNotices()) {
+        if (sink_ != nullptr) {
+            sink_->ShowNotice(notice);
+        }
     }
 }
 

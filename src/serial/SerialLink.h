@@ -36,7 +36,22 @@ class MessageSink {
     virtual ~MessageSink() = default;
     virtual void ShowMessage(WindowHandle owner, std::string_view text, std::string_view caption,
                              MessageIcon icon) = 0;
+    // What a device says that is no failure (SerialDevice::TakeNotices): a line on stderr,
+    // unless the sink has a better place for it.
+    virtual void ShowNotice(std::string_view text);
 };
+
+// The settings every open applies on top of what the driver reports: `bitsPerSecond`, 8N1,
+// raw, and hardware flow control as it was; DTR and RTS as they were if `keepModemLines`.
+// 0, or the step that failed: 2 when the settings could not be read, 3 when the new ones
+// were refused.
+int ConfigureLine(SerialDevice& device, int bitsPerSecond, bool keepModemLines);
+
+// Up to `room` bytes that are queued, without waiting: Done with their count (0 when none),
+// or the device's Gone or Failed. `woken`: a wait has just said the device is ready; an empty
+// queue is then read all the same, which tells an end of file (a pseudo-terminal whose other
+// end has closed polls ready and reads 0) from bytes still on their way.
+IoResult Collect(SerialDevice& device, std::uint8_t* buffer, int room, bool woken = false);
 
 class SerialLink {
   public:
@@ -54,8 +69,6 @@ class SerialLink {
     void SetModemLines(bool dtr, bool rts);
     // Bytes the system took; 0 when not ready or on failure.
     int SendBytes(const std::uint8_t* bytes, int count);
-    // Bytes stored (at most `room`); 0 when not ready, nothing queued, or on failure.
-    int ReceiveAvailable(std::uint8_t* buffer, int room);
     // 1 when exactly `wanted` bytes were collected within `tries`, else 0.
     int ReceiveExact(std::uint8_t* buffer, int wanted, int tries);
     // Throws away whatever waits in the receive queue, so a late or extra byte from one
@@ -74,13 +87,9 @@ class SerialLink {
     // timed_out when the driver took no more within the write's time, else the system's
     // reason. Clear after a whole write.
     std::error_code LastSendError() const { return sendError_; }
-    int BitsPerSecond() const { return bitsPerSecond_; }
-    bool HoldsDevice() const { return device_ != nullptr; }
-    WindowHandle Owner() const { return owner_; }
     const PortNames& Names() const { return names_; }
     // The row's device name, or "" for an index outside the table.
     std::string PortName(int portIndex) const;
-    void SetMessageSink(MessageSink* sink) { sink_ = sink; }
 
     // How long `count` bytes take on the wire at the set speed, at ten bits a byte.
     std::chrono::nanoseconds WireTime(int count) const;
@@ -93,8 +102,8 @@ class SerialLink {
   private:
     int Configure(int speedIndex);
     void Show(std::string_view text, MessageIcon icon);
-    // ReceiveAvailable, also telling whether the device has failed or disappeared.
-    IoResult Collect(std::uint8_t* buffer, int room);
+    // The held device's notices, to the sink.
+    void PassNotices();
 
     std::unique_ptr<SerialSystem> system_;
     PortNames names_;

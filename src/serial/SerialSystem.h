@@ -13,8 +13,11 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "protocol/Clock.h"
 
@@ -58,6 +61,10 @@ struct IoResult {
 };
 
 enum class WaitFor { Input, Output };
+
+// What a wait over several things at once watches for input: a descriptor to poll on POSIX
+// systems, an event handle on Windows.
+using WaitToken = std::intptr_t;
 enum class WaitResult { Ready, TimedOut, Gone };
 enum class ModemResult { Done, NoModemLines, Failed };
 // Which half of setting the read time-outs failed, if any.
@@ -90,11 +97,21 @@ class SerialDevice {
     virtual WaitResult Wait(WaitFor what, TimePoint deadline) = 0;
     // Throws away everything in the receive queue.
     virtual void DiscardInput() = 0;
+    // Makes ready a wait for input over several devices (WaitForInput) and tells what to
+    // watch; nullopt when input is queued already or the device has gone, and nothing need be
+    // waited for.
+    virtual std::optional<WaitToken> InputToken() = 0;
 
     // The system's reason for the last operation that failed.
     virtual std::error_code LastError() const = 0;
+    // What the device has to tell that is no failure, once each: a network port's server
+    // that ignores a request, a setting it cannot have. Local devices have nothing to say.
+    virtual std::vector<std::string> TakeNotices() { return {}; }
 };
 
+// The serial services of the system a program runs on, reached through one of these. Names
+// written as URLs (NetworkPort.h) are network ports on every system; the rest are the local
+// system's devices.
 class SerialSystem {
   public:
     virtual ~SerialSystem() = default;
@@ -107,9 +124,20 @@ class SerialSystem {
     virtual TimePoint Now() = 0;
 };
 
-// Blocks the calling thread until `deadline` on the monotonic clock (the 1000 ms modem-line
-// pulse of a port open). Resumes after signals until the deadline has really passed.
-void WaitUntil(TimePoint deadline);
+// The local system's serial devices alone: termios on POSIX systems, the communications
+// functions on Windows (CreatePlatformSerialSystem, SerialLink.h, adds the network ports).
+std::unique_ptr<SerialSystem> CreateLocalSerialSystem();
+
+// Waits until one of `tokens` is ready or the deadline passes, resuming after signals: the
+// index of a ready one, or nullopt at the deadline. Ready at once if one is ready already.
+std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline);
+
+// Waits in one wait until one of `devices` has input queued or has gone, or the deadline
+// passes; the index of such a device (the first of them, if several), or nullopt at the
+// deadline. `extra` tokens (a stop request's) end the wait too, reported as devices.size() +
+// their index.
+std::optional<std::size_t> WaitForInput(std::span<SerialDevice* const> devices, TimePoint deadline,
+                                        std::span<const WaitToken> extra = {});
 
 // The CPU time this process has used so far, all threads, user and system.
 std::chrono::nanoseconds ProcessCpuTime();

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "serial/SerialSystem.h"
+#include "serial/UniqueHandle.h"
+#include "serial/Win32Time.h"
 
 namespace glassbench::serial {
 
@@ -40,30 +42,14 @@ IoStatus StatusOf(DWORD error) {
     }
 }
 
-// Milliseconds until the deadline, rounded up so a wait never ends before it.
-DWORD MillisecondsUntil(TimePoint deadline) {
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) {
-        return 0;
-    }
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<DWORD>(std::min<long long>(ms, INFINITE - 1));
+void CloseEvent(HANDLE handle) {
+    ::CloseHandle(handle);
 }
 
-class Event {
+// A manual-reset event that overlapped operations signal.
+class Event : public UniqueHandle<HANDLE, &CloseEvent> {
   public:
-    Event() : handle_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Event() {
-        if (handle_ != nullptr) {
-            ::CloseHandle(handle_);
-        }
-    }
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
+    Event() : UniqueHandle(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 };
 
 class Win32SerialDevice final : public SerialDevice {
@@ -192,7 +178,7 @@ class Win32SerialDevice final : public SerialDevice {
         // blocking handle; the caller's buffer is free as soon as this returns.
         writeBuffer_.assign(bytes, bytes + count);
         writeOverlapped_ = OVERLAPPED{};
-        writeOverlapped_.hEvent = writeEvent_.get();
+        writeOverlapped_.hEvent = writeEvent_.Get();
         DWORD written = 0;
         if (::WriteFile(handle_, writeBuffer_.data(), static_cast<DWORD>(count), &written,
                         &writeOverlapped_)) {
@@ -232,7 +218,7 @@ class Win32SerialDevice final : public SerialDevice {
         }
         count = std::min(count, queued.count);
         OVERLAPPED overlapped{};
-        overlapped.hEvent = readEvent_.get();
+        overlapped.hEvent = readEvent_.Get();
         DWORD got = 0;
         if (!::ReadFile(handle_, buffer, static_cast<DWORD>(count), &got, &overlapped)) {
             DWORD error = ::GetLastError();
@@ -256,35 +242,23 @@ class Win32SerialDevice final : public SerialDevice {
             if (!writePending_) {
                 return WaitResult::Ready;
             }
-            const DWORD rc = ::WaitForSingleObject(writeEvent_.get(), MillisecondsUntil(deadline));
+            const DWORD rc = ::WaitForSingleObject(writeEvent_.Get(), MillisecondsUntil(deadline));
             if (rc == WAIT_TIMEOUT) {
                 return WaitResult::TimedOut;
             }
             return FinishWrite(true) ? WaitResult::Ready : WaitResult::Gone;
         }
-        const IoResult queued = QueuedInput();
-        if (queued.status != IoStatus::Done) {
-            return WaitResult::Gone;
-        }
-        if (queued.count > 0) {
-            return WaitResult::Ready;
-        }
-        if (!waitPending_) {
-            waitOverlapped_ = OVERLAPPED{};
-            waitOverlapped_.hEvent = commEvent_.get();
-            eventMask_ = 0;
-            if (::WaitCommEvent(handle_, &eventMask_, &waitOverlapped_)) {
+        switch (ArmInputWait()) {
+            case Armed::Ready:
                 return WaitResult::Ready;
-            }
-            if (::GetLastError() != ERROR_IO_PENDING) {
-                error_ = LastSystemError();
+            case Armed::Gone:
                 return WaitResult::Gone;
-            }
-            waitPending_ = true;
+            case Armed::Pending:
+                break;
         }
         // A wait that times out stays pending with its OVERLAPPED block and is picked up by
         // the next call, so no arriving byte is missed between two waits.
-        const DWORD rc = ::WaitForSingleObject(commEvent_.get(), MillisecondsUntil(deadline));
+        const DWORD rc = ::WaitForSingleObject(commEvent_.Get(), MillisecondsUntil(deadline));
         if (rc == WAIT_TIMEOUT) {
             return WaitResult::TimedOut;
         }
@@ -296,6 +270,13 @@ class Win32SerialDevice final : public SerialDevice {
             return WaitResult::Gone;
         }
         return WaitResult::Ready;
+    }
+
+    std::optional<WaitToken> InputToken() override {
+        if (ArmInputWait() != Armed::Pending) {
+            return std::nullopt;
+        }
+        return reinterpret_cast<WaitToken>(commEvent_.Get());
     }
 
     void DiscardInput() override {
@@ -310,6 +291,33 @@ class Win32SerialDevice final : public SerialDevice {
     bool Fail() {
         error_ = LastSystemError();
         return false;
+    }
+
+    enum class Armed { Ready, Pending, Gone };
+
+    // Input queued already, or a WaitCommEvent pending on commEvent_ for the next byte.
+    Armed ArmInputWait() {
+        const IoResult queued = QueuedInput();
+        if (queued.status != IoStatus::Done) {
+            return Armed::Gone;
+        }
+        if (queued.count > 0) {
+            return Armed::Ready;
+        }
+        if (!waitPending_) {
+            waitOverlapped_ = OVERLAPPED{};
+            waitOverlapped_.hEvent = commEvent_.Get();
+            eventMask_ = 0;
+            if (::WaitCommEvent(handle_, &eventMask_, &waitOverlapped_)) {
+                return Armed::Ready;
+            }
+            if (::GetLastError() != ERROR_IO_PENDING) {
+                error_ = LastSystemError();
+                return Armed::Gone;
+            }
+            waitPending_ = true;
+        }
+        return Armed::Pending;
     }
 
     // Collects the result of the write in flight; false while it is still running (when
@@ -373,7 +381,7 @@ class Win32SerialSystem final : public SerialSystem {
 
 }  // namespace
 
-std::unique_ptr<SerialSystem> CreatePlatformSerialSystem() {
+std::unique_ptr<SerialSystem> CreateLocalSerialSystem() {
     return std::make_unique<Win32SerialSystem>();
 }
 
@@ -388,15 +396,6 @@ std::chrono::nanoseconds ProcessCpuTime() {
         return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
     };
     return std::chrono::nanoseconds{static_cast<long long>((units(kernel) + units(user)) * 100)};
-}
-
-void WaitUntil(TimePoint deadline) {
-    // An event nobody sets: the wait is a pure deadline wait that the scheduler can end on
-    // time, with no polling.
-    Event never;
-    while (Clock::now() < deadline) {
-        ::WaitForSingleObject(never.get(), std::max<DWORD>(MillisecondsUntil(deadline), 1));
-    }
 }
 
 }  // namespace glassbench::serial

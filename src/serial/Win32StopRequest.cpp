@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "serial/StopRequest.h"
+#include "serial/Win32Time.h"
 
 namespace glassbench::serial {
 
@@ -60,12 +61,10 @@ int StopRequest::Signal() const {
 
 bool StopRequest::WaitUntil(TimePoint deadline) const {
     while (!Requested()) {
-        const auto left = deadline - Clock::now();
-        if (left <= Clock::duration::zero()) {
+        if (Clock::now() >= deadline) {
             return true;
         }
-        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-        ::WaitForSingleObject(g_event, static_cast<DWORD>(std::clamp<long long>(ms, 1, 60000)));
+        ::WaitForSingleObject(g_event, std::max<DWORD>(MillisecondsUntil(deadline), 1));
     }
     return false;
 }
@@ -76,6 +75,10 @@ int StopRequest::PollFd() const {
 
 void* StopRequest::WaitHandle() const {
     return g_event;
+}
+
+WaitToken StopRequest::Token() const {
+    return reinterpret_cast<WaitToken>(g_event);
 }
 
 }  // namespace glassbench::serial

@@ -9,7 +9,7 @@ namespace glassbench::ui {
 namespace {
 
 constexpr std::string_view kWindowUsage =
-    "Usage: glassbench [--in-documents] [--help] [--version]\n"
+    "Usage: glassbench [--in-documents] [--help] [--version] [PORT...]\n"
     "\n"
     "The operator window: pick one of the display module's twenty drawing commands, fill in\n"
     "its fields and press \"Send data\". The window packs them into one checksummed frame,\n"
@@ -20,6 +20,10 @@ constexpr std::string_view kWindowUsage =
     "that opens; the Port and Speed lists reopen the port. A command's fields start from its\n"
     "section of Scom.ini in the current directory.\n"
     "\n"
+    "Each PORT takes the next of the first positions of the Port list: a device, or a\n"
+    "network port, rfc2217://HOST:PORT (Telnet with the com-port option) or\n"
+    "socket://HOST:PORT (raw TCP).\n"
+    "\n"
     "Options:\n"
     "  --in-documents  work in the Glassbench folder of your documents folder (made if\n"
     "                  missing), and so read Scom.ini from there\n"
@@ -27,8 +31,9 @@ constexpr std::string_view kWindowUsage =
     "  --version       show the version and exit\n"
     "\n"
     "Environment:\n"
-    "  GLASSBENCH_PORTS  device paths that take the first port positions, separated by ':'\n"
-    "                    (';' on Windows)\n";
+    "  GLASSBENCH_PORTS  ports that take the first positions after those named on the command\n"
+    "                    line, separated by ';' (on Linux also by ':', except inside a\n"
+    "                    network port's name)\n";
 
 }  // namespace
 
@@ -66,6 +71,16 @@ bool EnterPresetsFolder(const std::filesystem::path& documents) {
     }
     fs::current_path(folder, error);
     return !error;
+}
+
+std::vector<std::string> WindowPortNames(int argc, char** argv) {
+    std::vector<std::string> names;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-') {
+            names.emplace_back(argv[i]);
+        }
+    }
+    return names;
 }
 
 }  // namespace glassbench::ui

@@ -1,14 +1,15 @@
 // The operator window's own command line: --help and --version, answered before any toolkit
-// starts (so without a display), and --in-documents, which the Windows Start-menu shortcut
-// gives. Every other argument is left to the toolkit, which takes options of its own (Qt's
-// -platform, for one). And its exit status, which says whether a stop request ended it.
+// starts (so without a display), --in-documents, which the Windows Start-menu shortcut gives,
+// and port names (a device, rfc2217://HOST:PORT, socket://HOST:PORT), which take the first
+// positions of the Port list. Other options are left to the toolkit, which takes some of its
+// own (Qt's -platform, for one); the port names are read once it has taken them.
 #pragma once
 
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
-
-#include "serial/StopRequest.h"
+#include <string>
+#include <vector>
 
 namespace glassbench::ui {
 
@@ -30,10 +31,8 @@ inline constexpr const char* kPresetsFolderName = "Glassbench";
 // cannot be made or entered.
 bool EnterPresetsFolder(const std::filesystem::path& documents);
 
-// 0 when the operator closed the window; after a stop request, 128 and the signal's number, as
-// shells report a program a signal ended and as the command line's send and play exit.
-inline int WindowExitCode(const serial::StopRequest& stop) {
-    return stop.Requested() ? 128 + stop.Signal() : 0;
-}
+// The port names on the command line, once the toolkit has taken its own options from it:
+// every argument after the program's name that is no option, in order.
+std::vector<std::string> WindowPortNames(int argc, char** argv);
 
 }  // namespace glassbench::ui

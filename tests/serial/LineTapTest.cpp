@@ -48,11 +48,11 @@ TEST(LineTapTest, ListensRawAtTheSpeedWithoutEverDrivingTheLine) {
 
         std::uint8_t buffer[8];
         EXPECT_EQ(tap->Take(buffer, 8).count, 0);
-        EXPECT_EQ(tap->Wait(start + 1s), WaitResult::Ready);
+        EXPECT_EQ(tap->Device().Wait(WaitFor::Input, start + 1s), WaitResult::Ready);
         EXPECT_EQ(system.now, start + 5ms);
         const IoResult got = tap->Take(buffer, 8);
         EXPECT_EQ(glassbench::testing::Hex(buffer, static_cast<std::size_t>(got.count)), "AA 04");
-        EXPECT_EQ(tap->Wait(start + 1s), WaitResult::TimedOut);
+        EXPECT_EQ(tap->Device().Wait(WaitFor::Input, start + 1s), WaitResult::TimedOut);
         EXPECT_TRUE(port.wire.empty());
     }
 }

@@ -6,6 +6,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <memory>
+
 #include "TempDir.h"
 #include "serial/PosixPresentPorts.h"
 #include "serial/PosixTermios.h"
@@ -59,6 +61,51 @@ TEST(PosixOpenTest, ExclusiveWhileHeldAndReleasedAfter) {
     EXPECT_EQ(exclusive, 0);
     ::close(other);
     ::close(master);
+}
+
+// A pseudo-terminal pair whose terminal side is opened as a serial device.
+struct Pty {
+    Pty() {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char path[128] = {};
+        ::grantpt(master), ::unlockpt(master), ::ptsname_r(master, path, sizeof(path));
+        std::error_code error;
+        device = CreatePlatformSerialSystem()->Open(path, error);
+        EXPECT_NE(device, nullptr) << error.message();
+        EXPECT_EQ(ConfigureLine(*device, 9600, false), 0);
+    }
+    ~Pty() {
+        device.reset();
+        ::close(master);
+    }
+    int master = -1;
+    std::unique_ptr<SerialDevice> device;
+};
+
+// One wait over several lines: a line with input ends it whatever its place, even with the
+// deadline passed already (a wait that took turns on the lines would look at the first only).
+TEST(PosixWaitTest, AnyLineWithInputEndsTheWaitAtOnce) {
+    for (const std::size_t ready : {0u, 1u, 2u}) {
+        SCOPED_TRACE(ready);
+        Pty lines[2];
+        int stop[2];
+        ASSERT_EQ(::pipe(stop), 0);
+        const std::uint8_t byte = 0xAA;
+        if (ready < 2) {
+            ASSERT_EQ(::write(lines[ready].master, &byte, 1), 1);
+            // The pty moves the byte to the terminal side on a kernel worker: wait for it.
+            ASSERT_EQ(
+                lines[ready].device->Wait(WaitFor::Input, Clock::now() + std::chrono::seconds(10)),
+                WaitResult::Ready);
+        } else {
+            ASSERT_EQ(::write(stop[1], &byte, 1), 1);
+        }
+        SerialDevice* devices[] = {lines[0].device.get(), lines[1].device.get()};
+        const WaitToken extra = stop[0];
+        EXPECT_EQ(WaitForInput(devices, Clock::now(), {&extra, 1}), ready);
+        ::close(stop[0]);
+        ::close(stop[1]);
+    }
 }
 
 // A link leads to its device, a link whose adapter is gone is left out, and so is everything

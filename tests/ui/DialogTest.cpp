@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "Ser2net.h"
 #include "TempDir.h"
 #include "UiTestSupport.h"
 #include "serial/PortTables.h"
@@ -37,8 +38,8 @@ const std::string kFrame = "AA 04 80 00 2E ";  // Clear Screen, and the module's
 class DialogTest : public ::testing::Test {
   protected:
     // Thirty device paths that do not exist, with the virtual module (started with `options`)
-    // at position 0.
-    void Start(const std::vector<std::string>& options = {}) {
+    // at position 0, or with ser2net in front of it as a network port of kind `network`.
+    void Start(const std::vector<std::string>& options = {}, const std::string& network = "") {
         module_ = std::make_unique<VirtualModule>(scratch_.path() / "module", options);
         ASSERT_TRUE(module_->Ready()) << module_->out() << module_->err();
         serial::PortNames names;
@@ -46,6 +47,11 @@ class DialogTest : public ::testing::Test {
             names[i] = (scratch_.path() / ("missing" + std::to_string(i))).string();
         }
         names[0] = module_->Link();
+        if (!network.empty()) {
+            server_ = std::make_unique<glassbench::testing::Ser2net>(module_->Link(), network);
+            ASSERT_FALSE(server_->Name().empty()) << server_->Error();
+            names[0] = server_->Name();
+        }
         link_ = std::make_unique<serial::SerialLink>(std::make_unique<RecordingSerialSystem>(log_),
                                                      names, &toolkit_);
         window_ = std::make_unique<QtPanelWindow>(*link_, toolkit_);
@@ -106,6 +112,7 @@ class DialogTest : public ::testing::Test {
 
     glassbench::testing::TempDir scratch_;
     std::unique_ptr<VirtualModule> module_;
+    std::unique_ptr<glassbench::testing::Ser2net> server_;
     Log log_;
     RecordingToolkit toolkit_{log_};
     std::unique_ptr<serial::SerialLink> link_;
@@ -215,6 +222,20 @@ TEST_F(DialogTest, ACloseUpReopensThePortAndProgramSelectionsDoNothing) {
     Settle({});
     EXPECT_EQ(log_, Log{});
     EXPECT_EQ(Text(kIdcData), "typed");
+}
+
+// A network port opens, reopens on a close-up (at another speed, which the server sets) and
+// carries the exchange as a local one does.
+TEST_F(DialogTest, ANetworkPortReopensAndSendsAsALocalOneDoes) {
+    Start({}, "rfc2217");
+    Choose(kIdcSpeed, 6);
+    Settle(Opened(server_->Name(), "115200"));
+    EXPECT_EQ(log_, Opened(server_->Name(), "115200"));
+    log_.clear();
+    Click(kIdcSendData);
+    EXPECT_EQ(window_->TranscriptText(kIdcSendLog) + "|" + window_->TranscriptText(kIdcRecvLog),
+              kFrame + "|" + kFrame);
+    EXPECT_TRUE(module_->Printed("Clear Screen data=[00] checksum=2E good -> status 0\n"));
 }
 
 TEST_F(DialogTest, SendToTheModuleShowsFrameAndReplyInLatin1) {

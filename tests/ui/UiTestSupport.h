@@ -53,6 +53,7 @@ class RecordingSerialSystem final : public serial::SerialSystem {
             return real->Wait(w, t);
         }
         void DiscardInput() override { real->DiscardInput(); }
+        std::optional<serial::WaitToken> InputToken() override { return real->InputToken(); }
         std::error_code LastError() const override { return real->LastError(); }
 
         std::unique_ptr<serial::SerialDevice> real;

@@ -18,6 +18,7 @@ int CPanelConsoleApp::Run(int& argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Glassbench"));
     QApplication::setApplicationVersion(QStringLiteral(GLASSBENCH_VERSION));
     QApplication::setWindowIcon(LoadAppIcon());
+    ports_ = WindowPortNames(argc, argv);
     return InitInstance();
 }
 
@@ -29,11 +30,11 @@ int CPanelConsoleApp::InitInstance() {
     const serial::StopRequest stop;
     QSocketNotifier stopNotifier(stop.PollFd(), QSocketNotifier::Read);
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&toolkit] { toolkit.Quit(); });
-    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
+    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(ports_),
                             &toolkit);
     QtPanelWindow window(link, toolkit);
     window.Logic().DoModal();
-    return WindowExitCode(stop);
+    return stop.ExitCode();
 }
 
 }  // namespace glassbench::ui::qt

@@ -6,6 +6,9 @@
 // and the process ends, which also releases the serial port.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace glassbench::ui::qt {
 
 class CPanelConsoleApp {
@@ -15,8 +18,13 @@ class CPanelConsoleApp {
     int Run(int& argc, char** argv);
 
     // The start-up step: construct the dialog and run it modally until the operator closes it
-    // or a stop request comes. Returns the exit code (WindowExitCode).
+    // or a stop request comes. Returns the exit code: 0, or
+    // 128 and the signal after a stop request (StopRequest::ExitCode).
     int InitInstance();
+
+  private:
+    // The port names on the command line, left there by the toolkit's own options.
+    std::vector<std::string> ports_;
 };
 
 }  // namespace glassbench::ui::qt

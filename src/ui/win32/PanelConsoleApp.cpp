@@ -13,7 +13,8 @@
 
 namespace glassbench::ui::win32 {
 
-int CPanelConsoleApp::Run() {
+int CPanelConsoleApp::Run(int argc, char** argv) {
+    ports_ = WindowPortNames(argc, argv);
     return InitInstance();
 }
 
@@ -25,12 +26,12 @@ int CPanelConsoleApp::InitInstance() {
 
     Win32Toolkit toolkit;
     const serial::StopRequest stop;
-    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
+    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(ports_),
                             &toolkit);
     Win32PanelWindow window(link, toolkit);
     window.QuitWhenSet(static_cast<HANDLE>(stop.WaitHandle()));
     window.Logic().DoModal();
-    return WindowExitCode(stop);
+    return stop.ExitCode();
 }
 
 }  // namespace glassbench::ui::win32

@@ -10,16 +10,24 @@
 // is the ordinary way out there, and takes the same road.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace glassbench::ui::win32 {
 
 class CPanelConsoleApp {
   public:
-    // Runs the start-up step; returns the process exit code.
-    int Run();
+    // Takes the port names of the command line and runs the start-up step; returns the process
+    // exit code.
+    int Run(int argc, char** argv);
 
     // The start-up step: construct the dialog and run it modally until the operator closes it
-    // or a stop request comes. Returns the exit code (WindowExitCode).
+    // or a stop request comes. Returns the exit code: 0, or
+    // 128 and the signal after a stop request (StopRequest::ExitCode).
     int InitInstance();
+
+  private:
+    std::vector<std::string> ports_;
 };
 
 }  // namespace glassbench::ui::win32

@@ -1,4 +1,5 @@
 // glassbench.exe: the operator window for Windows.
+#include <stdlib.h>
 #include <windows.h>
 
 #include <shlobj.h>
@@ -51,5 +52,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         glassbench::ui::EnterPresetsFolder(DocumentsFolder());
     }
     glassbench::ui::win32::CPanelConsoleApp theApp;
-    return theApp.Run();
+    // The C runtime's split of the command line, as main() would have it.
+    return theApp.Run(__argc, __argv);
 }

@@ -1,0 +1,80 @@
+#include "serial/NetworkPort.h"
+
+#include <array>
+#include <charconv>
+
+namespace glassbench::serial {
+
+namespace {
+
+constexpr std::string_view kSeparator = "://";
+
+struct SchemeName {
+    std::string_view name;
+    NetworkScheme scheme;
+};
+constexpr std::array<SchemeName, 2> kSchemes{{
+    {"rfc2217", NetworkScheme::Rfc2217},
+    {"socket", NetworkScheme::Socket},
+}};
+
+}  // namespace
+
+bool IsNetworkPortName(std::string_view name) {
+    return name.find(kSeparator) != std::string_view::npos;
+}
+
+std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::string& reason) {
+    const auto separator = name.find(kSeparator);
+    const std::string_view scheme = name.substr(0, separator);
+    const SchemeName* known = nullptr;
+    for (const SchemeName& row : kSchemes) {
+        known = row.name == scheme ? &row : known;
+    }
+    if (separator == std::string_view::npos || known == nullptr) {
+        reason = "'" + std::string(name) +
+                 "' is no port name: network ports are rfc2217://HOST:PORT or socket://HOST:PORT";
+        return std::nullopt;
+    }
+    const std::string_view rest = name.substr(separator + kSeparator.size());
+    std::string_view host;
+    std::string_view port;
+    bool hasPort = false;
+    if (rest.starts_with('[')) {
+        const auto close = rest.find(']');
+        hasPort = close != std::string_view::npos && rest.substr(close + 1).starts_with(':');
+        if (hasPort) {
+            host = rest.substr(1, close - 1);
+            port = rest.substr(close + 2);
+        }
+    } else if (const auto colon = rest.rfind(':'); colon != std::string_view::npos) {
+        hasPort = true;
+        host = rest.substr(0, colon);
+        port = rest.substr(colon + 1);
+    }
+    const std::string quoted = "'" + std::string(name) + "'";
+    if (!hasPort) {
+        reason = quoted + " has no port number: write HOST:PORT";
+        return std::nullopt;
+    }
+    // A bare IPv6 address would be cut at its last colon; it must come in brackets.
+    if (!rest.starts_with('[') && host.find(':') != std::string_view::npos) {
+        reason = quoted + ": an IPv6 address goes in brackets, as in [::1]:PORT";
+        return std::nullopt;
+    }
+    if (host.empty()) {
+        reason = quoted + " names no host";
+        return std::nullopt;
+    }
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
+    if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value == 0 ||
+        value > 65535) {
+        reason =
+            quoted + ": the TCP port '" + std::string(port) + "' is not a number from 1 to 65535";
+        return std::nullopt;
+    }
+    return NetworkAddress{known->scheme, std::string(host), static_cast<std::uint16_t>(value)};
+}
+
+}  // namespace glassbench::serial

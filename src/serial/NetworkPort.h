@@ -1,0 +1,49 @@
+// Serial ports reached over TCP, named as URLs wherever a port is named:
+//
+//   rfc2217://HOST:PORT   Telnet with the com-port option (RFC 2217): the access server sets
+//                         the line's speed and format and its modem lines on request
+//   socket://HOST:PORT    raw TCP: bytes are bytes, with no settings and no modem lines
+//
+// HOST is a name, an IPv4 address or an IPv6 address in brackets ([::1]). OpenNetworkPort
+// connects within kConnectTime and, for rfc2217, negotiates the Telnet options; the device it
+// returns is one more SerialDevice, so every caller of the link gets network ports unchanged.
+// A server that does not answer a request within kAnswerTime is not waited for again for that
+// request, and the device says so once through its notices.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "serial/SerialSystem.h"
+
+namespace glassbench::serial {
+
+enum class NetworkScheme { Rfc2217, Socket };
+
+struct NetworkAddress {
+    NetworkScheme scheme = NetworkScheme::Socket;
+    std::string host;
+    std::uint16_t port = 0;
+};
+
+inline constexpr std::chrono::seconds kConnectTime{3};
+inline constexpr std::chrono::milliseconds kAnswerTime{400};
+
+// Whether `name` is written as a URL ("scheme://..."), and so is no device path.
+bool IsNetworkPortName(std::string_view name);
+
+// The parts of a network port name, or nullopt with the reason in `reason`: an unknown
+// scheme, no host, no port number, a port of 0 or over 65535.
+std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::string& reason);
+
+// The connected, negotiated port; null with the system's reason in `error`. `name` is what
+// its notices call it.
+std::unique_ptr<SerialDevice> OpenNetworkPort(const NetworkAddress& address,
+                                              const std::string& name, std::error_code& error);
+
+}  // namespace glassbench::serial

@@ -1,0 +1,274 @@
+// TCP sockets on Windows: Winsock 2, each socket tied by WSAEventSelect to an event of its own,
+// which Winsock sets when something happens on it (data, a connection, room to send, the
+// peer's close). Waits are waits on that event, so a socket joins the waits over serial
+// devices and the stop request (WaitForAny) like any other handle. WSAEnumNetworkEvents
+// resets the event and tells what happened; what a wait for input learns about room to send
+// (and the other way round) is kept in `seen` for the wait that wants it. Winsock is started
+// once, on first use.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+// winsock2.h before the other Winsock headers, which need it.
+#include <winsock2.h>
+
+#include <mstcpip.h>
+#include <ws2tcpip.h>
+
+#include "serial/Socket.h"
+#include "serial/SocketAddresses.h"
+#include "serial/UniqueHandle.h"
+#include "serial/Win32Time.h"
+
+namespace glassbench::serial {
+
+namespace {
+
+void CloseSocket(SOCKET s) {
+    ::closesocket(s);
+}
+void CloseEvent(WSAEVENT event) {
+    ::WSACloseEvent(event);
+}
+using UniqueSocket = UniqueHandle<SOCKET, &CloseSocket, INVALID_SOCKET>;
+using UniqueEvent = UniqueHandle<WSAEVENT, &CloseEvent>;
+
+std::error_code WsaError(int code) {
+    return {code, std::system_category()};
+}
+
+std::error_code LastWsaError() {
+    return WsaError(::WSAGetLastError());
+}
+
+bool Started() {
+    static const bool started = [] {
+        WSADATA data{};
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
+constexpr long kInputEvents = FD_READ | FD_ACCEPT | FD_CLOSE;
+constexpr long kOutputEvents = FD_WRITE | FD_CONNECT | FD_CLOSE;
+
+}  // namespace
+
+struct Socket::Native {
+    UniqueSocket socket;
+    UniqueEvent event;
+    long seen = 0;  // network events told by WSAEnumNetworkEvents and not yet waited for
+    int connectError = 0;
+
+    // Ties the socket to its event; the socket becomes non-blocking.
+    bool Tie(std::error_code& error) {
+        event.Reset(::WSACreateEvent());
+        if (!event ||
+            ::WSAEventSelect(socket.Get(), event.Get(), kInputEvents | kOutputEvents) != 0) {
+            error = LastWsaError();
+            return false;
+        }
+        return true;
+    }
+
+    // What has happened since last asked, added to `seen`; the event is reset.
+    void Gather() {
+        WSANETWORKEVENTS events{};
+        if (::WSAEnumNetworkEvents(socket.Get(), event.Get(), &events) == 0) {
+            seen |= events.lNetworkEvents;
+            if ((events.lNetworkEvents & FD_CONNECT) != 0) {
+                connectError = events.iErrorCode[FD_CONNECT_BIT];
+            }
+        }
+    }
+
+    // Until one of `wanted` has happened (it is then taken from `seen`) or the deadline.
+    WaitResult WaitFor(long wanted, TimePoint deadline) {
+        for (;;) {
+            Gather();
+            if ((seen & wanted) != 0) {
+                // The peer's close stays seen: every later wait ends at once.
+                seen &= ~(wanted & ~FD_CLOSE);
+                return WaitResult::Ready;
+            }
+            const DWORD rc = ::WaitForSingleObject(event.Get(), MillisecondsUntil(deadline));
+            if (rc == WAIT_TIMEOUT && Clock::now() >= deadline) {
+                return WaitResult::TimedOut;
+            }
+            if (rc == WAIT_FAILED) {
+                return WaitResult::Gone;
+            }
+        }
+    }
+};
+
+namespace {
+
+void NoDelay(SOCKET s) {
+    // Frames are small and each waits for its reply: Nagle's delay would hold every one.
+    BOOL on = TRUE;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof(on));
+    // Acknowledge every segment at once, not up to 200 ms later: a server with Nagle's
+    // algorithm on (ser2net) holds its next small write, a reply, until the last one is
+    // acknowledged. Windows 10 and later know the request; where it is unknown (older
+    // Windows, Wine) the default stays.
+    DWORD frequency = 1;
+    DWORD ignored = 0;
+    ::WSAIoctl(s, SIO_TCP_SET_ACK_FREQUENCY, &frequency, sizeof(frequency), nullptr, 0, &ignored,
+               nullptr, nullptr);
+}
+
+std::unique_ptr<Socket::Native> ConnectOne(const SocketAddress& address, TimePoint deadline,
+                                           std::error_code& error) {
+    auto native = std::make_unique<Socket::Native>();
+    native->socket.Reset(::socket(address.storage.ss_family, SOCK_STREAM, IPPROTO_TCP));
+    if (!native->socket) {
+        error = LastWsaError();
+        return nullptr;
+    }
+    if (!native->Tie(error)) {
+        return nullptr;
+    }
+    if (::connect(native->socket.Get(), address.Get(), address.length) != 0) {
+        if (::WSAGetLastError() != WSAEWOULDBLOCK) {
+            error = LastWsaError();
+            return nullptr;
+        }
+        // The deadline is the tool's own, and says so in the same words on every system.
+        if (native->WaitFor(FD_CONNECT, deadline) != WaitResult::Ready) {
+            error = std::make_error_code(std::errc::timed_out);
+            return nullptr;
+        }
+        if (native->connectError != 0) {
+            error = WsaError(native->connectError);
+            return nullptr;
+        }
+    }
+    NoDelay(native->socket.Get());
+    return native;
+}
+
+}  // namespace
+
+Socket::Socket(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+Socket::~Socket() = default;
+
+bool Socket::SystemReady(std::error_code& error) {
+    if (!Started()) {
+        error = LastWsaError();
+        return false;
+    }
+    return true;
+}
+
+std::error_code Socket::LookupError(const AddressLookup& lookup) {
+    if (lookup.timedOut) {
+        return std::make_error_code(std::errc::timed_out);
+    }
+    if (lookup.addresses.empty()) {
+        return WsaError(lookup.failure != 0 ? lookup.failure : WSAHOST_NOT_FOUND);
+    }
+    return {};
+}
+
+std::unique_ptr<Socket> Socket::ConnectTo(const SocketAddress& address, TimePoint deadline,
+                                          std::error_code& error) {
+    auto native = ConnectOne(address, deadline, error);
+    return native ? std::unique_ptr<Socket>(new Socket(std::move(native))) : nullptr;
+}
+
+std::unique_ptr<Socket> Socket::ListenOn(const SocketAddress& address, std::error_code& error) {
+    auto native = std::make_unique<Native>();
+    native->socket.Reset(::socket(address.storage.ss_family, SOCK_STREAM, IPPROTO_TCP));
+    // Windows lets a second program bind a port that is taken unless the first says no.
+    BOOL exclusive = TRUE;
+    if (!native->socket ||
+        ::setsockopt(native->socket.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                     reinterpret_cast<const char*>(&exclusive), sizeof(exclusive)) != 0 ||
+        ::bind(native->socket.Get(), address.Get(), address.length) != 0 ||
+        ::listen(native->socket.Get(), 4) != 0) {
+        error = LastWsaError();
+        return nullptr;
+    }
+    if (!native->Tie(error)) {
+        return nullptr;
+    }
+    return std::unique_ptr<Socket>(new Socket(std::move(native)));
+}
+
+std::unique_ptr<Socket> Socket::Accept(std::error_code& error) {
+    auto native = std::make_unique<Native>();
+    native->socket.Reset(::accept(native_->socket.Get(), nullptr, nullptr));
+    if (!native->socket) {
+        const int code = ::WSAGetLastError();
+        if (code != WSAEWOULDBLOCK && code != WSAECONNRESET) {
+            error = error_ = WsaError(code);
+        }
+        return nullptr;
+    }
+    // The accepted socket inherits the listener's event; it gets one of its own.
+    if (!native->Tie(error)) {
+        return nullptr;
+    }
+    NoDelay(native->socket.Get());
+    return std::unique_ptr<Socket>(new Socket(std::move(native)));
+}
+
+IoResult Socket::Send(const std::uint8_t* bytes, int count) {
+    const int n = ::send(native_->socket.Get(), reinterpret_cast<const char*>(bytes), count, 0);
+    if (n != SOCKET_ERROR) {
+        return {n, IoStatus::Done};
+    }
+    const int code = ::WSAGetLastError();
+    if (code == WSAEWOULDBLOCK) {
+        return {0, IoStatus::WouldBlock};
+    }
+    error_ = WsaError(code);
+    const bool gone = code == WSAECONNRESET || code == WSAECONNABORTED || code == WSAESHUTDOWN;
+    return {0, gone ? IoStatus::Gone : IoStatus::Failed};
+}
+
+IoResult Socket::Receive(std::uint8_t* buffer, int count) {
+    const int n = ::recv(native_->socket.Get(), reinterpret_cast<char*>(buffer), count, 0);
+    if (n > 0) {
+        return {n, IoStatus::Done};
+    }
+    if (n == 0) {
+        // The peer's end of file: it closed the connection.
+        error_ = WsaError(WSAECONNRESET);
+        return {0, IoStatus::Gone};
+    }
+    const int code = ::WSAGetLastError();
+    if (code == WSAEWOULDBLOCK) {
+        return {0, IoStatus::WouldBlock};
+    }
+    error_ = WsaError(code);
+    const bool gone = code == WSAECONNRESET || code == WSAECONNABORTED || code == WSAETIMEDOUT;
+    return {0, gone ? IoStatus::Gone : IoStatus::Failed};
+}
+
+WaitResult Socket::Wait(WaitFor what, TimePoint deadline) {
+    return native_->WaitFor(what == WaitFor::Input ? kInputEvents : kOutputEvents, deadline);
+}
+
+WaitToken Socket::InputToken() {
+    // Anything seen already would not set the event again: a wait on it would not end.
+    native_->Gather();
+    if ((native_->seen & kInputEvents) != 0) {
+        native_->seen &= ~(kInputEvents & ~FD_CLOSE);
+        ::WSASetEvent(native_->event.Get());
+    }
+    return reinterpret_cast<WaitToken>(native_->event.Get());
+}
+
+std::uint16_t Socket::LocalPort() const {
+    sockaddr_storage address{};
+    int length = sizeof(address);
+    if (::getsockname(native_->socket.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return 0;
+    }
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
+    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
+    return ntohs(address.ss_family == AF_INET6 ? v6->sin6_port : v4->sin_port);
+}
+
+}  // namespace glassbench::serial
