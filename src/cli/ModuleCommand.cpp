@@ -1,4 +1,4 @@
-// "module": runs the virtual display module until SIGINT or SIGTERM.
+// "module": runs the virtual display module until a stop request.
 #include <ostream>
 
 #include "cli/CliArgs.h"
@@ -18,6 +18,11 @@ int RunModule(Args args, std::ostream& out, std::ostream& err) {
     const auto options = ReadModuleOptions(*parsed, error);
     if (!options) {
         return UsageError(err, error);
+    }
+    if (!options->listen && !module::HasPseudoTerminals()) {
+        return UsageError(err,
+                          "module runs only with --listen here (there are no pseudo-terminals): "
+                          "--listen=rfc2217://127.0.0.1:PORT or --listen=socket://127.0.0.1:PORT");
     }
     return module::RunVirtualModule(*options, out, err);
 }

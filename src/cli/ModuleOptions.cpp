@@ -15,6 +15,18 @@ std::optional<module::ModuleOptions> ReadModuleOptions(const ParsedArgs& args, s
         }
         options.linkPath = *link;
     }
+    if (const auto* listen = args.Value("listen")) {
+        std::string reason;
+        options.listen = serial::ParseNetworkPortName(*listen, reason, serial::PortUse::Listen);
+        if (!options.listen) {
+            error = "--listen " + reason;
+            return std::nullopt;
+        }
+        if (args.Value("link") != nullptr) {
+            error = "--listen and --link do not go together";
+            return std::nullopt;
+        }
+    }
     struct Bounded {
         const char* name;
         int* target;

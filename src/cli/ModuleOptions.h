@@ -10,8 +10,9 @@
 
 namespace glassbench::cli {
 
-inline constexpr std::array<OptionSpec, 7> kModuleOptionSpecs{{
+inline constexpr std::array<OptionSpec, 8> kModuleOptionSpecs{{
     {"link", true},
+    {"listen", true},
     {"reply-delay-ms", true},
     {"silent", false},
     {"reply-length", true},
