@@ -3,16 +3,21 @@
 // On Linux the thirty positions are USB adapters first (/dev/ttyUSB0-9), then CDC-ACM devices
 // (/dev/ttyACM0-9), then on-board UARTs (/dev/ttyS0-9): display modules are nearly always
 // attached through a USB adapter, and /dev/ttyS0 often opens with nothing behind it. On
-// Windows the table is COM1-COM9 and \\.\COM10-\\.\COM30. The list in GLASSBENCH_PORTS takes
-// the first positions, for virtual ports, /dev/serial/by-id links and the virtual display
-// module; its names are separated by ':' on Linux and by ';' on Windows, where a path holds
-// colons. The row's name is what messages show.
+// Windows the table is COM1-COM9 and \\.\COM10-\\.\COM30. Names given to the window on its
+// command line and then those in GLASSBENCH_PORTS take the first positions, for virtual ports,
+// /dev/serial/by-id links, network ports and the virtual display module. GLASSBENCH_PORTS
+// separates its entries with ';' on every system; on Linux a ':' also separates plain paths, as
+// in PATH, but never inside a network port's name (rfc2217://HOST:PORT), which is kept whole.
+// On Windows a path holds a colon after its drive letter, so ';' alone separates there. The
+// row's name is what messages show.
 #pragma once
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace glassbench::serial {
 
@@ -41,16 +46,21 @@ using PortNames = std::array<std::string, kPortCount>;
 // The platform's own thirty names, before any override.
 PortNames DefaultPortNames();
 
-// What separates the names in GLASSBENCH_PORTS: ':' on Linux, ';' on Windows.
-char PortNameSeparator();
+// What separates plain paths in GLASSBENCH_PORTS besides ';': ':' on Linux, nothing more on
+// Windows (';' again).
+char PlainPathSeparator();
 
-// The table with the first positions replaced, in order, by the device paths of `overrides`,
-// separated by PortNameSeparator() (empty entries are skipped; entries beyond thirty are
-// ignored).
-PortNames BuildPortNameTable(std::string_view overrides);
+// The entries of a GLASSBENCH_PORTS text, in order, empty ones left out.
+std::vector<std::string> SplitPortList(std::string_view list);
 
-// The table this process uses: the default names with GLASSBENCH_PORTS applied.
-PortNames PortNameTable();
+// The table with the first positions replaced, in order, by `named` and then by the entries of
+// `overrides` (entries beyond thirty are ignored).
+PortNames BuildPortNameTable(std::string_view overrides,
+                             std::span<const std::string> named = {});
+
+// The table this process uses: the default names, with `named` (the window's command line)
+// and then GLASSBENCH_PORTS in the first positions.
+PortNames PortNameTable(std::span<const std::string> named = {});
 
 // The Speed row for an index, or nullptr when the index names no speed.
 const Speed* SpeedAt(int index);

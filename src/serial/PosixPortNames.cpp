@@ -20,7 +20,7 @@ PortNames DefaultPortNames() {
 }
 
 // As in PATH.
-char PortNameSeparator() {
+char PlainPathSeparator() {
     return ':';
 }
 

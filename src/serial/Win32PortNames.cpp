@@ -15,8 +15,9 @@ PortNames DefaultPortNames() {
     return names;
 }
 
-// As in PATH on Windows, where a drive letter puts a colon in a path (Z:\tmp\module).
-char PortNameSeparator() {
+// A drive letter puts a colon in a path (Z:\tmp\module): ';' alone separates, as in PATH
+// on Windows.
+char PlainPathSeparator() {
     return ';';
 }
 

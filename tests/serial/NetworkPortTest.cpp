@@ -1,0 +1,271 @@
+// The link on a network port, against a scripted RFC 2217 access server on a loopback port in
+// a thread of the test: what the tool asks of a server (the speed and 8N1, the pulse, a purge
+// before each frame), how a reply's 0xFF comes back single, and what it does with servers that
+// leave requests unanswered, refuse the com-port option, close mid-wait or say nothing at all.
+// Built for Linux and for Windows (run under Wine, through Winsock).
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestHex.h"
+#include "serial/Exchange.h"
+#include "serial/NetworkPort.h"
+#include "serial/SerialLink.h"
+#include "serial/Socket.h"
+#include "serial/StopRequest.h"
+#include "serial/Telnet.h"
+
+namespace glassbench::serial {
+namespace {
+
+using namespace std::chrono_literals;
+using glassbench::testing::Hex;
+using telnet::Bytes;
+
+struct Behaviour {
+    bool negotiates = true;     // answers the Telnet options at all
+    bool comPort = true;        // takes the com-port option
+    bool answers = true;        // answers com-port requests
+    bool closesOnData = false;  // closes the connection once a frame has come
+    Bytes reply;                // sent, as data, for every frame of five bytes
+};
+
+// What the server saw: "SET-CONTROL 08" lines for com-port requests, "data AA 04 ..." for data,
+// each with its moment.
+struct Seen {
+    std::string what;
+    TimePoint at;
+};
+
+class ScriptedServer {
+  public:
+    explicit ScriptedServer(Behaviour behaviour) : behaviour_(std::move(behaviour)) {
+        std::error_code error;
+        listener_ = Socket::Listen("127.0.0.1", 0, error);
+        EXPECT_NE(listener_, nullptr) << error.message();
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~ScriptedServer() { Join(); }
+
+    std::string Name(const char* scheme = "rfc2217") const {
+        return std::string(scheme) + "://127.0.0.1:" + std::to_string(listener_->LocalPort());
+    }
+    // Waits for the server to see the client go; what it saw is complete after this.
+    const std::vector<Seen>& Join() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return seen_;
+    }
+
+  private:
+    void Serve() {
+        std::error_code error;
+        const TimePoint deadline = Clock::now() + 30s;
+        std::unique_ptr<Socket> client;
+        while (!client && listener_->Wait(WaitFor::Input, deadline) == WaitResult::Ready) {
+            client = listener_->Accept(error);
+        }
+        if (!client) {
+            return;
+        }
+        // A server that refuses the com-port option answers the client's WILL with DONT, as
+        // the client's own role does.
+        telnet::TelnetCodec codec(behaviour_.comPort ? telnet::Role::Server : telnet::Role::Client);
+        int dataBytes = 0;
+        std::uint8_t chunk[1024];
+        while (client->Wait(WaitFor::Input, deadline) == WaitResult::Ready) {
+            const IoResult got = client->Receive(chunk, sizeof(chunk));
+            if (got.status == IoStatus::WouldBlock) {
+                continue;
+            }
+            if (got.status != IoStatus::Done) {
+                return;  // the client has gone
+            }
+            Bytes data;
+            Bytes out;
+            std::vector<telnet::ComPortMessage> messages;
+            codec.Decode({chunk, static_cast<std::size_t>(got.count)}, data, out, messages);
+            if (!behaviour_.negotiates) {
+                out.clear();
+            }
+            for (const auto& m : messages) {
+                seen_.push_back({Request(m), Clock::now()});
+                if (behaviour_.answers) {
+                    telnet::AppendComPort(out, m.command + telnet::kServerOffset, m.value);
+                }
+            }
+            if (!data.empty()) {
+                seen_.push_back({"data " + Hex(data), Clock::now()});
+                dataBytes += static_cast<int>(data.size());
+                if (behaviour_.closesOnData) {
+                    return;
+                }
+                for (; dataBytes >= 5; dataBytes -= 5) {
+                    telnet::AppendData(out, behaviour_.reply);
+                }
+            }
+            if (!out.empty()) {
+                client->Send(out.data(), static_cast<int>(out.size()));
+            }
+        }
+    }
+
+    static std::string Request(const telnet::ComPortMessage& m) {
+        static const char* const names[] = {"SIGNATURE",  "SET-BAUDRATE", "SET-DATASIZE",
+                                            "SET-PARITY", "SET-STOPSIZE", "SET-CONTROL"};
+        const std::string name = m.command < 6     ? names[m.command]
+                                 : m.command == 12 ? "PURGE-DATA"
+                                                   : "command " + std::to_string(m.command);
+        if (m.command == 1) {
+            return name + " " + std::to_string(telnet::ReadBigEndian32(m.value));
+        }
+        return name + " " + Hex(m.value);
+    }
+
+    Behaviour behaviour_;
+    std::unique_ptr<Socket> listener_;
+    std::vector<Seen> seen_;
+    std::thread thread_;
+};
+
+// Notices and message boxes, as lines.
+struct Sink : MessageSink {
+    void ShowMessage(WindowHandle, std::string_view text, std::string_view, MessageIcon) override {
+        lines.emplace_back(text);
+    }
+    void ShowNotice(std::string_view text) override { lines.emplace_back(text); }
+    std::vector<std::string> lines;
+};
+
+std::vector<std::string> What(const std::vector<Seen>& seen) {
+    std::vector<std::string> what;
+    for (const Seen& s : seen) {
+        what.push_back(s.what);
+    }
+    return what;
+}
+
+const Bytes kClear{0xAA, 0x04, 0x80, 0x00, 0x2E};
+
+TEST(NetworkPortTest, AsksForTheSpeedPulsesAndPurgesBeforeEachFrame) {
+    ScriptedServer server({.reply = {0xAA, 0x04, 0x80, 0xFF, 0x2D}});
+    Sink sink;
+    SerialLink link(CreatePlatformSerialSystem(), BuildPortNameTable(server.Name()), &sink);
+    ASSERT_EQ(link.OpenPort(0, 6, nullptr), 0) << link.LastOpenError().message();
+    const StopRequest stop;
+    PulseModemLines(link, true, true,
+                    [&](std::chrono::milliseconds pause) { stop.WaitUntil(Clock::now() + pause); });
+    for (int i = 0; i < 2; ++i) {
+        protocol::CommandFrame frame{};
+        std::copy(kClear.begin(), kClear.end(), frame.begin());
+        const ExchangeResult result = Exchange(link, frame, 5);
+        EXPECT_TRUE(result.Sent());
+        EXPECT_TRUE(result.replied);
+        // The reply's 0xFF crossed doubled and arrives once.
+        EXPECT_EQ(Hex(frame.data() + protocol::kReplyOffset, 5), "AA 04 80 FF 2D");
+    }
+    link.OpenPort(30, 6, nullptr);  // releases the port: the server sees the client go
+    const std::vector<Seen>& seen = server.Join();
+    EXPECT_EQ(What(seen),
+              (std::vector<std::string>{
+                  "SET-BAUDRATE 115200", "SET-DATASIZE 08", "SET-PARITY 01", "SET-STOPSIZE 01",
+                  "SET-CONTROL 01",                    // no flow control
+                  "SET-CONTROL 08", "SET-CONTROL 0B",  // DTR and RTS on with the open
+                  "SET-CONTROL 09", "SET-CONTROL 0C",  // both low for the pulse ...
+                  "SET-CONTROL 08", "SET-CONTROL 0B",  // ... and high a second later
+                  "PURGE-DATA 01", "data AA 04 80 00 2E", "PURGE-DATA 01", "data AA 04 80 00 2E"}));
+    ASSERT_EQ(seen.size(), 15u);
+    EXPECT_GE(seen[9].at - seen[8].at, kModemPulse);
+    EXPECT_TRUE(sink.lines.empty());
+}
+
+TEST(NetworkPortTest, ServersThatLeaveThingsUndoneNeverHangTheLink) {
+    const Bytes reply{0xAA, 0x04, 0x80, 0x00, 0x2E};
+    const struct {
+        const char* name;
+        Behaviour behaviour;
+        const char* scheme;
+        bool replied;
+        bool portFailed;
+        std::vector<std::string> notices;  // each said once, whatever happens twice
+    } cases[] = {
+        {"answers nothing it is asked",
+         {.answers = false, .reply = reply},
+         "rfc2217",
+         true,
+         false,
+         {"did not answer SET-BAUDRATE within 400 ms", "did not answer SET-DATASIZE within 400 ms",
+          "did not answer SET-PARITY within 400 ms", "did not answer SET-STOPSIZE within 400 ms",
+          "did not answer SET-CONTROL within 400 ms", "did not answer PURGE-DATA within 400 ms"}},
+        {"refuses the com-port option",
+         {.comPort = false, .reply = reply},
+         "rfc2217",
+         true,
+         false,
+         {"refused the COM-PORT-OPTION: going on as a plain Telnet port"}},
+        {"closes while the reply is awaited",
+         {.closesOnData = true, .reply = {}},
+         "rfc2217",
+         false,
+         true,
+         {}},
+        {"accepts and stays silent",
+         {.negotiates = false, .answers = false, .reply = {}},
+         "rfc2217",
+         false,
+         false,
+         {"did not answer the Telnet negotiation within 400 ms"}},
+        {"plain TCP",
+         {.reply = reply},
+         "socket",
+         true,
+         false,
+         {"is a raw TCP port: it has no speed or modem lines to set, so the speed is ignored"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedServer server(c.behaviour);
+        Sink sink;
+        SerialLink link(CreatePlatformSerialSystem(), BuildPortNameTable(server.Name(c.scheme)),
+                        &sink);
+        ASSERT_EQ(link.OpenPort(0, 3, nullptr), 0) << link.LastOpenError().message();
+        link.SetModemLines(true, true);
+        for (int i = 0; i < (c.portFailed ? 1 : 2); ++i) {
+            protocol::CommandFrame frame{};
+            std::copy(kClear.begin(), kClear.end(), frame.begin());
+            const ExchangeResult result = Exchange(link, frame, 5);
+            EXPECT_TRUE(result.Sent());
+            EXPECT_EQ(result.replied, c.replied);
+            EXPECT_EQ(result.portFailed, c.portFailed);
+        }
+        link.OpenPort(30, 3, nullptr);
+        server.Join();
+        ASSERT_EQ(sink.lines.size(), c.notices.size());
+        for (std::size_t i = 0; i < c.notices.size(); ++i) {
+            EXPECT_EQ(sink.lines[i].rfind(server.Name(c.scheme) + " " + c.notices[i], 0), 0u)
+                << sink.lines[i];
+        }
+    }
+}
+
+TEST(NetworkPortTest, NamesThatDoNotParseAndPortsNobodyListensOnDoNotOpen) {
+    std::error_code error;
+    auto listener = Socket::Listen("127.0.0.1", 0, error);
+    ASSERT_NE(listener, nullptr) << error.message();
+    // A port that was free a moment ago, and is closed now: nobody listens there.
+    const std::string closed = "socket://127.0.0.1:" + std::to_string(listener->LocalPort());
+    listener.reset();
+    for (const std::string& name : {std::string("rfc2217://127.0.0.1"), closed}) {
+        SCOPED_TRACE(name);
+        SerialLink link(CreatePlatformSerialSystem(), BuildPortNameTable(name));
+        EXPECT_EQ(link.OpenPort(0, 3, nullptr), 1);
+        EXPECT_TRUE(link.LastOpenError());
+    }
+}
+
+}  // namespace
+}  // namespace glassbench::serial
