@@ -16,6 +16,7 @@
 #include "cli/Commands.h"
 #include "cli/FrameOptions.h"
 #include "cli/ModuleOptions.h"
+#include "serial/NetworkPort.h"
 
 using namespace glassbench;
 using namespace glassbench::cli;
@@ -198,6 +199,17 @@ void CheckModuleOptions(const ParsedArgs& parsed, const std::vector<std::string>
     const std::string* link = parsed.Value("link");
     FUZZ_CHECK(link != nullptr ? options->linkPath == *link && !link->empty()
                                : options->linkPath.empty());
+    // A listening address reads back from its own name, and never comes with a link.
+    const std::string* listen = parsed.Value("listen");
+    FUZZ_CHECK(options->listen.has_value() == (listen != nullptr));
+    if (listen != nullptr) {
+        FUZZ_CHECK(link == nullptr);
+        std::string reason;
+        const auto again = serial::ParseNetworkPortName(
+            serial::FormatNetworkPortName(*options->listen), reason, serial::PortUse::Listen);
+        FUZZ_CHECK(again && again->scheme == options->listen->scheme &&
+                   again->host == options->listen->host && again->port == options->listen->port);
+    }
     FUZZ_CHECK(options->replyDelayMs >= 0 && options->replyDelayMs <= 600000);
     FUZZ_CHECK(options->replyLength >= 0 && options->replyLength <= 255);
     FUZZ_CHECK(options->silent == parsed.Has("silent"));

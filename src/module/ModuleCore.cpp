@@ -51,8 +51,11 @@ std::optional<TimePoint> ModuleCore::NextWake() const {
     return wake;
 }
 
-void ModuleCore::DropAnswers() {
+void ModuleCore::PeerGone() {
+    scanner_.Expire(TimePoint::max(), events_);
+    Handle(events_);
     outgoing_.clear();
+    receiveFree_ = {};
     sendFree_ = {};
 }
 

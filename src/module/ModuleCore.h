@@ -49,9 +49,9 @@ class ModuleCore {
     void Tick();
     // When Tick next has something to do, if ever.
     std::optional<TimePoint> NextWake() const;
-    // Forgets the answer bytes not yet sent: their peer has gone, and the next one must not
-    // get them.
-    void DropAnswers();
+    // The peer has gone: what it left of a frame is reported dropped at once and the answer
+    // bytes not yet sent are forgotten, so the next peer gets nothing that was not its own.
+    void PeerGone();
 
   private:
     struct TimedByte {

@@ -331,12 +331,8 @@ class Server final : public ModuleLine {
                 return;
             }
             // Every socket is non-blocking: one with nothing for us costs one call.
-            AcceptWaiting();
-            if (client_ && !client_->Pump(core)) {
-                out_ << "module: client gone" << std::endl;
-                client_.reset();
-                core.DropAnswers();
-            }
+            ServeClient(core);
+            AcceptWaiting(core);
         }
     }
 
@@ -351,9 +347,21 @@ class Server final : public ModuleLine {
   private:
     static constexpr std::chrono::milliseconds kPendingRetry{10};
 
-    void AcceptWaiting() {
+    // Hands on what the client has sent; notices when it has gone.
+    void ServeClient(ModuleCore& core) {
+        if (client_ && !client_->Pump(core)) {
+            client_.reset();
+            core.PeerGone();
+            out_ << "module: client gone" << std::endl;
+        }
+    }
+
+    void AcceptWaiting(ModuleCore& core) {
         std::error_code error;
         while (auto accepted = listener_->Accept(error)) {
+            // A client that closed and connected again at once (a port reopened) has its old
+            // connection's end waiting there: it is read first.
+            ServeClient(core);
             if (client_) {
                 out_ << "module: refused a second client: one at a time" << std::endl;
                 continue;

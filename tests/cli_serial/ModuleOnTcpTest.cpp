@@ -16,6 +16,7 @@
 #include "ModuleFixture.h"
 #include "RunProcess.h"
 #include "TestHex.h"
+#include "serial/Socket.h"
 
 namespace glassbench::testing {
 namespace {
@@ -138,6 +139,39 @@ TEST(ModuleOnTcp, RefusesASecondClientWhileTheFirstHoldsIt) {
         EXPECT_EQ(sides.tool.Run({"send", "--port=" + module.url, "--no-pulse"}).exitCode, 0);
         EXPECT_TRUE(module.process->WaitFor("-> status 0", 10s, 2)) << module.process->out();
     }
+}
+
+// A client that goes in the middle of a frame and connects again at once (a port reopened)
+// is served afresh: what it left of the frame is dropped, never joined to its next one.
+TEST(ModuleOnTcp, AClientBackAtOnceIsServedAfresh) {
+    TcpModule module(Cli(), "socket");
+    ASSERT_NE(module.url, "") << module.process->out() << module.process->err();
+    const auto port =
+        static_cast<std::uint16_t>(std::stoi(module.url.substr(module.url.rfind(':') + 1)));
+    const auto deadline = Clock::now() + 20s;
+    std::error_code error;
+    const std::uint8_t half[] = {0xAA, 0x09, 0x8A};
+    const std::vector<std::uint8_t> clear{0xAA, 0x04, 0x80, 0x00, 0x2E};
+    auto gone = serial::Socket::Connect("127.0.0.1", port, deadline, error);
+    ASSERT_TRUE(gone) << error.message();
+    ASSERT_EQ(gone->Send(half, 3).count, 3);
+    gone.reset();
+    const auto client = serial::Socket::Connect("127.0.0.1", port, deadline, error);
+    ASSERT_TRUE(client) << error.message();
+    ASSERT_EQ(client->Send(clear.data(), 5).count, 5);
+    std::vector<std::uint8_t> reply(5);
+    for (int got = 0;
+         got < 5 && client->Wait(serial::WaitFor::Input, deadline) == serial::WaitResult::Ready;) {
+        const serial::IoResult r = client->Receive(reply.data() + got, 5 - got);
+        ASSERT_NE(r.status, serial::IoStatus::Gone) << module.process->out();
+        got += r.count;
+    }
+    EXPECT_EQ(reply, clear);
+    ASSERT_TRUE(module.process->WaitFor("-> status 0", 10s)) << module.process->out();
+    EXPECT_NE(module.process->out().find("dropped incomplete frame: AA 09 8A\nmodule: client gone\n"
+                                         "module: client connected\nClear Screen"),
+              std::string::npos)
+        << module.process->out();
 }
 
 // pyserial waits for an acknowledgement of every setting, modem line and purge, and gives up
