@@ -4,7 +4,6 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <timeapi.h>
 #include <windows.h>
 
 #include <ostream>
