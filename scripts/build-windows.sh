@@ -10,7 +10,10 @@
 # Usage: scripts/build-windows.sh      (installs what is missing, as scripts/setup.sh does)
 # The programs: build-win/src/ui/win32/glassbench.exe and build-win/src/cli/glassbench-cli.exe,
 # run with scripts/wine-run.sh.
-set -euo pipefail
+set -Eeuo pipefail
+# Whatever fails says what it was and in which step, before the script ends.
+step=
+trap 'echo "build-windows.sh: failed (exit $?) at line $LINENO: $BASH_COMMAND${step:+, in \"$step\"}" >&2' ERR
 cd "$(dirname "$0")/.."
 root=$PWD
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -29,6 +32,7 @@ trap stop_wine EXIT
 start=$SECONDS
 timed() {
     local name=$1 from=$SECONDS
+    step=$name
     shift
     printf '\n== %s\n' "$name"
     "$@"

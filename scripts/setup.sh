@@ -12,6 +12,7 @@ packages=(
     fonts-wqy-microhei xvfb xauth imagemagick
     help2man man-db desktop-file-utils dpkg-dev file unzip
     python3 python3-serial
+    ser2net iproute2
 )
 if [ "$#" -gt 0 ]; then
     packages=("$@")

@@ -4,7 +4,9 @@
 # build tested under Wine (scripts/build-windows.sh), and the packages (scripts/package.sh)
 # with their checks. Each step prints how long it took.
 # Usage: scripts/test.sh [--quick]   (--quick: the -Werror build and its tests only)
-set -euo pipefail
+set -Eeuo pipefail
+# Whatever fails says what it was and in which step (step_name, below), before the script ends.
+trap 'echo "test.sh: failed (exit $?) at line $LINENO: $BASH_COMMAND${step_name:+, in \"$step_name\"}" >&2' ERR
 cd "$(dirname "$0")/.."
 
 quick=0

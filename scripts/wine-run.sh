@@ -48,9 +48,18 @@ mkdir -p "$WINEPREFIX"
     # ends it with "WINEPREFIX=... wineserver -k". A server that is running already for this
     # prefix makes a second one exit at once with an error, which is taken as "up".
     if "$server" -p </dev/null >/dev/null 2>&1 9>&-; then
-        "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+        # Its words are kept aside and shown only if it fails, so that a prefix that could
+        # not be set up says so instead of ending the caller without a word.
+        log=$WINEPREFIX.wineboot.log
+        status=0
+        "$loader" wineboot -i </dev/null >"$log" 2>&1 9>&- || status=$?
+        if [ "$status" -ne 0 ]; then
+            echo "wine-run: 'wineboot -i' failed with $status in $WINEPREFIX:" >&2
+            tail -n 20 "$log" >&2
+            exit "$status"
+        fi
     fi
-) 9>"$WINEPREFIX.lock"
+) 9>"$WINEPREFIX.lock" || exit
 
 shim=$root/build-win/tests/wine/libglassbench-wine-tty.so
 if [ -f "$shim" ]; then

@@ -356,6 +356,12 @@ int RunMonitor(Args args, std::ostream& out, std::ostream& err) {
             return kExitNoPort;
         }
     }
+    for (const auto& tap : taps) {
+        for (const std::string& notice :
+             tap ? tap->Device().TakeNotices() : std::vector<std::string>{}) {
+            err << notice << "\n";
+        }
+    }
     Monitor monitor(*settings, out);
     if (const serial::LineTap* gone = monitor.Run(*taps[0], taps[1].get(), stop)) {
         err << "glassbench-cli monitor: " << *names[gone == taps[0].get() ? 0 : 1]

@@ -5,6 +5,7 @@
 
 #include "protocol/HexText.h"
 #include "serial/Exchange.h"
+#include "serial/NetworkPort.h"
 
 namespace glassbench::cli {
 
@@ -35,6 +36,11 @@ std::optional<int> ReadPortIndex(const std::string& value, std::string_view opti
     if (index && (*index < 0 || *index >= serial::kPortCount)) {
         error = "--" + std::string(option) + " index " + value + " is not 0 to 29";
     }
+    // A network port's name is refused here, with its reason, rather than at the open.
+    std::string reason;
+    if (serial::IsNetworkPortName(value) && !serial::ParseNetworkPortName(value, reason)) {
+        error = "--" + std::string(option) + ": " + reason;
+    }
     return index;
 }
 
@@ -63,10 +69,11 @@ std::optional<PortSettings> ReadPortOptions(const ParsedArgs& args, std::string_
     settings.pulse = !args.Has("no-pulse");
     // A position of the port list, or a device path.
     settings.names = serial::PortNameTable();
-    if (const auto index = ReadPortIndex(*port, "port", error)) {
-        if (!error.empty()) {
-            return std::nullopt;
-        }
+    const auto index = ReadPortIndex(*port, "port", error);
+    if (!error.empty()) {
+        return std::nullopt;
+    }
+    if (index) {
         settings.portIndex = *index;
     } else {
         const auto row = std::find(settings.names.begin(), settings.names.end(), *port);

@@ -45,17 +45,18 @@ std::optional<PortSettings> ReadPortOptions(const ParsedArgs& args, std::string_
 std::optional<int> ReadSpeedOption(const ParsedArgs& args, std::string& error);
 
 // A port option's value as a position of the port list: nullopt for anything that is no
-// integer (a device path), the integer otherwise, with the reason in `error` if it is outside
-// 0-29.
+// integer (a device path, a network port), the integer otherwise; the reason in `error` for an
+// index outside 0-29 and for a network port name that does not parse.
 std::optional<int> ReadPortIndex(const std::string& value, std::string_view option,
                                  std::string& error);
 
-// SetModemLines' message boxes, as lines on stderr.
+// SetModemLines' message boxes and the port's notices, as lines on stderr.
 class StreamMessageSink : public serial::MessageSink {
   public:
     explicit StreamMessageSink(std::ostream& err) : err_(err) {}
     void ShowMessage(serial::WindowHandle, std::string_view text, std::string_view caption,
                      serial::MessageIcon) override;
+    void ShowNotice(std::string_view text) override { err_ << text << "\n"; }
 
   private:
     std::ostream& err_;

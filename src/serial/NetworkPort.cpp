@@ -41,20 +41,31 @@ std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::s
     const std::string_view rest = name.substr(separator + kSeparator.size());
     std::string_view host;
     std::string_view port;
+    bool hasPort = false;
     if (rest.starts_with('[')) {
         const auto close = rest.find(']');
-        if (close != std::string_view::npos && rest.substr(close + 1).starts_with(':')) {
+        hasPort = close != std::string_view::npos && rest.substr(close + 1).starts_with(':');
+        if (hasPort) {
             host = rest.substr(1, close - 1);
             port = rest.substr(close + 2);
         }
     } else if (const auto colon = rest.rfind(':'); colon != std::string_view::npos) {
+        hasPort = true;
         host = rest.substr(0, colon);
         port = rest.substr(colon + 1);
     }
+    const std::string quoted = "'" + std::string(name) + "'";
+    if (!hasPort) {
+        reason = quoted + " has no port number: write HOST:PORT";
+        return std::nullopt;
+    }
     // A bare IPv6 address would be cut at its last colon; it must come in brackets.
-    if (host.empty() || (!rest.starts_with('[') && host.find(':') != std::string_view::npos)) {
-        reason = "'" + std::string(name) +
-                 "' names no host and port: write HOST:PORT, with an IPv6 address in brackets";
+    if (!rest.starts_with('[') && host.find(':') != std::string_view::npos) {
+        reason = quoted + ": an IPv6 address goes in brackets, as in [::1]:PORT";
+        return std::nullopt;
+    }
+    if (host.empty()) {
+        reason = quoted + " names no host";
         return std::nullopt;
     }
     unsigned value = 0;
@@ -62,8 +73,8 @@ std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::s
     const unsigned lowest = use == PortUse::Listen ? 0 : 1;
     if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value < lowest ||
         value > 65535) {
-        reason = "'" + std::string(name) + "': the TCP port '" + std::string(port) +
-                 "' is not a number from " + std::to_string(lowest) + " to 65535";
+        reason = quoted + ": the TCP port '" + std::string(port) + "' is not a number from " +
+                 std::to_string(lowest) + " to 65535";
         return std::nullopt;
     }
     return NetworkAddress{known->scheme, std::string(host), static_cast<std::uint16_t>(value)};
@@ -74,9 +85,12 @@ std::string FormatNetworkPortName(const NetworkAddress& address) {
     for (const SchemeName& row : kSchemes) {
         scheme = row.scheme == address.scheme ? row.name : scheme;
     }
-    const bool v6 = address.host.find(':') != std::string::npos;
-    return std::string(scheme) + std::string(kSeparator) + (v6 ? "[" : "") + address.host +
-           (v6 ? "]" : "") + ":" + std::to_string(address.port);
+    // An IPv6 address in brackets, and a host that begins with one, or it would be read as
+    // the brackets of one.
+    const bool bracket =
+        address.host.find(':') != std::string::npos || address.host.starts_with('[');
+    return std::string(scheme) + std::string(kSeparator) + (bracket ? "[" : "") + address.host +
+           (bracket ? "]" : "") + ":" + std::to_string(address.port);
 }
 
 }  // namespace glassbench::serial

@@ -55,8 +55,7 @@ std::vector<std::string> SplitPortList(std::string_view list);
 
 // The table with the first positions replaced, in order, by `named` and then by the entries of
 // `overrides` (entries beyond thirty are ignored).
-PortNames BuildPortNameTable(std::string_view overrides,
-                             std::span<const std::string> named = {});
+PortNames BuildPortNameTable(std::string_view overrides, std::span<const std::string> named = {});
 
 // The table this process uses: the default names, with `named` (the window's command line)
 // and then GLASSBENCH_PORTS in the first positions.

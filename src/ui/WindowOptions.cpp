@@ -8,7 +8,7 @@ namespace glassbench::ui {
 namespace {
 
 constexpr std::string_view kWindowUsage =
-    "Usage: glassbench [--help] [--version]\n"
+    "Usage: glassbench [--help] [--version] [PORT...]\n"
     "\n"
     "The operator window: pick one of the display module's twenty drawing commands, fill in\n"
     "its fields and press \"Send data\". The window packs them into one checksummed frame,\n"
@@ -19,13 +19,18 @@ constexpr std::string_view kWindowUsage =
     "that opens; the Port and Speed lists reopen the port. A command's fields start from its\n"
     "section of Scom.ini in the current directory.\n"
     "\n"
+    "Each PORT takes the next of the first positions of the Port list: a device, or a\n"
+    "network port, rfc2217://HOST:PORT (Telnet with the com-port option) or\n"
+    "socket://HOST:PORT (raw TCP).\n"
+    "\n"
     "Options:\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n"
     "\n"
     "Environment:\n"
-    "  GLASSBENCH_PORTS  device paths that take the first port positions, separated by ':'\n"
-    "                    (';' on Windows)\n";
+    "  GLASSBENCH_PORTS  ports that take the first positions after those named on the command\n"
+    "                    line, separated by ';' (on Linux also by ':', except inside a\n"
+    "                    network port's name)\n";
 
 }  // namespace
 
@@ -42,6 +47,16 @@ std::optional<int> AnswerWindowOptions(int argc, char** argv, std::ostream& out)
         }
     }
     return std::nullopt;
+}
+
+std::vector<std::string> WindowPortNames(int argc, char** argv) {
+    std::vector<std::string> names;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-') {
+            names.emplace_back(argv[i]);
+        }
+    }
+    return names;
 }
 
 }  // namespace glassbench::ui

@@ -83,6 +83,12 @@ TEST(Cli, ExitCodeAndMessage) {
         {{"monitor", "--replies=0"}, 2, "monitor needs --port=DEVICE|INDEX"},
         {{"monitor", "--port=0", "--replies=31"}, 2, "--replies index 31 is not 0 to 29"},
         {{"monitor", "--port=0", "--seconds=0"}, 2, "--seconds '0' is not a count of 1 or more"},
+        {{"send", "--port=rfc2217://lab-7"}, 2, "--port: 'rfc2217://lab-7' has no port number: write HOST:PORT"},
+        {{"monitor", "--port=0", "--replies=socket://lab-7:65536"}, 2,
+         "--replies: 'socket://lab-7:65536': the TCP port '65536' is not a number from 1 to 65535"},
+        {{"play", GLASSBENCH_DEMO_SCRIPT, "--port=telnet://lab-7:23"}, 2,
+         "--port: 'telnet://lab-7:23' is no port name: network ports are rfc2217://HOST:PORT or "
+         "socket://HOST:PORT"},
         {{"ports", "x"}, 2, "ports takes no argument 'x'"},
         {{"module", "--reply-length=-1"}, 2, "--reply-length '-1' is not 0 to 255"},
         {{"module", "--reply-delay-ms=soon"}, 2, "--reply-delay-ms 'soon' is not 0 to 600000"},
@@ -96,8 +102,7 @@ TEST(Cli, ExitCodeAndMessage) {
          "--listen 'tcp://127.0.0.1:0' is no port name: network ports are rfc2217://HOST:PORT or "
          "socket://HOST:PORT"},
         {{"module", "--listen=socket://127.0.0.1"}, 2,
-         "--listen 'socket://127.0.0.1' names no host and port: write HOST:PORT, with an IPv6 "
-         "address in brackets"},
+         "--listen 'socket://127.0.0.1' has no port number: write HOST:PORT"},
         {{"module", "--listen=rfc2217://127.0.0.1:65536"}, 2,
          "--listen 'rfc2217://127.0.0.1:65536': the TCP port '65536' is not a number from 0 to 65535"},
         {{"module", "--listen=socket://127.0.0.1:0", "--link=/tmp/x"}, 2,

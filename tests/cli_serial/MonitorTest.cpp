@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <regex>
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include "JsonLines.h"
+#include "ModuleFixture.h"
 #include "RunProcess.h"
+#include "Ser2net.h"
 #include "TestHex.h"
 
 namespace glassbench::testing {
@@ -24,7 +27,10 @@ using namespace std::chrono_literals;
 // itself, so that after the monitor has gone the master still tells "nothing came" (EAGAIN)
 // from "closed" (EIO).
 struct TappedLine {
-    TappedLine() {
+    // `raw`: the terminal side is raw from the start, so that what is written before a server
+    // in front of it (ser2net) has opened it waits unchanged; otherwise the monitor must make it
+    // raw itself.
+    explicit TappedLine(bool raw = false) {
         master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         char name[128] = {};
         if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
@@ -33,6 +39,11 @@ struct TappedLine {
         }
         path = name;
         held = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios t{};
+        if (raw && ::tcgetattr(held, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(held, TCSANOW, &t);
+        }
     }
     ~TappedLine() {
         Close();
@@ -134,6 +145,34 @@ TEST(MonitorTest, JsonLinesAndEveryWayToStop) {
             "")
             << r.out;
     }
+}
+
+// Both lines through ser2net, the frames as raw TCP and the replies as RFC 2217: the monitor
+// takes them as it takes local lines, and writes nothing to either.
+TEST(MonitorTest, WatchesLinesBehindSer2net) {
+    TappedLine port(true), replies(true);
+    const Ser2net portServer(port.path, "socket"), repliesServer(replies.path, "rfc2217");
+    ASSERT_FALSE(portServer.Name().empty() || repliesServer.Name().empty())
+        << portServer.Error() << repliesServer.Error();
+    std::vector<std::string> args(Cli().command.begin() + 1, Cli().command.end());
+    args.insert(args.end(), {"monitor", "--port=" + portServer.Name(),
+                             "--replies=" + repliesServer.Name(), "--speed=115200", "--count=2"});
+    Process monitor(Cli().command[0], args);
+    ASSERT_TRUE(monitor.WaitFor(" baud\n", 10s)) << monitor.err();
+    port.Write("AA 04 80 00 2E");
+    ASSERT_TRUE(monitor.WaitFor("length 4 good\n", 10s)) << monitor.out();
+    replies.Write("AA 04 80 FF 2D");
+    ASSERT_TRUE(monitor.WaitFor(" reply ", 10s)) << monitor.out();
+    port.Write("AA 04 81 00 2F");
+    const ProcessResult r = monitor.Finish(10s);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\d reply AA 04 80 FF 2D after Clear Screen")))
+        << r.out;
+    EXPECT_NE(r.out.find("frames: 2, bad checksums: 0, noise bytes: 0, incomplete: 0, replies: 1"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(port.Received(), "");
+    EXPECT_EQ(replies.Received(), "");
 }
 
 }  // namespace

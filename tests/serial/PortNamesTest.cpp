@@ -21,9 +21,10 @@ TEST(NetworkPortNameTest, SchemeHostAndPortOrTheReason) {
         {"rfc2217://lab-7:4001", "lab-7", 4001, nullptr},
         {"socket://127.0.0.1:1", "127.0.0.1", 1, nullptr},
         {"socket://[::1]:65535", "::1", 65535, nullptr},
-        {"rfc2217://lab-7", nullptr, 0, "names no host and port"},
-        {"rfc2217://:4001", nullptr, 0, "names no host and port"},
-        {"socket://::1:4001", nullptr, 0, "IPv6 address in brackets"},
+        {"rfc2217://lab-7", nullptr, 0, "has no port number"},
+        {"rfc2217://:4001", nullptr, 0, "names no host"},
+        {"socket://[::1]", nullptr, 0, "has no port number"},
+        {"socket://::1:4001", nullptr, 0, "an IPv6 address goes in brackets"},
         {"rfc2217://lab-7:0", nullptr, 0, "'0' is not a number from 1 to 65535"},
         {"rfc2217://lab-7:65536", nullptr, 0, "'65536' is not a number"},
         {"rfc2217://lab-7:40x", nullptr, 0, "'40x' is not a number"},
@@ -60,12 +61,15 @@ TEST(PortListTest, NetworkNamesStayWholeWhateverSeparatesThem) {
         List linux;
         List windows;
     } cases[] = {
-        {"rfc2217://lab-7:4001;socket://[::1]:23", {"rfc2217://lab-7:4001", "socket://[::1]:23"},
+        {"rfc2217://lab-7:4001;socket://[::1]:23",
+         {"rfc2217://lab-7:4001", "socket://[::1]:23"},
          {"rfc2217://lab-7:4001", "socket://[::1]:23"}},
-        {"/dev/a:rfc2217://lab:4001:/dev/b", {"/dev/a", "rfc2217://lab:4001", "/dev/b"},
+        {"/dev/a:rfc2217://lab:4001:/dev/b",
+         {"/dev/a", "rfc2217://lab:4001", "/dev/b"},
          {"/dev/a:rfc2217://lab:4001:/dev/b"}},
         // A name that does not parse is kept whole, to be refused with its reason.
-        {"rfc2217://lab-7:40x:/dev/b", {"rfc2217://lab-7:40x", "/dev/b"},
+        {"rfc2217://lab-7:40x:/dev/b",
+         {"rfc2217://lab-7:40x", "/dev/b"},
          {"rfc2217://lab-7:40x:/dev/b"}},
         {"socket://lab;/dev/b", {"socket://lab", "/dev/b"}, {"socket://lab", "/dev/b"}},
     };

@@ -151,14 +151,36 @@ bool WaitFor(const std::function<bool(const TopLevels&)>& done, Deadline deadlin
 }
 
 TopLevel WaitForFocused(const std::string& title, Deadline deadline) {
+    Connection& x = Server();
     TopLevel found;
+    // The focused window when the focus was last given, and whether it has moved since.
+    unsigned long focusedAtGive = 0;
+    bool given = false;
     WaitFor(
         [&](const TopLevels& windows) {
+            unsigned long focused = 0;
+            const TopLevel* target = nullptr;
             for (const TopLevel& window : windows) {
-                if (window.title == title && window.focused) {
-                    found = window;
-                    return true;
-                }
+                focused = window.focused ? window.id : focused;
+                target = window.title == title ? &window : target;
+            }
+            if (target == nullptr) {
+                return false;
+            }
+            if (target->focused) {
+                found = *target;
+                return true;
+            }
+            // Without a window manager nobody but Wine gives an unmanaged window the focus,
+            // and Wine 8 can lose the race with its own focus change on the window behind (the
+            // system menu that has just closed hands the focus back to the dialog after the
+            // About box has taken it). Give it as a window manager would on a map, and again
+            // whenever the focus has moved somewhere else since.
+            if (!given || focused != focusedAtGive) {
+                XSetInputFocus(x.display, target->id, RevertToParent, CurrentTime);
+                XFlush(x.display);
+                given = true;
+                focusedAtGive = focused;
             }
             return false;
         },

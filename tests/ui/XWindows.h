@@ -36,7 +36,8 @@ TopLevels Viewable();
 // Waits until `done` holds for the windows on the screen; false if it does not by `deadline`.
 bool WaitFor(const std::function<bool(const TopLevels&)>& done, Deadline deadline);
 
-// The viewable window titled `title` once it has the keyboard focus; id 0 if none by then.
+// The viewable window titled `title` once it has the keyboard focus; id 0 if none by then. A
+// window that shows up without it is given the focus, as a window manager would give it.
 TopLevel WaitForFocused(const std::string& title, Deadline deadline);
 // True once no viewable window is titled `title`.
 bool WaitUntilGone(const std::string& title, Deadline deadline);

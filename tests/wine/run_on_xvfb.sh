@@ -17,7 +17,9 @@
 #   (sserife.fon) installed, Wine picks it and links no other font to it.
 # - The Chinese captions: WenQuanYi Micro Hei (fonts-wqy-microhei) is linked to MS Sans Serif,
 #   as Windows links its CJK fonts, for the characters MS Sans Serif lacks.
-set -euo pipefail
+set -Eeuo pipefail
+# A step that fails says which, before the script ends.
+trap 'echo "run_on_xvfb.sh: line $LINENO failed (exit $?): $BASH_COMMAND" >&2' ERR
 if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v xauth >/dev/null 2>&1; then
     echo "xvfb-run or xauth is not installed (scripts/setup.sh installs them): skipped"
     exit 77
@@ -30,7 +32,18 @@ fi
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 if [ -z "${GLASSBENCH_ON_XVFB:-}" ]; then
     export GLASSBENCH_ON_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "${BASH_SOURCE[0]}" "$@"
+    # xvfb-run's own errors (no free display, Xvfb would not start) go to a file it names
+    # with -e; without it they are lost and the script would end saying nothing.
+    errors=$(mktemp)
+    status=0
+    xvfb-run -a -e "$errors" -s "-screen 0 1024x768x24 -nolisten tcp" "${BASH_SOURCE[0]}" "$@" ||
+        status=$?
+    if [ "$status" -ne 0 ] && [ -s "$errors" ]; then
+        echo "run_on_xvfb.sh: xvfb-run ended with $status; the X server said:" >&2
+        cat "$errors" >&2
+    fi
+    rm -f "$errors"
+    exit "$status"
 fi
 
 export WINEPREFIX=$root/build-win/wineprefix-xvfb
@@ -42,9 +55,21 @@ stop_wine
 trap stop_wine EXIT
 
 wine=$root/scripts/wine-run.sh
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
-"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-    /v 'MS Sans Serif' /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
+# reg's own words go to the log, and come out only when it fails.
+reg_add() {
+    local log
+    log=$(mktemp)
+    if ! "$wine" reg add "$@" /f >"$log" 2>&1; then
+        echo "run_on_xvfb.sh: 'reg add $*' failed in $WINEPREFIX:" >&2
+        cat "$log" >&2
+        rm -f "$log"
+        return 1
+    fi
+    rm -f "$log"
+}
+reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
+reg_add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    /v 'MS Sans Serif' /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
 fonts=$WINEPREFIX/drive_c/windows/Fonts
 for font in /usr/share/wine/fonts/*.ttf; do
     if [ -e "$font" ] && [ ! -e "$fonts/${font##*/}" ]; then

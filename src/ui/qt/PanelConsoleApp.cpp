@@ -6,6 +6,7 @@
 #include "serial/PortTables.h"
 #include "serial/SerialLink.h"
 #include "serial/StopRequest.h"
+#include "ui/WindowOptions.h"
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/PanelWindow.h"
 #include "ui/qt/QtToolkit.h"
@@ -17,6 +18,7 @@ int CPanelConsoleApp::Run(int& argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Glassbench"));
     QApplication::setApplicationVersion(QStringLiteral(GLASSBENCH_VERSION));
     QApplication::setWindowIcon(LoadAppIcon());
+    ports_ = WindowPortNames(argc, argv);
     InitInstance();
     return 0;
 }
@@ -29,7 +31,7 @@ void CPanelConsoleApp::InitInstance() {
     const serial::StopRequest stop;
     QSocketNotifier stopNotifier(stop.PollFd(), QSocketNotifier::Read);
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&toolkit] { toolkit.Quit(); });
-    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
+    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(ports_),
                             &toolkit);
     CPanelWindow window(link, toolkit);
     window.Logic().DoModal();

@@ -6,6 +6,9 @@
 // and the process ends, which also releases the serial port.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace glassbench::ui {
 
 class CPanelConsoleApp {
@@ -16,6 +19,10 @@ class CPanelConsoleApp {
 
     // The start-up step: construct the dialog and run it modally until the operator closes it.
     void InitInstance();
+
+  private:
+    // The port names on the command line, left there by the toolkit's own options.
+    std::vector<std::string> ports_;
 };
 
 }  // namespace glassbench::ui

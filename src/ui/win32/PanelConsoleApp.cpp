@@ -7,12 +7,14 @@
 #include "serial/PortTables.h"
 #include "serial/SerialLink.h"
 #include "serial/StopRequest.h"
+#include "ui/WindowOptions.h"
 #include "ui/win32/PanelWindow.h"
 #include "ui/win32/Win32Toolkit.h"
 
 namespace glassbench::ui::win32 {
 
-int CPanelConsoleApp::Run() {
+int CPanelConsoleApp::Run(int argc, char** argv) {
+    ports_ = WindowPortNames(argc, argv);
     InitInstance();
     return 0;
 }
@@ -25,7 +27,7 @@ void CPanelConsoleApp::InitInstance() {
 
     Win32Toolkit toolkit;
     const serial::StopRequest stop;
-    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
+    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(ports_),
                             &toolkit);
     CPanelWindow window(link, toolkit);
     window.QuitWhenSet(static_cast<HANDLE>(stop.WaitHandle()));

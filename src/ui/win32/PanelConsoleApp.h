@@ -10,15 +10,22 @@
 // is the ordinary way out there, and takes the same road.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace glassbench::ui::win32 {
 
 class CPanelConsoleApp {
   public:
-    // Runs the start-up step; returns the process exit code.
-    int Run();
+    // Takes the port names of the command line and runs the start-up step; returns the process
+    // exit code.
+    int Run(int argc, char** argv);
 
     // The start-up step: construct the dialog and run it modally until the operator closes it.
     void InitInstance();
+
+  private:
+    std::vector<std::string> ports_;
 };
 
 }  // namespace glassbench::ui::win32
