@@ -12,9 +12,7 @@
 // Usage: serial_bench [--quick]   (--quick: a few exchanges, for a smoke run)
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -24,6 +22,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ModuleProcess.h"
@@ -87,7 +86,7 @@ bool Exchanges(const std::string& link, int bitsPerSecond, const FrameKind& kind
     return missing == 0;
 }
 
-// The pseudo-terminal alone: one byte to an echoing process and back, with no module and no
+// The pseudo-terminal alone: one byte to an echoing thread and back, with no module and no
 // link in between. Every exchange crosses the pty twice, so this is the floor under the
 // figures above on this machine.
 void PtyRoundTrip(int rounds) {
@@ -102,13 +101,12 @@ void PtyRoundTrip(int rounds) {
     ::tcgetattr(slave, &raw);
     ::cfmakeraw(&raw);
     ::tcsetattr(slave, TCSANOW, &raw);
-    const pid_t echo = ::fork();
-    if (echo == 0) {
+    // The echo ends when the terminal side closes: its read then fails.
+    std::thread echo([master] {
         char byte = 0;
         while (::read(master, &byte, 1) == 1 && ::write(master, &byte, 1) == 1) {
         }
-        ::_exit(0);
-    }
+    });
     std::vector<double> us;
     for (int i = 0; i < rounds; ++i) {
         char byte = 'x';
@@ -118,9 +116,8 @@ void PtyRoundTrip(int rounds) {
         }
         us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
-    ::kill(echo, SIGKILL);
-    ::waitpid(echo, nullptr, 0);
     ::close(slave);
+    echo.join();
     ::close(master);
     if (!us.empty()) {
         std::printf("pty round trip alone (floor): median %6.1f us  p99 %7.1f us  (%zu rounds)\n",

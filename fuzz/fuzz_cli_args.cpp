@@ -1,46 +1,32 @@
-// glassbench-cli's argument parsing for every command's options, then the checks of the frame
-// and module options. The first byte picks the command; the rest, split at NUL bytes, is its
-// arguments. Parsing must never accept an option the command does not have, every value must
-// come verbatim from the arguments, and what it returns must parse again, written out, to
-// itself; the option checks must give only settings their options allow.
+// glassbench-cli's command lines, for every command of the command table and for a play script
+// line, read as the dispatcher reads them. The first byte picks the command; the rest, split at
+// NUL bytes, is its arguments. An argument that begins with byte 01 names an option by its
+// place in the command's table: the next byte picks the option, whose "--NAME" takes the place
+// of both, so every option is reached, those added later too, without a dictionary of names.
+// Parsing must never accept an option the command does not have, every value must come verbatim
+// from the arguments, and what it returns must parse again, written out, to itself. Reading must
+// give each option what its kind allows, and a command line only when the options' demands on each
+// other hold; a usage error must name what it is about.
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "cli/CliArgs.h"
-#include "cli/Commands.h"
-#include "cli/FrameOptions.h"
-#include "cli/ModuleOptions.h"
+#include "cli/CommandLine.h"
 #include "serial/NetworkPort.h"
+#include "serial/PortTables.h"
 
 using namespace glassbench;
 using namespace glassbench::cli;
 
 namespace {
 
-struct Command {
-    std::string_view name;
-    std::span<const OptionSpec> options;
-};
-
-// Every command's own table; "preset" and "ports" take no options.
-const std::array<Command, 5> kCommands{{
-    {"frame", kFrameOptionSpecs},
-    {"preset", {}},
-    {"send", kSendOptionSpecs},
-    {"ports", {}},
-    {"module", kModuleOptionSpecs},
-}};
-
-const OptionSpec* Find(std::span<const OptionSpec> specs, std::string_view name) {
-    const auto it = std::find_if(specs.begin(), specs.end(),
-                                 [&](const OptionSpec& s) { return s.name == name; });
-    return it == specs.end() ? nullptr : &*it;
+const Option* Find(std::span<const Option> options, std::string_view name) {
+    const auto it = std::find_if(options.begin(), options.end(),
+                                 [&](const Option& o) { return o.name == name; });
+    return it == options.end() ? nullptr : &*it;
 }
 
 bool StartsWith(std::string_view text, std::string_view start) {
@@ -67,33 +53,19 @@ bool SameParse(const ParsedArgs& a, const ParsedArgs& b) {
     return a.values == b.values && a.flags == b.flags && a.positional == b.positional;
 }
 
-// The option a usage error names: "--NAME ..." or "... option --NAME ...".
-void CheckErrorNamesAGivenOption(const std::string& error, const std::vector<std::string>& args) {
-    FUZZ_CHECK(!error.empty());
-    bool named = false;
-    for (const std::string& arg : args) {
-        if (StartsWith(arg, "--") && arg.size() > 2) {
-            const std::string option = arg.substr(0, arg.find('='));
-            named = named || StartsWith(error, option + " ") || StartsWith(error, option + "'") ||
-                    error.find("option " + option) != std::string::npos;
-        }
-    }
-    FUZZ_CHECK(named);
-}
-
-void CheckParse(std::span<const OptionSpec> specs, const std::vector<std::string>& args,
+void CheckParse(std::span<const Option> options, const std::vector<std::string>& args,
                 const ParsedArgs& parsed) {
     for (const std::string& flag : parsed.flags) {
-        const OptionSpec* known = Find(specs, flag);
-        FUZZ_CHECK(known != nullptr && !known->takesValue);
+        const Option* known = Find(options, flag);
+        FUZZ_CHECK(known != nullptr && !known->TakesValue());
         FUZZ_CHECK(Present(args, "--" + flag));
     }
     for (const auto& [name, value] : parsed.values) {
-        const OptionSpec* known = Find(specs, name);
-        FUZZ_CHECK(known != nullptr && known->takesValue);
+        const Option* known = Find(options, name);
+        FUZZ_CHECK(known != nullptr && known->TakesValue());
         FUZZ_CHECK(CameVerbatim(args, name, value));
     }
-    // Positional arguments are arguments, in their order.
+    // Operands are arguments, in their order.
     auto from = args.begin();
     for (const std::string& positional : parsed.positional) {
         from = std::find(from, args.end(), positional);
@@ -111,19 +83,18 @@ void CheckParse(std::span<const OptionSpec> specs, const std::vector<std::string
     again.push_back("--");
     again.insert(again.end(), parsed.positional.begin(), parsed.positional.end());
     std::string error;
-    const auto reparsed = ParseArgs(again, specs, error);
+    const auto reparsed = ParseArgs(again, options, error);
     FUZZ_CHECK(reparsed && SameParse(*reparsed, parsed));
 }
 
-void CheckError(std::span<const OptionSpec> specs, const std::vector<std::string>& args,
-                const std::string& error) {
+void CheckParseError(std::span<const Option> options, const std::vector<std::string>& args,
+                     const std::string& error) {
     static constexpr std::string_view kUnknown = "unknown option --";
     static constexpr std::string_view kNoValue = " takes no value";
     static constexpr std::string_view kNeedsValue = " needs a value";
-    FUZZ_CHECK(!error.empty());
     if (StartsWith(error, kUnknown)) {
         const std::string name = error.substr(kUnknown.size());
-        FUZZ_CHECK(Find(specs, name) == nullptr);
+        FUZZ_CHECK(Find(options, name) == nullptr);
         FUZZ_CHECK(std::any_of(args.begin(), args.end(), [&](const std::string& a) {
             return a == "--" + name || StartsWith(a, "--" + name + "=");
         }));
@@ -131,24 +102,16 @@ void CheckError(std::span<const OptionSpec> specs, const std::vector<std::string
     }
     FUZZ_CHECK(StartsWith(error, "option --"));
     const std::string_view rest = std::string_view(error).substr(9);
-    if (rest.ends_with(kNoValue)) {
-        const std::string name(rest.substr(0, rest.size() - kNoValue.size()));
-        const OptionSpec* known = Find(specs, name);
-        FUZZ_CHECK(known != nullptr && !known->takesValue);
-    } else {
-        FUZZ_CHECK(rest.ends_with(kNeedsValue));
-        const std::string name(rest.substr(0, rest.size() - kNeedsValue.size()));
-        const OptionSpec* known = Find(specs, name);
-        FUZZ_CHECK(known != nullptr && known->takesValue && args.back() == "--" + name);
-    }
+    const bool noValue = rest.ends_with(kNoValue);
+    FUZZ_CHECK(noValue || rest.ends_with(kNeedsValue));
+    const std::string name(rest.substr(0, rest.size() - (noValue ? kNoValue : kNeedsValue).size()));
+    const Option* known = Find(options, name);
+    FUZZ_CHECK(known != nullptr && known->TakesValue() != noValue);
+    FUZZ_CHECK(noValue || args.back() == "--" + name);
 }
 
-void CheckInt(const std::string& text) {
-    const auto value = ParseInt(text);
-    if (!value) {
-        return;
-    }
-    // A sign, digits and nothing else, read as a person would.
+// A sign, digits and nothing else, read as a person would.
+void CheckInt(const std::string& text, int value) {
     std::string_view digits = text;
     const bool negative = StartsWith(digits, "-");
     if (negative || StartsWith(digits, "+")) {
@@ -159,84 +122,138 @@ void CheckInt(const std::string& text) {
     while (digits.size() > 1 && digits.front() == '0') {
         digits.remove_prefix(1);
     }
-    const std::string expected = (negative && digits != "0" ? "-" : "") + std::string(digits);
-    FUZZ_CHECK(std::to_string(*value) == expected);
+    FUZZ_CHECK(std::to_string(value) ==
+               (negative && digits != "0" ? "-" : "") + std::string(digits));
 }
 
-void CheckFrameOptions(const ParsedArgs& parsed, const std::vector<std::string>& args) {
-    std::string error;
-    const auto fields = ReadFrameOptions(parsed, error);
-    if (!fields) {
-        CheckErrorNamesAGivenOption(error, args);
-        return;
+// What one option's value may be, by its kind, given the text it came from.
+void CheckValue(const Option& option, const std::string& text, const OptionValues& values) {
+    const auto name = option.name;
+    switch (option.kind) {
+        case ValueKind::Flag:
+            FUZZ_CHECK(values.Get(name, false));
+            break;
+        case ValueKind::Text:
+        case ValueKind::Path:
+            FUZZ_CHECK(values.Get(name, std::string()) == text);
+            FUZZ_CHECK(option.kind == ValueKind::Text || !text.empty());
+            break;
+        case ValueKind::Integer:
+        case ValueKind::Count:
+        case ValueKind::Range: {
+            const int value = *values.Find<int>(name);
+            CheckInt(text, value);
+            FUZZ_CHECK(option.kind != ValueKind::Count || value >= 1);
+            FUZZ_CHECK(option.kind != ValueKind::Range ||
+                       (value >= option.min && value <= option.max));
+            break;
+        }
+        case ValueKind::Command:
+            FUZZ_CHECK(protocol::CommandAt(*values.Find<int>(name)) != nullptr);
+            break;
+        case ValueKind::Speed: {
+            const serial::Speed* speed = serial::SpeedAt(*values.Find<int>(name));
+            FUZZ_CHECK(speed != nullptr);
+            CheckInt(text, speed->bitsPerSecond);
+            break;
+        }
+        case ValueKind::Port: {
+            // A position of the list is that row's device; anything else is the device itself.
+            const std::string& device = *values.Find<std::string>(name);
+            const auto index = ParseInt(text);
+            FUZZ_CHECK(!device.empty());
+            FUZZ_CHECK(
+                device ==
+                (index ? serial::PortNameTable().at(static_cast<std::size_t>(*index)) : text));
+            break;
+        }
+        case ValueKind::Listen: {
+            // An address reads back from its own name.
+            const serial::NetworkAddress& address = *values.Find<serial::NetworkAddress>(name);
+            std::string reason;
+            const auto again = serial::ParseNetworkPortName(serial::FormatNetworkPortName(address),
+                                                            reason, serial::PortUse::Listen);
+            FUZZ_CHECK(again && again->scheme == address.scheme && again->host == address.host &&
+                       again->port == address.port);
+            break;
+        }
+        case ValueKind::Seed: {
+            std::string_view digits = text;
+            while (digits.size() > 1 && digits.front() == '0') {
+                digits.remove_prefix(1);
+            }
+            FUZZ_CHECK(std::to_string(*values.Find<std::uint64_t>(name)) == digits);
+            break;
+        }
+        case ValueKind::FaultMix: {
+            // The mix reads back from its own text, and a fault of weight 0 is never drawn.
+            const module::FaultMix& mix = *values.Find<module::FaultMix>(name);
+            std::string reason;
+            FUZZ_CHECK(module::ParseFaultMix(module::FormatFaultMix(mix), reason) == mix);
+            for (std::uint64_t frame = 0; frame < 8; ++frame) {
+                const auto draw = module::DrawFault(frame * 7919, mix, frame);
+                FUZZ_CHECK(mix[static_cast<std::size_t>(draw.fault)] > 0);
+            }
+            break;
+        }
+        case ValueKind::Reply: {
+            const protocol::BytePattern& pattern = *values.Find<protocol::BytePattern>(name);
+            FUZZ_CHECK(pattern.size() == protocol::kReplyLength);
+            FUZZ_CHECK(protocol::ParseBytePattern(protocol::FormatBytePattern(pattern)) == pattern);
+            break;
+        }
     }
-    const protocol::CommandFields standard;
-    const auto verbatim = [&](const char* name, const std::string& field,
-                              const std::string& fallback) {
-        const std::string* value = parsed.Value(name);
-        return field == (value != nullptr ? *value : fallback);
-    };
-    FUZZ_CHECK(verbatim("x", fields->xText, standard.xText));
-    FUZZ_CHECK(verbatim("y", fields->yText, standard.yText));
-    FUZZ_CHECK(verbatim("data", fields->dataText, standard.dataText));
-    FUZZ_CHECK(protocol::CommandAt(fields->commandIndex) != nullptr);
-    const auto index = [&](const char* name, int fallback) {
-        const std::string* value = parsed.Value(name);
-        return value != nullptr ? ParseInt(*value).value() : fallback;
-    };
-    FUZZ_CHECK(fields->transparentIndex == index("transparent", standard.transparentIndex));
-    FUZZ_CHECK(fields->fontSizeIndex == index("font-size", standard.fontSizeIndex));
-    FUZZ_CHECK(fields->lcdsType == protocol::LcdsTypeFromIndex(index("lcd-type", 0)));
 }
 
-void CheckModuleOptions(const ParsedArgs& parsed, const std::vector<std::string>& args) {
-    std::string error;
-    const auto options = ReadModuleOptions(parsed, error);
-    if (!options) {
-        CheckErrorNamesAGivenOption(error, args);
-        return;
+void CheckValues(const CommandSpec& command, const ParsedArgs& parsed, const OptionValues& values) {
+    const std::vector<Option> options = OptionsOf(command);
+    for (const Option& option : options) {
+        const std::string* text = parsed.Value(option.name);
+        const bool given = text != nullptr || parsed.Has(option.name);
+        FUZZ_CHECK(values.Has(option.name) == given);
+        FUZZ_CHECK(given || !option.required);
+        if (!given) {
+            continue;
+        }
+        CheckValue(option, text != nullptr ? *text : std::string(), values);
+        FUZZ_CHECK(option.needs.empty() || values.Has(option.needs));
+        for (const std::string_view other : Excluded(option)) {
+            FUZZ_CHECK(!values.Has(other));
+        }
     }
-    const std::string* link = parsed.Value("link");
-    FUZZ_CHECK(link != nullptr ? options->linkPath == *link && !link->empty()
-                               : options->linkPath.empty());
-    // A listening address reads back from its own name, and never comes with a link.
-    const std::string* listen = parsed.Value("listen");
-    FUZZ_CHECK(options->listen.has_value() == (listen != nullptr));
-    if (listen != nullptr) {
-        FUZZ_CHECK(link == nullptr);
-        std::string reason;
-        const auto again = serial::ParseNetworkPortName(
-            serial::FormatNetworkPortName(*options->listen), reason, serial::PortUse::Listen);
-        FUZZ_CHECK(again && again->scheme == options->listen->scheme &&
-                   again->host == options->listen->host && again->port == options->listen->port);
+    FUZZ_CHECK(values.operands == parsed.positional);
+    FUZZ_CHECK(values.operands.size() >= command.minOperands &&
+               values.operands.size() <= command.maxOperands);
+    // The frame options give the window's fields, the rest as the window starts.
+    if (std::find(command.groups.begin(), command.groups.end(), &kFrameGroup) !=
+        command.groups.end()) {
+        const protocol::CommandFields fields = FrameFields(values);
+        const protocol::CommandFields start;
+        FUZZ_CHECK(fields.xText == values.Get("x", start.xText));
+        FUZZ_CHECK(fields.dataText == values.Get("data", start.dataText));
+        FUZZ_CHECK(fields.commandIndex == values.Get("command", start.commandIndex));
+        FUZZ_CHECK(fields.fontSizeIndex == values.Get("font-size", start.fontSizeIndex));
     }
-    FUZZ_CHECK(options->replyDelayMs >= 0 && options->replyDelayMs <= 600000);
-    FUZZ_CHECK(options->replyLength >= 0 && options->replyLength <= 255);
-    FUZZ_CHECK(options->silent == parsed.Has("silent"));
-    FUZZ_CHECK(options->wireTiming == parsed.Has("wire-timing"));
-    const std::string* seed = parsed.Value("faults");
-    FUZZ_CHECK(options->faultSeed.has_value() == (seed != nullptr));
-    if (seed == nullptr) {
-        FUZZ_CHECK(parsed.Value("fault-mix") == nullptr);
-        return;
+}
+
+// A usage error names what it is about: an option given, or the command with what it lacks or
+// has too many of.
+void CheckReadError(const CommandSpec& command, const ParsedArgs& parsed,
+                    const std::string& error) {
+    FUZZ_CHECK(!error.empty());
+    for (const Option& option : OptionsOf(command)) {
+        const bool given = parsed.Value(option.name) != nullptr || parsed.Has(option.name);
+        if (given && StartsWith(error, "--" + std::string(option.name) + " ")) {
+            return;
+        }
+        if (!given && option.required &&
+            error == std::string(command.name) + " needs " + OptionSynopsis(option)) {
+            return;
+        }
     }
-    // A seed is the decimal number given; faults leave the answer's shape to themselves.
-    std::string_view digits = *seed;
-    while (digits.size() > 1 && digits.front() == '0') {
-        digits.remove_prefix(1);
-    }
-    FUZZ_CHECK(std::to_string(*options->faultSeed) == digits);
-    FUZZ_CHECK(!options->silent && parsed.Value("reply-length") == nullptr);
-    // The mix reads back from its own text, and a fault of weight 0 is never drawn.
-    const module::FaultMix& mix = options->faultMix;
-    FUZZ_CHECK(parsed.Value("fault-mix") != nullptr || mix == module::kDefaultFaultMix);
-    std::string reason;
-    FUZZ_CHECK(module::ParseFaultMix(module::FormatFaultMix(mix), reason) == mix);
-    for (std::uint64_t frame = 0; frame < 8; ++frame) {
-        const auto draw = module::DrawFault(*options->faultSeed, mix, frame);
-        FUZZ_CHECK(mix[static_cast<std::size_t>(draw.fault)] > 0);
-        FUZZ_CHECK(draw.sequence == frame);
-    }
+    FUZZ_CHECK(StartsWith(error, std::string(command.name) + " "));
+    FUZZ_CHECK(parsed.positional.size() < command.minOperands ||
+               parsed.positional.size() > command.maxOperands);
 }
 
 }  // namespace
@@ -245,32 +262,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const Command& command = kCommands[data[0] % kCommands.size()];
+    // Every command of the table, and a play script line.
+    const std::size_t pick = data[0] % (kCommands.size() + 1);
+    const CommandSpec& command = pick < kCommands.size() ? kCommands[pick] : kScriptLine;
+    // The options the dispatcher gives the parser: the command's own and --help.
+    std::vector<Option> options = OptionsOf(command);
+    if (&command != &kScriptLine) {
+        options.push_back(kHelpOption);
+    }
     std::vector<std::string> args;
     const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
     for (std::size_t at = 0; at <= rest.size() && !rest.empty();) {
         const auto end = std::min(rest.find('\0', at), rest.size());
-        args.emplace_back(rest.substr(at, end - at));
+        std::string arg(rest.substr(at, end - at));
+        if (arg.size() >= 2 && arg[0] == '\x01') {
+            const Option& named = options[static_cast<std::uint8_t>(arg[1]) % options.size()];
+            arg = "--" + std::string(named.name) + arg.substr(2);
+        }
+        args.push_back(std::move(arg));
         at = end + 1;
     }
-
-    // The options ParseCommand gives the parser: the command's own and --help.
-    std::vector<OptionSpec> specs(command.options.begin(), command.options.end());
-    specs.push_back({"help", false});
     std::string error;
-    const auto parsed = ParseArgs(args, specs, error);
+    const auto parsed = ParseArgs(args, options, error);
     if (!parsed) {
-        CheckError(specs, args, error);
+        CheckParseError(options, args, error);
         return 0;
     }
-    CheckParse(specs, args, *parsed);
-    for (const auto& [name, value] : parsed->values) {
-        CheckInt(value);
+    CheckParse(options, args, *parsed);
+    if (parsed->Has(kHelpOption.name)) {
+        return 0;
     }
-    if (command.name == "frame" || command.name == "send") {
-        CheckFrameOptions(*parsed, args);
-    } else if (command.name == "module") {
-        CheckModuleOptions(*parsed, args);
+    const auto values = ReadCommandLine(command, *parsed, error);
+    if (!values) {
+        CheckReadError(command, *parsed, error);
+        return 0;
     }
+    CheckValues(command, *parsed, *values);
     return 0;
 }

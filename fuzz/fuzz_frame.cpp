@@ -1,16 +1,17 @@
 // Any operator input must give a well-formed frame: the Data text through the hex parser and
 // every field combination through the frame builder, with the frame's own invariants checked,
-// and the virtual module must read it as the frame it is: never a bad checksum, never an
-// unknown command for a command of the list, and good whenever it carries the data bytes the
-// command takes.
+// and the frame rules must read it as the frame it is: never a bad checksum, never an unknown
+// command for a command of the list, good for the module whenever it carries the data bytes
+// the command takes, and decoded back into the fields it was built from.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "FuzzCheck.h"
-#include "module/ModuleFrames.h"
 #include "protocol/CommandFrame.h"
+#include "protocol/FrameDecode.h"
+#include "protocol/FrameRules.h"
 #include "protocol/HexText.h"
 
 using namespace glassbench::protocol;
@@ -70,13 +71,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(parsed[i] == frame[static_cast<std::size_t>(i)]);
     }
 
-    namespace module = glassbench::module;
-    const module::Bytes wire(frame.begin(), frame.begin() + result.frameLength);
-    const module::ReplyStatus status = module::CheckFrame(wire);
-    FUZZ_CHECK(status != module::ReplyStatus::BadChecksum);
+    const FrameCheck lenient = CheckFrame(frame.data(), result.frameLength, Reading::Lenient);
+    const FrameCheck strict = CheckFrame(frame.data(), result.frameLength, Reading::Strict);
+    FUZZ_CHECK(lenient.status != ReplyStatus::BadChecksum);
     if (const CommandInfo* command = CommandAt(fields.commandIndex)) {
-        FUZZ_CHECK(status != module::ReplyStatus::UnknownCommand);
-        FUZZ_CHECK(result.count < command->dataBytes || status == module::ReplyStatus::Good);
+        FUZZ_CHECK(lenient.status != ReplyStatus::UnknownCommand);
+        FUZZ_CHECK(result.count < command->dataBytes || lenient.status == ReplyStatus::Good);
+        // Built from the data count the command takes, it is good in the strict reading too.
+        const bool taken = command->dataBytes >= 0 ? result.count == command->dataBytes
+                                                   : command->layout != FrameLayout::EditText;
+        FUZZ_CHECK(!taken || strict.status == ReplyStatus::Good);
+        // Read back, it is the frame it was built from: only its length can be off.
+        const DecodedFrame decoded = DecodeFrame(frame.data(), result.frameLength);
+        FUZZ_CHECK(decoded.command == command && decoded.checksumOk);
+        FUZZ_CHECK(decoded.problems == strict.problems && strict.problems.size() <= 1);
+        FUZZ_CHECK(decoded.HasFields() == (HeaderLength(command->layout) > 3));
+        if (decoded.HasFields()) {
+            FUZZ_CHECK(*decoded.x == ReadCoordinate(fields.xText));
+            FUZZ_CHECK(*decoded.y == ReadCoordinate(fields.yText));
+        }
     }
 
     const int shown = TranscriptBytes(frame, result.frameLength, fields.lcdsType);

@@ -1,10 +1,11 @@
-// The virtual module's frame scanner with arbitrary bytes and arbitrary gaps between them.
+// The frame scanner with arbitrary bytes and arbitrary gaps between them, in either reading.
 //
-// The input is read in pairs: the first byte's low seven bits are the gap in milliseconds
-// since the step before (0-127, either side of the 100 ms frame gap); with its high bit set the
-// step is a wake-up of the poll loop (Expire) and the second byte is unused, else the second
-// byte arrives (Push). Every event must account for the next bytes fed, in order, and fit its
-// kind; a frame is reported only with the checksum checked.
+// The first byte's low bit picks the reading; the rest is read in pairs: the first byte's low seven
+// bits are the gap in milliseconds since the step before (0-127, either side of the 100 ms frame
+// gap); with its high bit set the step is a wake-up of the poll loop (Expire) and the second byte
+// is unused, else the second byte arrives (Push). Every event must account for the next bytes fed,
+// in order, and fit its kind; a frame is reported only with the checksum checked, and with the
+// status the frame rules give it.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,8 +14,10 @@
 #include "FuzzCheck.h"
 #include "module/ModuleFrames.h"
 #include "protocol/CommandTable.h"
+#include "protocol/FrameScanner.h"
 
-using namespace glassbench::module;
+using namespace glassbench::protocol;
+using glassbench::module::DescribeFrame;
 
 namespace {
 
@@ -26,7 +29,7 @@ struct Fed {
 // Checks the events one call produced at `now` against the bytes fed so far; `next` is the
 // first byte no event has accounted for yet.
 void CheckEvents(const std::vector<ScanEvent>& events, const std::vector<Fed>& fed,
-                 std::size_t& next, TimePoint now) {
+                 std::size_t& next, TimePoint now, Reading reading) {
     for (const ScanEvent& event : events) {
         const Bytes& bytes = event.bytes;
         FUZZ_CHECK(!bytes.empty());
@@ -74,16 +77,23 @@ void CheckEvents(const std::vector<ScanEvent>& events, const std::vector<Fed>& f
                 }
                 const bool sumGood = (sum & 0xFF) == bytes[length];
                 FUZZ_CHECK(sumGood == (event.status != ReplyStatus::BadChecksum));
-                const auto* command = glassbench::protocol::CommandById(bytes[2]);
+                const auto* command = CommandById(bytes[2]);
                 if (sumGood) {
                     FUZZ_CHECK((command == nullptr) ==
                                (event.status == ReplyStatus::UnknownCommand));
                 }
                 if (event.status == ReplyStatus::Good) {
-                    const LengthRange range = AcceptedLengths(*command);
+                    const LengthRange range = AcceptedLengths(*command, reading);
                     FUZZ_CHECK(range.min <= static_cast<int>(length) &&
                                static_cast<int>(length) <= range.max);
                 }
+                // The strict reading never accepts what the lenient one refuses.
+                const auto n = static_cast<int>(bytes.size());
+                const FrameCheck strict = CheckFrame(bytes.data(), n, Reading::Strict);
+                const FrameCheck lenient = CheckFrame(bytes.data(), n, Reading::Lenient);
+                FUZZ_CHECK(lenient.status == ReplyStatus::Good || strict.status == lenient.status);
+                FUZZ_CHECK(strict.problems.size() >= lenient.problems.size());
+                FUZZ_CHECK(strict.problems.empty() == (strict.status == ReplyStatus::Good));
                 const std::string line = DescribeFrame(bytes, event.status);
                 const std::string tail =
                     "-> status " + std::to_string(static_cast<int>(event.status));
@@ -101,7 +111,13 @@ void CheckEvents(const std::vector<ScanEvent>& events, const std::vector<Fed>& f
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FrameScanner scanner;
+    if (size == 0) {
+        return 0;
+    }
+    const Reading reading = (data[0] & 1) != 0 ? Reading::Strict : Reading::Lenient;
+    ++data;
+    --size;
+    FrameScanner scanner(reading);
     std::vector<Fed> fed;
     std::vector<ScanEvent> events;
     std::size_t next = 0;
@@ -109,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto step = [&](auto call) {
         events.clear();
         call();
-        CheckEvents(events, fed, next, now);
+        CheckEvents(events, fed, next, now, reading);
         // Whatever is not yet reported is waiting, and the scanner says when it will be.
         const std::optional<TimePoint> expiry = scanner.NextExpiry();
         FUZZ_CHECK(expiry.has_value() == (next < fed.size()));

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes the packages with CPack into build-pkg/: the Debian package from a Release build of
-# the Linux programs, and the Windows zip when the Windows build (build-win/, made by
-# scripts/build-windows.sh) is there.
+# Makes the packages into build-pkg/: with CPack the Debian package from a Release build of the
+# Linux programs and, when the Windows build (build-win/, made by scripts/build-windows.sh) is
+# there, the Windows zip; with wixl (scripts/make-msi.sh) the Windows installer, from the same
+# files installed into build-pkg/windows/.
 #
 # Usage: scripts/package.sh
 set -euo pipefail
@@ -9,6 +10,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
 scripts/setup.sh
+version=$(sed -n 's/^project(Glassbench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 mkdir -p build-pkg
 cmake -S . -B build-pkg/linux -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DGLASSBENCH_TESTS=OFF -DGLASSBENCH_BENCH=OFF >/dev/null
@@ -18,5 +20,8 @@ cmake --build build-pkg/linux -j"$jobs"
 if [ -f build-win/CMakeCache.txt ]; then
     cmake --build build-win -j"$jobs"
     (cd build-win && cpack -G ZIP >/dev/null)
+    rm -rf build-pkg/windows
+    cmake --install build-win --prefix build-pkg/windows --strip >/dev/null
+    scripts/make-msi.sh "$version" "build-pkg/glassbench-$version-x64.msi"
 fi
-ls -1 build-pkg/*.deb build-pkg/*.zip 2>/dev/null
+ls -1 build-pkg/*.deb build-pkg/*.zip build-pkg/*.msi 2>/dev/null

@@ -10,7 +10,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     libx11-dev libxtst6
     fonts-wqy-microhei xvfb xauth imagemagick
-    help2man man-db desktop-file-utils dpkg-dev file unzip
+    help2man man-db desktop-file-utils dpkg-dev file unzip wixl msitools
     python3 python3-serial
     ser2net iproute2
 )

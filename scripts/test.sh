@@ -48,7 +48,7 @@ cmake --build build-asan -j"$jobs"
 step "tests under the sanitizers"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-# 12 s for each of the five targets keeps CI's minute of fuzzing; scripts/fuzz.sh runs longer.
+# 12 s for each of the six targets keeps CI's fuzzing near a minute; scripts/fuzz.sh runs longer.
 step "fuzzers, 12 s each"
 scripts/fuzz.sh 12
 

@@ -83,10 +83,7 @@ ProcessResult Process::Finish(std::chrono::milliseconds within) {
     if (timedOut) {
         Signal(SIGKILL);
     }
-    for (int& fd : fds_) {
-        ::close(fd);  // -1 once its output has ended
-        fd = -1;
-    }
+    StopReading();
     int status = 0;
     while (pid_ > 0 && ::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
@@ -95,6 +92,15 @@ ProcessResult Process::Finish(std::chrono::milliseconds within) {
     }
     pid_ = -1;
     return result_;
+}
+
+void Process::StopReading() {
+    for (int& fd : fds_) {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
 }
 
 bool Process::ReadSome(steady_clock::time_point deadline) {

@@ -1,6 +1,7 @@
-// Runs a program for a test: to completion (RunProcess), or in the background while the test
-// talks to it (Process). Output is read with poll() against deadlines, so a hung program fails
-// the test instead of hanging it; a program still running when its Process goes is killed.
+// Runs a program for a test or a benchmark: to completion (RunProcess), or in the background
+// while the caller talks to it (Process). Output is read with poll() against deadlines, so a hung
+// program fails the test instead of hanging it; a program still running when its Process goes is
+// killed.
 #pragma once
 
 #include <sys/types.h>
@@ -39,6 +40,9 @@ class Process {
     bool WaitFor(const std::string& text, std::chrono::milliseconds within, int count = 1);
     // Reads until the program closes its output and reaps it; kills it at the deadline.
     ProcessResult Finish(std::chrono::milliseconds within = std::chrono::seconds(30));
+    // Reads no more: the program's further output goes nowhere (its writes fail with EPIPE),
+    // so that a long run cannot fill a pipe nobody reads and stall it.
+    void StopReading();
 
   private:
     // One poll round; false when the deadline has passed or all output has ended.

@@ -1,4 +1,4 @@
-// ser2net in front of a serial device, for a test (tests/ser2net.sh): the network port name it
+// ser2net in front of a serial device, for a test (scripts/ser2net.sh): the network port name it
 // serves, and ser2net stopped when the object goes. Empty Name() when it did not start; the
 // reason is then in Error().
 #pragma once
@@ -16,7 +16,7 @@ class Ser2net {
   public:
     // `kind`: "rfc2217" or "socket".
     Ser2net(const std::string& device, const std::string& kind)
-        : process_(GLASSBENCH_SOURCE_DIR "/tests/ser2net.sh", {device, kind}) {
+        : process_(GLASSBENCH_SOURCE_DIR "/scripts/ser2net.sh", {device, kind}) {
         if (process_.WaitFor("\n", std::chrono::seconds(15))) {
             name_ = kind + "://127.0.0.1:" + process_.out().substr(0, process_.out().find('\n'));
         }

@@ -1,17 +1,14 @@
 // How long the operator window takes from process start to being shown.
 //
 // The program starts itself again as a child, many times. The parent reads the monotonic
-// clock just before it spawns the child; the child builds the application and the dialog,
-// runs its initialisation with no port to open (thirty device paths that do not exist, so
-// the search fails fast and no line pulse or pause happens), shows it, waits until the window
-// is exposed and prints the monotonic clock. The difference covers loading the program and
-// Qt, the application, the template build, the preset load and the first paint.
+// clock just before it starts the child (the tests' process runner); the child builds the
+// application and the dialog, runs its initialisation with no port to open (thirty device paths
+// that do not exist, so the search fails fast and no line pulse or pause happens), shows it, waits
+// until the window is exposed and prints the monotonic clock. The difference covers loading the
+// program and Qt, the application, the template build, the preset load and the first paint.
 //
 // Usage: ui_startup_bench [--runs N]   (the child mode, --child, is for the parent's use)
-#include <spawn.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QWindow>
@@ -25,11 +22,10 @@
 #include <vector>
 
 #include "BenchEnvironment.h"
+#include "RunProcess.h"
 #include "serial/SerialLink.h"
 #include "ui/Toolkit.h"
 #include "ui/qt/PanelWindow.h"
-
-extern char** environ;
 
 namespace {
 
@@ -72,35 +68,15 @@ int Child(int argc, char** argv) {
     return 0;
 }
 
-// Spawns the child and returns its start-to-shown time in milliseconds, or -1.
+// Runs the child and returns its start-to-shown time in milliseconds, or -1.
 double RunOnce(const char* self) {
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        return -1;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    char* argv[] = {const_cast<char*>(self), const_cast<char*>("--child"), nullptr};
-    pid_t pid = -1;
     const long long start = MonotonicNs();
-    const int rc = ::posix_spawn(&pid, self, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    std::string out;
-    char buffer[64];
-    ssize_t n;
-    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) {
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    if (rc != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0 || out.empty()) {
+    const testing::ProcessResult child =
+        testing::Process(self, {"--child"}).Finish(std::chrono::seconds(60));
+    if (child.exitCode != 0 || child.out.empty()) {
         return -1;
     }
-    return static_cast<double>(std::atoll(out.c_str()) - start) / 1e6;
+    return static_cast<double>(std::atoll(child.out.c_str()) - start) / 1e6;
 }
 
 }  // namespace

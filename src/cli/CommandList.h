@@ -1,24 +1,16 @@
-// The glassbench-cli commands by name, with the options each takes: what main() dispatches
-// on, and what shell completion offers.
+// The dispatcher: from the words after the program's name to the command that runs. It finds
+// the command's row of the command table (CommandLine.h), parses and reads its options and
+// operands by it, reports bad usage (exit 2, "glassbench-cli: <reason>" and the usage), and
+// hands the command its values.
 #pragma once
 
-#include <array>
-#include <span>
-#include <string_view>
+#include <iosfwd>
 
 #include "cli/Commands.h"
 
 namespace glassbench::cli {
 
-struct CliCommand {
-    std::string_view name;
-    int (*run)(Args, std::ostream&, std::ostream&);
-    std::span<const OptionSpec> options;
-};
-
-extern const std::array<CliCommand, 8> kCliCommands;
-
-// The command of that name, or nullptr.
-const CliCommand* FindCliCommand(std::string_view name);
+// Runs the command line `args` (without the program's name); returns the exit code.
+int RunCommandLine(Args args, std::ostream& out, std::ostream& err);
 
 }  // namespace glassbench::cli

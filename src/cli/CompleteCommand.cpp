@@ -4,9 +4,10 @@
 //
 //   __complete commands                 the command names
 //   __complete options COMMAND          its options, "--name=" for one that takes a value
-//   __complete values COMMAND OPTION    the values an option takes, where they form a list:
-//                                       --command's list texts, --speed's speeds, --port's
-//                                       devices that are present
+//   __complete values COMMAND OPTION    the values an option takes, where its kind makes them
+//                                       a list: command names (--command, and preset's
+//                                       operand), speeds, the port devices that are present
+#include <algorithm>
 #include <ostream>
 
 #include "cli/CommandList.h"
@@ -16,37 +17,54 @@
 
 namespace glassbench::cli {
 
+namespace {
+
+void ListCommands(std::ostream& out) {
+    for (const protocol::CommandInfo& row : protocol::CommandTable) {
+        out << row.listText << "\n";
+    }
+}
+
+}  // namespace
+
 int RunComplete(Args args, std::ostream& out, std::ostream&) {
     if (args.size() == 1 && args[0] == "commands") {
-        for (const CliCommand& command : kCliCommands) {
+        for (const CommandSpec& command : kCommands) {
             out << command.name << "\n";
         }
         return kExitOk;
     }
-    const CliCommand* command = args.size() >= 2 ? FindCliCommand(args[1]) : nullptr;
+    const CommandSpec* command = args.size() >= 2 ? FindCommandSpec(args[1]) : nullptr;
     if (command == nullptr) {
         return kExitUsage;
     }
+    const std::vector<Option> options = OptionsOf(*command);
     if (args.size() == 2 && args[0] == "options") {
-        for (const OptionSpec& option : command->options) {
-            out << "--" << option.name << (option.takesValue ? "=" : "") << "\n";
+        for (const Option& option : options) {
+            out << "--" << option.name << (option.TakesValue() ? "=" : "") << "\n";
         }
-        out << "--help\n";
+        out << "--" << kHelpOption.name << "\n";
         return kExitOk;
     }
     if (args.size() != 3 || args[0] != "values") {
         return kExitUsage;
     }
-    const std::string& option = args[2];
-    if (option == "--command" || (command->name == "preset" && option.empty())) {
-        for (const protocol::CommandInfo& row : protocol::CommandTable) {
-            out << row.listText << "\n";
-        }
-    } else if (option == "--speed") {
+    // The operand of preset is a command too.
+    if (command->name == "preset" && args[2].empty()) {
+        ListCommands(out);
+        return kExitOk;
+    }
+    const auto option = std::find_if(options.begin(), options.end(), [&](const Option& o) {
+        return "--" + std::string(o.name) == args[2];
+    });
+    const ValueKind kind = option != options.end() ? option->kind : ValueKind::Flag;
+    if (kind == ValueKind::Command) {
+        ListCommands(out);
+    } else if (kind == ValueKind::Speed) {
         for (const serial::Speed& speed : serial::SpeedTable) {
             out << speed.text << "\n";
         }
-    } else if (option == "--port" || option == "--replies") {
+    } else if (kind == ValueKind::Port) {
         const auto system = serial::CreatePlatformSerialSystem();
         for (const std::string& name : serial::PortNameTable()) {
             if (system->DeviceExists(name)) {

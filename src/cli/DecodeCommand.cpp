@@ -1,19 +1,18 @@
 // "decode": captured traffic read back into frames. The hex text (the arguments, or standard
 // input with its lines joined by blanks) is read as the Data field reads it, without its
-// 55-byte limit; the bytes go through the virtual module's own frame scanner as if they had
-// all arrived at one moment, and a final look at the clock one frame gap later reports a
-// frame cut off at the end and noise that nothing followed. Each piece prints as monitor
-// prints it (FrameReport.h).
+// 55-byte limit; the bytes go through the frame scanner the virtual module uses, in the strict
+// reading, as if they had all arrived at one moment, and a final look at the clock one frame
+// gap later reports a frame cut off at the end and noise that nothing followed. Each piece
+// prints as monitor prints it (FrameReport.h).
 #include <iostream>
 #include <iterator>
-#include <limits>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/Commands.h"
 #include "cli/FrameReport.h"
-#include "module/ModuleFrames.h"
+#include "protocol/FrameScanner.h"
 #include "protocol/HexText.h"
 
 namespace glassbench::cli {
@@ -39,24 +38,18 @@ std::string InputText(const std::vector<std::string>& positional, std::istream& 
 
 }  // namespace
 
-int RunDecode(Args args, std::ostream& out, std::ostream& err) {
-    int exitCode = kExitOk;
-    const auto parsed = ParseCommand("decode", args, kDecodeOptionSpecs,
-                                     std::numeric_limits<std::size_t>::max(), out, err, exitCode);
-    if (!parsed) {
-        return exitCode;
-    }
-    const bool json = parsed->Has("json");
+int RunDecode(const OptionValues& values, std::ostream& out, std::ostream&) {
+    const bool json = values.Has("json");
     const std::vector<std::uint8_t> bytes =
-        protocol::ParseHexStream(InputText(parsed->positional, std::cin));
+        protocol::ParseHexStream(InputText(values.operands, std::cin));
 
-    module::FrameScanner scanner;
-    std::vector<module::ScanEvent> events;
-    const module::TimePoint at{};
+    protocol::FrameScanner scanner(protocol::Reading::Strict);
+    std::vector<protocol::ScanEvent> events;
+    const protocol::TimePoint at{};
     for (const std::uint8_t byte : bytes) {
         scanner.Push(byte, at, events);
     }
-    scanner.Expire(at + module::kFrameGap, events);
+    scanner.Expire(at + protocol::kFrameGap, events);
     for (const auto& event : events) {
         out << (json ? EventJson(event).Text() : EventText(event)) << "\n";
     }

@@ -7,15 +7,7 @@ namespace glassbench::cli {
 
 namespace {
 
-using module::ScanEvent;
-
-std::string HexLine(const module::Bytes& bytes) {
-    return protocol::FormatHexLine(bytes.data(), static_cast<int>(bytes.size()));
-}
-
-std::string HexByte(std::uint8_t byte) {
-    return protocol::FormatHexLine(&byte, 1);
-}
+using protocol::ScanEvent;
 
 const char* KindName(ScanEvent::Kind kind) {
     switch (kind) {
@@ -29,13 +21,13 @@ const char* KindName(ScanEvent::Kind kind) {
     return "incomplete";
 }
 
-protocol::DecodedFrame Decode(const module::Bytes& bytes) {
+protocol::DecodedFrame Decode(const protocol::Bytes& bytes) {
     return protocol::DecodeFrame(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 std::string StyleJson(const protocol::StyleFields& style) {
     JsonObject object;
-    object.String("byte", HexByte(style.byte))
+    object.String("byte", protocol::FormatHexByte(style.byte))
         .String("form", style.spiForm ? "spi" : "base")
         .Bool("transparent", style.transparent)
         .String("font_size", style.fontSize);
@@ -49,16 +41,16 @@ std::string StyleJson(const protocol::StyleFields& style) {
 
 std::string EventText(const ScanEvent& event) {
     if (event.kind != ScanEvent::Kind::Frame) {
-        return std::string(KindName(event.kind)) + ": " + HexLine(event.bytes);
+        return std::string(KindName(event.kind)) + ": " + protocol::FormatHexLine(event.bytes);
     }
     const protocol::DecodedFrame frame = Decode(event.bytes);
-    std::string line = "frame " + HexLine(event.bytes) + ": ";
+    std::string line = "frame " + protocol::FormatHexLine(event.bytes) + ": ";
     if (!frame.id) {
         // A header whose length leaves no room for a command.
         return line + frame.problems.front();
     }
     line += frame.command != nullptr ? std::string(frame.command->listText) : "unknown command";
-    line += " (" + HexByte(*frame.id) + ") " + protocol::FieldsText(frame);
+    line += " (" + protocol::FormatHexByte(*frame.id) + ") " + protocol::FieldsText(frame);
     if (frame.command == nullptr) {
         return line;
     }
@@ -70,7 +62,9 @@ std::string EventText(const ScanEvent& event) {
 
 JsonObject EventJson(const ScanEvent& event, const JsonObject& head) {
     JsonObject object;
-    object.String("kind", KindName(event.kind)).Members(head).String("hex", HexLine(event.bytes));
+    object.String("kind", KindName(event.kind))
+        .Members(head)
+        .String("hex", protocol::FormatHexLine(event.bytes));
     if (event.kind != ScanEvent::Kind::Frame) {
         return object;
     }
@@ -81,7 +75,7 @@ JsonObject EventJson(const ScanEvent& event, const JsonObject& head) {
         object.Null("command");
     }
     if (frame.id) {
-        object.String("id", HexByte(*frame.id));
+        object.String("id", protocol::FormatHexByte(*frame.id));
     } else {
         object.Null("id");
     }
@@ -94,10 +88,9 @@ JsonObject EventJson(const ScanEvent& event, const JsonObject& head) {
         object.Number("x", *frame.x).Number("y", *frame.y);
     }
     object.Raw("style", frame.style ? StyleJson(*frame.style) : "null");
-    object.String("data",
-                  protocol::FormatHexLine(frame.data.data(), static_cast<int>(frame.data.size())));
+    object.String("data", protocol::FormatHexLine(frame.data));
     if (frame.checksum) {
-        object.String("checksum", HexByte(*frame.checksum));
+        object.String("checksum", protocol::FormatHexByte(*frame.checksum));
     } else {
         object.Null("checksum");
     }

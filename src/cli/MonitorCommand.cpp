@@ -1,5 +1,5 @@
 // "monitor": watches a line and never writes to it. The frames on --port (a tap on a
-// microcontroller's TX line) go through the virtual module's own frame scanner and print as
+// microcontroller's TX line) go through the frame scanner in the strict reading and print as
 // decode prints them, each with the moment it completed; the bytes on --replies (a tap on the
 // module's TX line) are cut into five-byte replies, each shown after the frame it follows.
 //
@@ -25,9 +25,9 @@
 #include "cli/FrameReport.h"
 #include "cli/Json.h"
 #include "cli/PortSession.h"
-#include "module/ModuleFrames.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/FrameDecode.h"
+#include "protocol/FrameScanner.h"
 #include "protocol/HexText.h"
 #include "serial/LineTap.h"
 #include "serial/StopRequest.h"
@@ -51,41 +51,18 @@ struct MonitorSettings {
     std::optional<int> seconds;
 };
 
-std::optional<MonitorSettings> ReadMonitorOptions(const ParsedArgs& args, std::string& error) {
+MonitorSettings ReadMonitorSettings(const OptionValues& values) {
     MonitorSettings settings;
-    settings.json = args.Has("json");
-    const auto names = serial::PortNameTable();
-    for (const auto& [option, target] :
-         {std::pair{"port", &settings.port}, std::pair{"replies", &settings.replies}}) {
-        const std::string* value = args.Value(option);
-        if (value == nullptr) {
-            continue;
-        }
-        const auto index = ReadPortIndex(*value, option, error);
-        if (!error.empty()) {
-            return std::nullopt;
-        }
-        *target = index ? names[static_cast<std::size_t>(*index)] : *value;
+    settings.port = *values.Find<std::string>("port");
+    settings.replies = values.Get("replies", settings.replies);
+    const int speed = values.Get("speed", serial::kDefaultSpeedIndex);
+    settings.bitsPerSecond = serial::SpeedAt(speed)->bitsPerSecond;
+    settings.json = values.Has("json");
+    if (const int* count = values.Find<int>("count")) {
+        settings.count = *count;
     }
-    if (settings.port.empty()) {
-        error = "monitor needs --port=DEVICE|INDEX";
-        return std::nullopt;
-    }
-    const auto speed = ReadSpeedOption(args, error);
-    if (!speed) {
-        return std::nullopt;
-    }
-    settings.bitsPerSecond = serial::SpeedAt(*speed)->bitsPerSecond;
-    for (const auto& [option, target] :
-         {std::pair{"count", &settings.count}, std::pair{"seconds", &settings.seconds}}) {
-        if (const std::string* text = args.Value(option)) {
-            const auto value = ParseInt(*text);
-            if (!value || *value < 1) {
-                error = std::string("--") + option + " '" + *text + "' is not a count of 1 or more";
-                return std::nullopt;
-            }
-            *target = value;
-        }
+    if (const int* seconds = values.Find<int>("seconds")) {
+        settings.seconds = *seconds;
     }
     return settings;
 }
@@ -97,10 +74,6 @@ std::string Seconds(Clock::duration since) {
     char text[32];
     std::snprintf(text, sizeof(text), "%lld.%06lld", us / 1'000'000, us % 1'000'000);
     return text;
-}
-
-std::string HexLine(const module::Bytes& bytes) {
-    return protocol::FormatHexLine(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 class Monitor {
@@ -193,7 +166,8 @@ class Monitor {
         scanner_.Expire(now, events_);
         Report(now);
         if (const auto due = ReplyExpiry(); due && now >= *due) {
-            Print(now, "incomplete_reply", "incomplete reply " + HexLine(reply_), HexLine(reply_));
+            Print(now, "incomplete_reply", "incomplete reply " + protocol::FormatHexLine(reply_),
+                  protocol::FormatHexLine(reply_));
             reply_.clear();
         }
     }
@@ -202,7 +176,7 @@ class Monitor {
         if (reply_.empty()) {
             return std::nullopt;
         }
-        return replyAt_ + module::kFrameGap;
+        return replyAt_ + protocol::kFrameGap;
     }
 
     void TakeReplyByte(std::uint8_t byte, TimePoint at) {
@@ -221,12 +195,12 @@ class Monitor {
             out_ << JsonObject()
                         .String("kind", "reply")
                         .Raw("t", t)
-                        .String("hex", HexLine(reply_))
+                        .String("hex", protocol::FormatHexLine(reply_))
                         .Raw("follows", lastFrame_ ? follows.Text() : "null")
                         .Text()
                  << std::endl;
         } else {
-            out_ << t << " reply " << HexLine(reply_)
+            out_ << t << " reply " << protocol::FormatHexLine(reply_)
                  << (lastFrame_ ? " after " + lastFrame_->label + " at " + lastFrame_->t
                                 : std::string(" before any frame"))
                  << std::endl;
@@ -237,15 +211,15 @@ class Monitor {
     void Report(TimePoint at) {
         for (const auto& event : events_) {
             switch (event.kind) {
-                case module::ScanEvent::Kind::Frame:
+                case protocol::ScanEvent::Kind::Frame:
                     ++frames_;
-                    badChecksums_ += event.status == module::ReplyStatus::BadChecksum;
+                    badChecksums_ += event.status == protocol::ReplyStatus::BadChecksum;
                     RememberFrame(event, at);
                     break;
-                case module::ScanEvent::Kind::Garbage:
+                case protocol::ScanEvent::Kind::Garbage:
                     noiseBytes_ += static_cast<int>(event.bytes.size());
                     break;
-                case module::ScanEvent::Kind::Dropped:
+                case protocol::ScanEvent::Kind::Dropped:
                     ++incomplete_;
                     break;
             }
@@ -259,16 +233,16 @@ class Monitor {
         events_.clear();
     }
 
-    void RememberFrame(const module::ScanEvent& event, TimePoint at) {
+    void RememberFrame(const protocol::ScanEvent& event, TimePoint at) {
         const auto decoded =
             protocol::DecodeFrame(event.bytes.data(), static_cast<int>(event.bytes.size()));
-        std::string label = "frame " + HexLine(event.bytes);
+        std::string label = "frame " + protocol::FormatHexLine(event.bytes);
         if (decoded.id) {
             label = (decoded.command != nullptr ? std::string(decoded.command->listText)
                                                 : std::string("unknown command")) +
-                    " (" + protocol::FormatHexLine(&*decoded.id, 1) + ")";
+                    " (" + protocol::FormatHexByte(*decoded.id) + ")";
         }
-        lastFrame_ = LastFrame{Seconds(at - start_), HexLine(event.bytes), label};
+        lastFrame_ = LastFrame{Seconds(at - start_), protocol::FormatHexLine(event.bytes), label};
     }
 
     void Print(TimePoint at, const char* kind, const std::string& text, const std::string& hex) {
@@ -289,7 +263,8 @@ class Monitor {
             Report(now);
         }
         if (!reply_.empty()) {
-            Print(now, "incomplete_reply", "incomplete reply " + HexLine(reply_), HexLine(reply_));
+            Print(now, "incomplete_reply", "incomplete reply " + protocol::FormatHexLine(reply_),
+                  protocol::FormatHexLine(reply_));
         }
         const std::string t = Seconds(now - start_);
         if (settings_.json) {
@@ -317,9 +292,9 @@ class Monitor {
     const MonitorSettings& settings_;
     std::ostream& out_;
     const TimePoint start_;
-    module::FrameScanner scanner_;
-    std::vector<module::ScanEvent> events_;
-    module::Bytes reply_;
+    protocol::FrameScanner scanner_{protocol::Reading::Strict};
+    std::vector<protocol::ScanEvent> events_;
+    protocol::Bytes reply_;
     TimePoint replyAt_{};
     std::optional<LastFrame> lastFrame_;
     const serial::LineTap* goneTap_ = nullptr;
@@ -332,25 +307,15 @@ class Monitor {
 
 }  // namespace
 
-int RunMonitor(Args args, std::ostream& out, std::ostream& err) {
-    int exitCode = kExitOk;
-    const auto parsed = ParseCommand("monitor", args, kMonitorOptionSpecs, 0, out, err, exitCode);
-    if (!parsed) {
-        return exitCode;
-    }
-    std::string error;
-    const auto settings = ReadMonitorOptions(*parsed, error);
-    if (!settings) {
-        return UsageError(err, error);
-    }
-
+int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err) {
+    const MonitorSettings settings = ReadMonitorSettings(values);
     const serial::StopRequest stop;
     const auto system = serial::CreatePlatformSerialSystem();
     std::unique_ptr<serial::LineTap> taps[2];
-    const std::string* names[2] = {&settings->port, &settings->replies};
+    const std::string* names[2] = {&settings.port, &settings.replies};
     for (int i = 0; i < 2 && !names[i]->empty(); ++i) {
         std::error_code reason;
-        taps[i] = serial::LineTap::Open(*system, *names[i], settings->bitsPerSecond, reason);
+        taps[i] = serial::LineTap::Open(*system, *names[i], settings.bitsPerSecond, reason);
         if (!taps[i]) {
             PrintOpenFailure(*names[i], reason, err);
             return kExitNoPort;
@@ -362,7 +327,7 @@ int RunMonitor(Args args, std::ostream& out, std::ostream& err) {
             err << notice << "\n";
         }
     }
-    Monitor monitor(*settings, out);
+    Monitor monitor(settings, out);
     if (const serial::LineTap* gone = monitor.Run(*taps[0], taps[1].get(), stop)) {
         err << "glassbench-cli monitor: " << *names[gone == taps[0].get() ? 0 : 1]
             << " has gone away (unplugged, or its other end closed): "

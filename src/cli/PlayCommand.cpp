@@ -57,21 +57,9 @@ std::optional<std::string> CheckExpectation(const protocol::BytePattern& expect,
 
 }  // namespace
 
-int RunPlay(Args args, std::ostream& out, std::ostream& err) {
-    int exitCode = kExitOk;
-    const auto parsed = ParseCommand("play", args, kPlayOptionSpecs, 1, out, err, exitCode);
-    if (!parsed) {
-        return exitCode;
-    }
-    if (parsed->positional.empty()) {
-        return UsageError(err, "play needs a SCRIPT");
-    }
-    std::string error;
-    const auto port = ReadPortOptions(*parsed, "play", error);
-    if (!port) {
-        return UsageError(err, error);
-    }
-    const std::string& path = parsed->positional.front();
+int RunPlay(const OptionValues& values, std::ostream& out, std::ostream& err) {
+    const PortSettings port = ReadPortSettings(values);
+    const std::string& path = values.operands.front();
     const auto text = ReadWholeFile(path);
     if (!text) {
         err << "glassbench-cli: " << path << ": cannot be read\n";
@@ -85,7 +73,7 @@ int RunPlay(Args args, std::ostream& out, std::ostream& err) {
 
     const serial::StopRequest stop;
     StreamMessageSink sink(err);
-    const auto link = OpenSessionPort(*port, sink, stop, err);
+    const auto link = OpenSessionPort(port, sink, stop, err);
     if (!link) {
         return kExitNoPort;
     }
@@ -98,7 +86,7 @@ int RunPlay(Args args, std::ostream& out, std::ostream& err) {
         report.name = path + ":" + std::to_string(step.line) + " " +
                       std::string(protocol::CommandAt(step.fields.commandIndex)->listText);
         report.skipped = true;
-        if (stop.Requested() || (frames > 0 && !Pause(stop, port->interval))) {
+        if (stop.Requested() || (frames > 0 && !Pause(stop, port.interval))) {
             continue;
         }
         protocol::CommandFrame frame{};
@@ -129,7 +117,7 @@ int RunPlay(Args args, std::ostream& out, std::ostream& err) {
 
     int status =
         replies == static_cast<int>(script.steps.size()) && failed == 0 ? kExitOk : kExitFailed;
-    if (const std::string* junit = parsed->Value("junit")) {
+    if (const auto* junit = values.Find<std::string>("junit")) {
         std::ofstream report(*junit, std::ios::binary | std::ios::trunc);
         report << JUnitXml(path, cases);
         if (!report.flush()) {

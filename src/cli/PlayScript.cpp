@@ -1,27 +1,14 @@
 #include "cli/PlayScript.h"
 
-#include <array>
-
-#include "cli/CliArgs.h"
-#include "cli/FrameOptions.h"
+#include "cli/CommandLine.h"
 
 namespace glassbench::cli {
 
 namespace {
 
-// A pause after an exchange longer than this is surely a typing mistake, as for --interval.
-constexpr int kMaxWaitMs = 3'600'000;
-
-constexpr std::array<OptionSpec, 2> kStepOnlySpecs{{{"expect", true}, {"wait-ms", true}}};
-
-std::vector<OptionSpec> StepOptionSpecs() {
-    std::vector<OptionSpec> specs(kFrameOptionSpecs.begin(), kFrameOptionSpecs.end());
-    specs.insert(specs.end(), kStepOnlySpecs.begin(), kStepOnlySpecs.end());
-    return specs;
-}
-
 std::optional<PlayStep> ParseStep(const std::vector<std::string>& words, std::string& error) {
-    const auto parsed = ParseArgs(words, StepOptionSpecs(), error);
+    const std::vector<Option> options = OptionsOf(kScriptLine);
+    const auto parsed = ParseArgs(words, options, error);
     if (!parsed) {
         return std::nullopt;
     }
@@ -29,29 +16,16 @@ std::optional<PlayStep> ParseStep(const std::vector<std::string>& words, std::st
         error = "'" + parsed->positional.front() + "' is no option";
         return std::nullopt;
     }
-    PlayStep step;
-    const auto fields = ReadFrameOptions(*parsed, error);
-    if (!fields) {
+    const auto values = ReadCommandLine(kScriptLine, *parsed, error);
+    if (!values) {
         return std::nullopt;
     }
-    step.fields = *fields;
-    if (const std::string* text = parsed->Value("expect")) {
-        step.expect = protocol::ParseBytePattern(*text);
-        if (!step.expect || step.expect->size() != protocol::kReplyLength) {
-            error = "--expect '" + *text + "' is not " + std::to_string(protocol::kReplyLength) +
-                    " bytes as hex pairs or ??";
-            return std::nullopt;
-        }
+    PlayStep step;
+    step.fields = FrameFields(*values);
+    if (const auto* expect = values->Find<protocol::BytePattern>("expect")) {
+        step.expect = *expect;
     }
-    if (const std::string* text = parsed->Value("wait-ms")) {
-        const auto ms = ParseInt(*text);
-        if (!ms || *ms < 0 || *ms > kMaxWaitMs) {
-            error = "--wait-ms '" + *text + "' is not 0 to " + std::to_string(kMaxWaitMs) +
-                    " milliseconds";
-            return std::nullopt;
-        }
-        step.waitAfter = std::chrono::milliseconds(*ms);
-    }
+    step.waitAfter = std::chrono::milliseconds(values->Get("wait-ms", 0));
     return step;
 }
 

@@ -8,10 +8,10 @@
 // tabs separate words; single quotes keep everything up to the next one; double quotes keep
 // everything up to the next unescaped one, a backslash in them escaping only $, `, " and \;
 // outside quotes a backslash keeps the next character. A # that begins a word starts a comment.
-// The words are then read as send reads its options: the frame options, plus --expect=PATTERN
-// (the five-byte reply it must get, "??" for any byte) and --wait-ms=N (a pause after the
-// exchange). Every line is checked before anything is sent, so a script with one bad line
-// sends nothing at all.
+// The words are then read as send reads its options, by the command table's row for a script
+// line (CommandLine.h): the frame options, plus --expect=PATTERN (the five-byte reply it must
+// get, "??" for any byte) and --wait-ms=N (a pause after the exchange). Every line is checked
+// before anything is sent, so a script with one bad line sends nothing at all.
 #pragma once
 
 #include <chrono>

@@ -5,84 +5,22 @@
 
 #include "protocol/HexText.h"
 #include "serial/Exchange.h"
-#include "serial/NetworkPort.h"
 
 namespace glassbench::cli {
 
-namespace {
-
-// A pause between exchanges longer than this is surely a typing mistake.
-constexpr int kMaxIntervalMs = 3'600'000;
-
-}  // namespace
-
-std::optional<int> ReadSpeedOption(const ParsedArgs& args, std::string& error) {
-    const auto* speed = args.Value("speed");
-    if (speed == nullptr) {
-        return serial::kDefaultSpeedIndex;
-    }
-    const auto bps = ParseInt(*speed);
-    const auto index = bps ? serial::SpeedIndexFor(*bps) : std::nullopt;
-    if (!index) {
-        error =
-            "--speed '" + *speed + "' is not one of 1200, 2400, 4800, 9600, 19200, 57600, 115200";
-    }
-    return index;
-}
-
-std::optional<int> ReadPortIndex(const std::string& value, std::string_view option,
-                                 std::string& error) {
-    const auto index = ParseInt(value);
-    if (index && (*index < 0 || *index >= serial::kPortCount)) {
-        error = "--" + std::string(option) + " index " + value + " is not 0 to 29";
-    }
-    // A network port's name is refused here, with its reason, rather than at the open.
-    std::string reason;
-    if (serial::IsNetworkPortName(value) && !serial::ParseNetworkPortName(value, reason)) {
-        error = "--" + std::string(option) + ": " + reason;
-    }
-    return index;
-}
-
-std::optional<PortSettings> ReadPortOptions(const ParsedArgs& args, std::string_view command,
-                                            std::string& error) {
+PortSettings ReadPortSettings(const OptionValues& values) {
     PortSettings settings;
-    const std::string* port = args.Value("port");
-    if (port == nullptr || port->empty()) {
-        error = std::string(command) + " needs --port=DEVICE|INDEX";
-        return std::nullopt;
-    }
-    const auto speedIndex = ReadSpeedOption(args, error);
-    if (!speedIndex) {
-        return std::nullopt;
-    }
-    settings.speedIndex = *speedIndex;
-    if (const auto* interval = args.Value("interval")) {
-        const auto ms = ParseInt(*interval);
-        if (!ms || *ms < 0 || *ms > kMaxIntervalMs) {
-            error = "--interval '" + *interval + "' is not 0 to " + std::to_string(kMaxIntervalMs) +
-                    " milliseconds";
-            return std::nullopt;
-        }
-        settings.interval = std::chrono::milliseconds(*ms);
-    }
-    settings.pulse = !args.Has("no-pulse");
-    // A position of the port list, or a device path.
     settings.names = serial::PortNameTable();
-    const auto index = ReadPortIndex(*port, "port", error);
-    if (!error.empty()) {
-        return std::nullopt;
-    }
-    if (index) {
-        settings.portIndex = *index;
+    const std::string& device = *values.Find<std::string>("port");
+    const auto row = std::find(settings.names.begin(), settings.names.end(), device);
+    if (row != settings.names.end()) {
+        settings.portIndex = static_cast<int>(row - settings.names.begin());
     } else {
-        const auto row = std::find(settings.names.begin(), settings.names.end(), *port);
-        if (row != settings.names.end()) {
-            settings.portIndex = static_cast<int>(row - settings.names.begin());
-        } else {
-            settings.names[0] = *port;
-        }
+        settings.names[0] = device;
     }
+    settings.speedIndex = values.Get("speed", serial::kDefaultSpeedIndex);
+    settings.pulse = !values.Has("no-pulse");
+    settings.interval = std::chrono::milliseconds(values.Get("interval", 0));
     return settings;
 }
 

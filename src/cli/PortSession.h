@@ -1,7 +1,7 @@
 // What "send" and "play" share about the port: its options, opening it as the window does
 // (OpenPort, then both modem lines low for a second and high again unless --no-pulse), one
 // exchange with the lines it prints, the pause between exchanges, and a clean stop on a
-// signal. "monitor" takes the speed option and the open failure's message from here too.
+// signal. "monitor" takes the open failure's message from here too.
 //
 // A stop request (Ctrl+C, kill, a closed terminal) ends the pulse or a pause at once and the
 // run after the exchange in progress, whose reply wait lasts at most a second; the link is
@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/CliArgs.h"
+#include "cli/Options.h"
 #include "protocol/CommandFrame.h"
 #include "serial/Exchange.h"
 #include "serial/PortTables.h"
@@ -35,20 +35,9 @@ struct PortSettings {
     std::chrono::milliseconds interval{0};  // between exchanges
 };
 
-// --port=DEVICE|INDEX, --speed=BAUD, --no-pulse and --interval=MS; nullopt with the reason in
-// `error` on bad usage. A device path that is no row of the table takes position 0.
-std::optional<PortSettings> ReadPortOptions(const ParsedArgs& args, std::string_view command,
-                                            std::string& error);
-
-// --speed=BAUD as a row of the speed table (the default row without it); nullopt with the
-// reason in `error` for a speed the table does not have.
-std::optional<int> ReadSpeedOption(const ParsedArgs& args, std::string& error);
-
-// A port option's value as a position of the port list: nullopt for anything that is no
-// integer (a device path, a network port), the integer otherwise; the reason in `error` for an
-// index outside 0-29 and for a network port name that does not parse.
-std::optional<int> ReadPortIndex(const std::string& value, std::string_view option,
-                                 std::string& error);
+// What the port options give: the device --port names at its row of the port list (a device
+// that is no row takes position 0), --speed's row, the pulse unless --no-pulse, --interval.
+PortSettings ReadPortSettings(const OptionValues& values);
 
 // SetModemLines' message boxes and the port's notices, as lines on stderr.
 class StreamMessageSink : public serial::MessageSink {

@@ -2,23 +2,13 @@
 // current directory, each as read or as its fallback.
 #include <ostream>
 
-#include "cli/CliArgs.h"
 #include "cli/Commands.h"
-#include "cli/FrameOptions.h"
 #include "presets/PresetFile.h"
 
 namespace glassbench::cli {
 
-int RunPreset(Args args, std::ostream& out, std::ostream& err) {
-    int exitCode = kExitOk;
-    const auto parsed = ParseCommand("preset", args, {}, 1, out, err, exitCode);
-    if (!parsed) {
-        return exitCode;
-    }
-    if (parsed->positional.size() != 1) {
-        return UsageError(err, "preset takes exactly one command");
-    }
-    const std::string& name = parsed->positional.front();
+int RunPreset(const OptionValues& values, std::ostream& out, std::ostream& err) {
+    const std::string& name = values.operands.front();
     // Any integer is an index: outside 0..19 it reads ClearScreen, as the window does.
     int index = 0;
     if (const auto number = ParseInt(name)) {

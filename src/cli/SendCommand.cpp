@@ -7,9 +7,7 @@
 #include <ostream>
 #include <vector>
 
-#include "cli/CliArgs.h"
 #include "cli/Commands.h"
-#include "cli/FrameOptions.h"
 #include "cli/PortSession.h"
 #include "protocol/CommandFrame.h"
 #include "serial/Exchange.h"
@@ -22,34 +20,14 @@ constexpr int kExitNoReply = 1;
 
 }  // namespace
 
-int RunSend(Args args, std::ostream& out, std::ostream& err) {
-    int exitCode = kExitOk;
-    const auto parsed = ParseCommand("send", args, kSendOptionSpecs, 0, out, err, exitCode);
-    if (!parsed) {
-        return exitCode;
-    }
-    std::string error;
-    const auto port = ReadPortOptions(*parsed, "send", error);
-    if (!port) {
-        return UsageError(err, error);
-    }
-    int repeat = 1;
-    const std::string* repeatText = parsed->Value("repeat");
-    if (repeatText != nullptr) {
-        const auto value = ParseInt(*repeatText);
-        if (!value || *value < 1) {
-            return UsageError(err, "--repeat '" + *repeatText + "' is not a count of 1 or more");
-        }
-        repeat = *value;
-    }
-    const auto fields = ReadFrameOptions(*parsed, error);
-    if (!fields) {
-        return UsageError(err, error);
-    }
+int RunSend(const OptionValues& values, std::ostream& out, std::ostream& err) {
+    const PortSettings port = ReadPortSettings(values);
+    const int repeat = values.Get("repeat", 1);
+    const protocol::CommandFields fields = FrameFields(values);
 
     const serial::StopRequest stop;
     StreamMessageSink sink(err);
-    const auto link = OpenSessionPort(*port, sink, stop, err);
+    const auto link = OpenSessionPort(port, sink, stop, err);
     if (!link) {
         return kExitNoPort;
     }
@@ -59,12 +37,12 @@ int RunSend(Args args, std::ostream& out, std::ostream& err) {
     int exchanges = 0;
     const auto cpuStart = serial::ProcessCpuTime();
     for (int i = 0; i < repeat && !stop.Requested(); ++i) {
-        if (i > 0 && !Pause(stop, port->interval)) {
+        if (i > 0 && !Pause(stop, port.interval)) {
             break;
         }
         protocol::CommandFrame frame{};
         ++exchanges;
-        const PrintedResult printed = PrintedExchange(*link, *fields, frame, out);
+        const PrintedResult printed = PrintedExchange(*link, fields, frame, out);
         if (printed.result.replied) {
             exchangeUs.push_back(
                 std::chrono::duration_cast<std::chrono::microseconds>(printed.took).count());
@@ -72,7 +50,7 @@ int RunSend(Args args, std::ostream& out, std::ostream& err) {
         }
     }
     const auto cpu = serial::ProcessCpuTime() - cpuStart;
-    if (repeatText != nullptr && exchanges > 0) {
+    if (values.Has("repeat") && exchanges > 0) {
         const auto cpuUs = std::chrono::duration_cast<std::chrono::microseconds>(cpu).count();
         out << "exchanges: " << exchanges << ", replies: " << replies
             << ", median_us: " << serial::Percentile(exchangeUs, 50)

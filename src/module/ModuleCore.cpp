@@ -7,14 +7,12 @@
 
 namespace glassbench::module {
 
+using protocol::ScanEvent;
+
 namespace {
 
 // How long before a reply byte is due the module stops waiting and watches the clock.
 constexpr std::chrono::microseconds kFinalApproach{50};
-
-std::string HexLine(const Bytes& bytes) {
-    return protocol::FormatHexLine(bytes.data(), static_cast<int>(bytes.size()));
-}
 
 }  // namespace
 
@@ -63,10 +61,11 @@ void ModuleCore::Handle(std::vector<ScanEvent>& events) {
     for (auto& event : events) {
         switch (event.kind) {
             case ScanEvent::Kind::Garbage:
-                out_ << "garbage: " << HexLine(event.bytes) << std::endl;
+                out_ << "garbage: " << protocol::FormatHexLine(event.bytes) << std::endl;
                 break;
             case ScanEvent::Kind::Dropped:
-                out_ << "dropped incomplete frame: " << HexLine(event.bytes) << std::endl;
+                out_ << "dropped incomplete frame: " << protocol::FormatHexLine(event.bytes)
+                     << std::endl;
                 break;
             case ScanEvent::Kind::Frame: {
                 std::optional<FaultDraw> fault;
@@ -91,8 +90,9 @@ void ModuleCore::Answer(const ScanEvent& frame, const std::optional<FaultDraw>& 
         out_ << "not answering: " << *reason << std::endl;
         return;
     }
-    const Bytes reply = fault ? NumberedReply(frame.command, fault->sequence)
-                              : BuildReply(frame.command, frame.status, options_.replyLength);
+    const Bytes reply =
+        fault ? NumberedReply(frame.command, fault->sequence)
+              : protocol::BuildReply(frame.command, frame.status, options_.replyLength);
     const auto byteTime = ByteTime();
     // The answer is timed from the frame's end on the wire, not from when the loop got round
     // to it, so a late wake-up does not add to the exchange.

@@ -3,7 +3,8 @@
 // Its transport (the pseudo-terminal of ModuleOnPty.cpp, the TCP connection of ModuleOnTcp.cpp)
 // hands it every byte it reads. Each byte is stamped with the moment it will have arrived: its
 // character time after the byte before, at the speed the line has (with wire timing; without,
-// at once). The scanner (ModuleFrames.h) cuts the bytes into frames, each gets one printed line
+// at once). The protocol's scanner in its lenient reading (protocol/FrameScanner.h) cuts the
+// bytes into frames, each gets one printed line (ModuleFrames.h)
 // and an answer, shaped by a fault when faults are on (ModuleFaults.h), and every answer byte
 // is queued with the moment it is due on the wire: the answer starts when the frame's last
 // byte has arrived (plus any reply delay) and leaves at the line's pace, behind whatever was
@@ -23,6 +24,7 @@
 
 #include "module/ModuleFrames.h"
 #include "module/VirtualModule.h"
+#include "protocol/FrameScanner.h"
 
 namespace glassbench::module {
 
@@ -60,15 +62,15 @@ class ModuleCore {
     };
 
     std::chrono::nanoseconds ByteTime();
-    void Handle(std::vector<ScanEvent>& events);
-    void Answer(const ScanEvent& frame, const std::optional<FaultDraw>& fault);
+    void Handle(std::vector<protocol::ScanEvent>& events);
+    void Answer(const protocol::ScanEvent& frame, const std::optional<FaultDraw>& fault);
     void SendDue(TimePoint now);
 
     const ModuleOptions& options_;
     ModuleLine& line_;
     std::ostream& out_;
-    FrameScanner scanner_;
-    std::vector<ScanEvent> events_;
+    protocol::FrameScanner scanner_{protocol::Reading::Lenient};
+    std::vector<protocol::ScanEvent> events_;
     std::deque<TimedByte> outgoing_;
     TimePoint receiveFree_{};
     TimePoint sendFree_{};

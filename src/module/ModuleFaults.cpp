@@ -147,7 +147,7 @@ FaultDraw DrawFault(std::uint64_t seed, const FaultMix& mix, std::uint64_t frame
 }
 
 Bytes NumberedReply(std::uint8_t command, std::uint8_t sequence) {
-    Bytes reply = BuildReply(command, ReplyStatus::Good);
+    Bytes reply = protocol::BuildReply(command, protocol::ReplyStatus::Good);
     reply[3] = sequence;
     reply[4] = protocol::FrameChecksum(reply.data(), 4);
     return reply;
@@ -181,7 +181,7 @@ std::vector<ReplyByte> ApplyFault(const Bytes& answer, const FaultDraw& draw) {
 
 std::string FaultNote(const FaultDraw& draw) {
     return " [fault " + std::string(FaultName(draw.fault)) + ", seq " +
-           protocol::FormatHexLine(&draw.sequence, 1) + "]";
+           protocol::FormatHexByte(draw.sequence) + "]";
 }
 
 }  // namespace glassbench::module

@@ -5,8 +5,9 @@
 // the only way on Windows) it listens on the address it is given and serves one client at a
 // time, as raw bytes (socket://) or as an RFC 2217 access server (rfc2217://) that takes the
 // line settings and modem lines the client asks for (ModuleOnTcp.cpp). Either way ModuleCore.h
-// finds and checks the frames, prints one line for each and answers it, with the line's own
-// pace on the wire when asked for.
+// finds and checks the frames with the protocol's scanner in its lenient reading
+// (protocol/FrameScanner.h), prints one line for each (ModuleFrames.h) and answers it, with the
+// line's own pace on the wire when asked for.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +25,7 @@ struct ModuleOptions {
     std::optional<serial::NetworkAddress> listen;  // on TCP instead of a pseudo-terminal
     int replyDelayMs = 0;
     bool silent = false;
-    int replyLength = 5;
+    int replyLength = protocol::kReplyLength;
     bool wireTiming = false;
     std::optional<std::uint64_t> faultSeed;  // faults on: one a frame (ModuleFaults.h)
     FaultMix faultMix = kDefaultFaultMix;

@@ -123,9 +123,10 @@ BuildResult BuildCommandFrame(const CommandFields& fields, CommandFrame& frame, 
             putData(7);
             // The style byte takes the place of the fifth data byte. With four data bytes or
             // fewer that place is the checksum or lies beyond the frame: no style byte then.
-            if (11 < length) {
-                frame[11] = spi ? SpiStyleByte(*command, count, fields.transparentIndex, baseStyle)
-                                : baseStyle;
+            if (const int at = HeaderLength(layout) + kEditStyleIndex; at < length) {
+                frame[static_cast<std::size_t>(at)] =
+                    spi ? SpiStyleByte(*command, count, fields.transparentIndex, baseStyle)
+                        : baseStyle;
             }
             break;
     }

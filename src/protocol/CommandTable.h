@@ -22,6 +22,10 @@ enum class FrameLayout { Clear, PairParam, SingleParam, Glyph, Text, Shape, Edit
 // (and the style byte of Glyph and Text) where the layout has them. L = header + data count.
 int HeaderLength(FrameLayout layout);
 
+// An edit text's style byte stands where its fifth data byte would (the data index): with four
+// data bytes or fewer the frame has no style byte.
+inline constexpr int kEditStyleIndex = 4;
+
 // The "LCDs Type" list by position. Anything else (no selection) behaves as Uart.
 enum class LcdsType { Uart = 0, Spi = 1, I2c = 2, Usb = 3 };
 

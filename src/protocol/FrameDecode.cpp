@@ -4,6 +4,7 @@
 #include <array>
 
 #include "protocol/CommandFrame.h"
+#include "protocol/FrameRules.h"
 #include "protocol/HexText.h"
 
 namespace glassbench::protocol {
@@ -13,17 +14,6 @@ namespace {
 // The font value's size, by value; 7 and above name no size.
 constexpr std::array<std::string_view, 8> kFontSizes{"none",  "8x16",  "12x24", "16x32",
                                                      "16x16", "24x24", "32x32", "?"};
-
-// The style byte of an edit text stands where its fifth data byte would.
-constexpr int kEditStyleIndex = 4;
-
-std::string HexByte(std::uint8_t byte) {
-    return FormatHexLine(&byte, 1);
-}
-
-std::string DataBytesText(int count) {
-    return std::to_string(count) + (count == 1 ? " data byte" : " data bytes");
-}
 
 std::uint16_t Word(const std::uint8_t* bytes, int at) {
     return static_cast<std::uint16_t>(bytes[at] << 8 | bytes[at + 1]);
@@ -41,23 +31,6 @@ std::string Field(const std::vector<std::uint8_t>& data, std::size_t first, std:
     return text;
 }
 
-// Why a frame whose header is whole does not have the data count its layout takes, or "".
-std::string DataCountProblem(const CommandInfo& command, int count) {
-    if (count > kMaxDataBytes) {
-        return DataBytesText(count) + ", more than " + std::to_string(kMaxDataBytes);
-    }
-    if (command.dataBytes >= 0 && count != command.dataBytes) {
-        return DataBytesText(count) + " where the command takes " +
-               std::to_string(command.dataBytes);
-    }
-    if (command.layout == FrameLayout::EditText && count <= kEditStyleIndex) {
-        // Then the frame has no place for the style byte (see BuildCommandFrame).
-        return DataBytesText(count) + " where an edit text takes " +
-               std::to_string(kEditStyleIndex + 1) + " or more";
-    }
-    return {};
-}
-
 void ReadLayoutFields(const std::uint8_t* bytes, DecodedFrame& frame) {
     const int length = frame.length;
     const CommandInfo* command = frame.command;
@@ -68,12 +41,10 @@ void ReadLayoutFields(const std::uint8_t* bytes, DecodedFrame& frame) {
     if (command == nullptr) {
         return;
     }
+    frame.lengthProblem = LengthProblem(*command, length, Reading::Strict);
     if (!whole) {
-        frame.lengthProblem = "length " + std::to_string(length) + " is shorter than its " +
-                              std::to_string(header) + "-byte header";
         return;
     }
-    frame.lengthProblem = DataCountProblem(*command, length - header);
     if (header > 3) {
         frame.x = Word(bytes, 3);
         frame.y = Word(bytes, 5);
@@ -108,7 +79,7 @@ StyleFields DecodeStyle(std::uint8_t style, bool spiPossible) {
 }
 
 std::string StyleText(const StyleFields& style) {
-    std::string text = "style=" + HexByte(style.byte) + " (";
+    std::string text = "style=" + FormatHexByte(style.byte) + " (";
     if (style.spiForm) {
         text += "spi chars=" + std::to_string(style.characters) + " ";
     }
@@ -122,37 +93,18 @@ std::string StyleText(const StyleFields& style) {
 
 DecodedFrame DecodeFrame(const std::uint8_t* bytes, int n) {
     DecodedFrame frame;
-    if (n < 2) {
-        frame.problems.emplace_back("no length byte");
+    frame.problems = CheckFrame(bytes, n, Reading::Strict).problems;
+    if (!IsWholeFrame(bytes, n)) {
+        frame.length = n >= 2 ? bytes[1] : -1;
         return frame;
     }
     frame.length = bytes[1];
-    const int length = frame.length;
-    if (length < 3) {
-        frame.problems.push_back("length " + std::to_string(length) + " holds no command");
-        return frame;
-    }
-    if (n != length + 1) {
-        frame.problems.push_back(std::to_string(n) + " bytes where length " +
-                                 std::to_string(length) + " makes " + std::to_string(length + 1));
-        return frame;
-    }
     frame.id = bytes[2];
     frame.command = CommandById(bytes[2]);
-    frame.checksum = bytes[length];
-    frame.sum = FrameChecksum(bytes, length);
+    frame.checksum = bytes[frame.length];
+    frame.sum = FrameChecksum(bytes, frame.length);
     frame.checksumOk = frame.sum == *frame.checksum;
     ReadLayoutFields(bytes, frame);
-
-    if (!frame.checksumOk) {
-        frame.problems.push_back("bad checksum (sum " + HexByte(frame.sum) + ")");
-    }
-    if (frame.command == nullptr) {
-        frame.problems.push_back("unknown command " + HexByte(bytes[2]));
-    }
-    if (!frame.lengthProblem.empty()) {
-        frame.problems.push_back(frame.lengthProblem);
-    }
     return frame;
 }
 
@@ -196,8 +148,8 @@ std::string FieldsText(const DecodedFrame& frame) {
         text += "data=" + Field(data, 0, data.size());
     }
     if (frame.checksum) {
-        text += " checksum=" + HexByte(*frame.checksum);
-        text += frame.checksumOk ? " good" : " bad (sum " + HexByte(frame.sum) + ")";
+        text += " checksum=" + FormatHexByte(*frame.checksum);
+        text += frame.checksumOk ? " good" : " bad (sum " + FormatHexByte(frame.sum) + ")";
     }
     return text;
 }

@@ -8,7 +8,8 @@
 // header up to the checksum is a data byte, so L = header + data count, as when the frame was
 // built. Nothing is refused: whatever does not fit (a wrong checksum, an unknown code, a data
 // count the layout does not take, a frame too short for its fields) becomes a short text in
-// `problems`, and the fields the bytes do hold are still given.
+// `problems`, as the frame rules name it in their strict reading (FrameRules.h), and the
+// fields the bytes do hold are still given.
 #pragma once
 
 #include <cstdint>
@@ -52,7 +53,7 @@ struct DecodedFrame {
     std::optional<std::uint8_t> checksum;  // byte L, where the frame has it
     std::uint8_t sum = 0;                  // what byte L should be
     bool checksumOk = false;
-    // Empty when L is what the command's layout takes; else why not.
+    // Empty when L is what the command's layout takes in the strict reading; else why not.
     std::string lengthProblem;
     // Every problem: the checksum, the command code, the length.
     std::vector<std::string> problems;

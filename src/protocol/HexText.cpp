@@ -103,7 +103,7 @@ std::string FormatBytePattern(const BytePattern& pattern) {
         if (!text.empty()) {
             text += ' ';
         }
-        text += byte ? FormatHexLine(&*byte, 1) : "??";
+        text += byte ? FormatHexByte(*byte) : "??";
     }
     return text;
 }
@@ -129,6 +129,14 @@ std::string FormatHexLine(const std::uint8_t* bytes, int n) {
         text.pop_back();
     }
     return text;
+}
+
+std::string FormatHexLine(const std::vector<std::uint8_t>& bytes) {
+    return FormatHexLine(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+std::string FormatHexByte(std::uint8_t byte) {
+    return FormatHexLine(&byte, 1);
 }
 
 }  // namespace glassbench::protocol

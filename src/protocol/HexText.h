@@ -36,6 +36,10 @@ std::string FormatHexBytes(const std::uint8_t* bytes, int n);
 
 // The same text without its trailing blank, as a line of output shows bytes: "AA 04 80".
 std::string FormatHexLine(const std::uint8_t* bytes, int n);
+std::string FormatHexLine(const std::vector<std::uint8_t>& bytes);
+
+// One byte as two upper-case digits: "2E".
+std::string FormatHexByte(std::uint8_t byte);
 
 // Bytes as a reply must be, each a known value or any value (nullopt).
 using BytePattern = std::vector<std::optional<std::uint8_t>>;

@@ -10,6 +10,10 @@
 // in PATH, but never inside a network port's name (rfc2217://HOST:PORT), which is kept whole.
 // On Windows a path holds a colon after its drive letter, so ';' alone separates there. The
 // row's name is what messages show.
+//
+// Beside the table, PresentPorts() gives the serial ports the system itself reports present,
+// wherever they are: on Windows from the registry (Win32PresentPorts.cpp), on Linux from udev's
+// links (PosixPresentPorts.cpp).
 #pragma once
 
 #include <array>
@@ -60,6 +64,20 @@ PortNames BuildPortNameTable(std::string_view overrides, std::span<const std::st
 // The table this process uses: the default names, with `named` (the window's command line)
 // and then GLASSBENCH_PORTS in the first positions.
 PortNames PortNameTable(std::span<const std::string> named = {});
+
+// A serial port the system reports present, whether or not a position of the table names it.
+struct PresentPort {
+    std::string device;      // the name that opens it, as a table row or --port gives it
+    std::string systemName;  // what the system calls it: \Device\Serial0, a by-id link
+
+    bool operator==(const PresentPort&) const = default;
+};
+
+// The ports present, in no particular order: on Windows the values of the registry's
+// HARDWARE\DEVICEMAP\SERIALCOMM, where each port driver enters the ports it serves while they
+// are there; on Linux the links in /dev/serial/by-id, one for each USB serial adapter plugged
+// in, named after its maker, model and serial number.
+std::vector<PresentPort> PresentPorts();
 
 // The Speed row for an index, or nullptr when the index names no speed.
 const Speed* SpeedAt(int index);

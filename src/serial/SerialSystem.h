@@ -19,10 +19,12 @@
 #include <system_error>
 #include <vector>
 
+#include "protocol/Clock.h"
+
 namespace glassbench::serial {
 
-using Clock = std::chrono::steady_clock;
-using TimePoint = Clock::time_point;
+using protocol::Clock;
+using protocol::TimePoint;
 
 // The line settings the link cares about, in platform-free form. ReadLineSettings reports
 // them as the driver has them; WriteLineSettings applies them on top of the block it last

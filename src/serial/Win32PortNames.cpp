@@ -1,16 +1,22 @@
-// Windows port positions: COM1 to COM9 by their plain names; from COM10 on the device
-// namespace prefix \\.\ is needed, because CreateFileA knows only COM1-COM9 by bare name.
+// Windows port positions: COM1 to COM30, named as CreateFileA takes them.
+#include "serial/Win32PortNames.h"
+
 #include <string>
 
 #include "serial/PortTables.h"
 
 namespace glassbench::serial {
 
+std::string PortDeviceName(std::string_view portName) {
+    const bool plain = portName.size() == 4 && portName.substr(0, 3) == "COM" &&
+                       portName[3] >= '1' && portName[3] <= '9';
+    return plain ? std::string(portName) : "\\\\.\\" + std::string(portName);
+}
+
 PortNames DefaultPortNames() {
     PortNames names;
     for (int index = 0; index < kPortCount; ++index) {
-        const std::string number = std::to_string(index + 1);
-        names[static_cast<std::size_t>(index)] = index < 9 ? "COM" + number : "\\\\.\\COM" + number;
+        names[static_cast<std::size_t>(index)] = PortDeviceName("COM" + std::to_string(index + 1));
     }
     return names;
 }

@@ -2,13 +2,14 @@
 
 #include <ostream>
 #include <string_view>
+#include <system_error>
 
 namespace glassbench::ui {
 
 namespace {
 
 constexpr std::string_view kWindowUsage =
-    "Usage: glassbench [--help] [--version] [PORT...]\n"
+    "Usage: glassbench [--in-documents] [--help] [--version] [PORT...]\n"
     "\n"
     "The operator window: pick one of the display module's twenty drawing commands, fill in\n"
     "its fields and press \"Send data\". The window packs them into one checksummed frame,\n"
@@ -24,8 +25,10 @@ constexpr std::string_view kWindowUsage =
     "socket://HOST:PORT (raw TCP).\n"
     "\n"
     "Options:\n"
-    "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n"
+    "  --in-documents  work in the Glassbench folder of your documents folder (made if\n"
+    "                  missing), and so read Scom.ini from there\n"
+    "  --help          show this text and exit\n"
+    "  --version       show the version and exit\n"
     "\n"
     "Environment:\n"
     "  GLASSBENCH_PORTS  ports that take the first positions after those named on the command\n"
@@ -34,19 +37,40 @@ constexpr std::string_view kWindowUsage =
 
 }  // namespace
 
-std::optional<int> AnswerWindowOptions(int argc, char** argv, std::ostream& out) {
+WindowOptions ReadWindowOptions(int argc, char** argv, std::ostream& out) {
+    WindowOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             out << kWindowUsage;
-            return 0;
+            options.exitCode = 0;
+            return options;
         }
         if (arg == "--version") {
             out << "glassbench " << GLASSBENCH_VERSION << "\n";
-            return 0;
+            options.exitCode = 0;
+            return options;
+        }
+        if (arg == "--in-documents") {
+            options.inDocuments = true;
         }
     }
-    return std::nullopt;
+    return options;
+}
+
+bool EnterPresetsFolder(const std::filesystem::path& documents) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (documents.empty() || !fs::is_directory(documents, error)) {
+        return false;
+    }
+    const fs::path folder = documents / kPresetsFolderName;
+    fs::create_directory(folder, error);  // false, and no error, when it is there already
+    if (error) {
+        return false;
+    }
+    fs::current_path(folder, error);
+    return !error;
 }
 
 std::vector<std::string> WindowPortNames(int argc, char** argv) {

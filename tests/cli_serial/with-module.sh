@@ -50,7 +50,7 @@ start_module() {
 start_module module
 export GLASSBENCH_TEST_MODULE=$dir/module GLASSBENCH_TEST_MODULE_LOG=$dir/module.log
 
-# One ser2net for each kind of port (tests/ser2net.sh), each in front of a module of its own:
+# One ser2net for each kind of port (scripts/ser2net.sh), each in front of a module of its own:
 # a ser2net that has just closed a terminal can hold it a while longer, and another would find
 # it busy.
 served=
@@ -58,7 +58,7 @@ serve() {
     local kind=$1 pid
     start_module "$kind"
     : >"$dir/$kind.port"
-    "$(dirname "$0")/../ser2net.sh" "$dir/$kind" "$kind" >"$dir/$kind.port" &
+    "$(dirname "$0")/../../scripts/ser2net.sh" "$dir/$kind" "$kind" >"$dir/$kind.port" &
     pid=$!
     pids+=("$pid")
     served=

@@ -2,7 +2,8 @@
 # Checks what scripts/package.sh made in build-pkg/: the menu entry is valid, the .deb holds
 # every file with its dependencies computed, the programs run from an unpacked copy, the man
 # pages render without warnings, bash completion proposes commands and list texts, and the
-# Windows zip (when there is one) holds its four files.
+# Windows packages (when the Windows build was there): the zip holds its four files, and the
+# installer installs, upgrades and removes under Wine (check-msi.sh).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -72,5 +73,6 @@ if [ -f "${zips[0]}" ]; then
     [ "$names" = "README.txt Scom.ini glassbench-cli.exe glassbench.exe " ] ||
         fail "${zips[0]} holds: $names"
     unzip -p "${zips[0]}" README.txt | grep -q $'\r$' || fail "README.txt has no CRLF line ends"
+    tests/packaging/check-msi.sh
 fi
 echo "check-packages: all good"

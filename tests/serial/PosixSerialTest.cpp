@@ -1,5 +1,5 @@
-// The POSIX side of the serial seam: the raw termios block, and exclusive use of a real
-// pseudo-terminal.
+// The POSIX side of the serial seam: the raw termios block, exclusive use of a real
+// pseudo-terminal, and the ports udev's by-id links report present.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "TempDir.h"
+#include "serial/PosixPresentPorts.h"
 #include "serial/PosixTermios.h"
 #include "serial/SerialLink.h"
 
@@ -104,6 +106,21 @@ TEST(PosixWaitTest, AnyLineWithInputEndsTheWaitAtOnce) {
         ::close(stop[0]);
         ::close(stop[1]);
     }
+}
+
+// A link leads to its device, a link whose adapter is gone is left out, and so is everything
+// when udev has made no folder (no adapter since start-up).
+TEST(PosixPresentPortsTest, ByIdLinksLeadToTheirDevices) {
+    namespace fs = std::filesystem;
+    const testing::TempDir dir;
+    const fs::path byId = dir.path() / "by-id", device = dir.Write("ttyUSB7", "");
+    fs::create_directory(byId);
+    fs::create_symlink("../ttyUSB7", byId / "usb-Maker_A1-if00-port0");
+    fs::create_symlink("../ttyUSB8", byId / "usb-Maker_B2-if00-port0");
+    EXPECT_EQ(PresentPortsIn(byId),
+              (std::vector<PresentPort>{
+                  {fs::canonical(device).string(), (byId / "usb-Maker_A1-if00-port0").string()}}));
+    EXPECT_TRUE(PresentPortsIn(dir.path() / "missing").empty());
 }
 
 }  // namespace

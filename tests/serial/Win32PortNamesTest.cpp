@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/PortTables.h"
+#include "serial/Win32PortNames.h"
 
 namespace glassbench::serial {
 namespace {
@@ -10,6 +11,10 @@ namespace {
 TEST(Win32PortNamesTest, PlainNamesUpToNineThenTheDeviceNamespace) {
     EXPECT_EQ(DefaultPortNames()[8], "COM9");
     EXPECT_EQ(DefaultPortNames()[9], "\\\\.\\COM10");
+    EXPECT_EQ(PortDeviceName("COM9"), "COM9");
+    for (const char* name : {"COM10", "COM0", "CNCA0"}) {  // as the registry may name ports
+        EXPECT_EQ(PortDeviceName(name), std::string("\\\\.\\") + name);
+    }
 }
 
 TEST(Win32PortNamesTest, OverridesAreSeparatedBySemicolonsSinceDrivesHoldColons) {

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "Ser2net.h"
 #include "TempDir.h"
 #include "UiTestSupport.h"
 #include "serial/PortTables.h"
@@ -49,8 +50,8 @@ Log Opened(const std::string& device, const std::string& speed = "9600") {
 class DialogTest : public ::testing::Test {
   protected:
     // Thirty device paths that do not exist, with the virtual module (started with `options`)
-    // at position 0.
-    void Start(const std::vector<std::string>& options = {}) {
+    // at position 0, or with ser2net in front of it as a network port of kind `network`.
+    void Start(const std::vector<std::string>& options = {}, const std::string& network = "") {
         module = std::make_unique<VirtualModule>(scratch.path() / "module", options);
         ASSERT_TRUE(module->Ready()) << module->out() << module->err();
         serial::PortNames names;
@@ -58,6 +59,11 @@ class DialogTest : public ::testing::Test {
             names[i] = (scratch.path() / ("missing" + std::to_string(i))).string();
         }
         names[0] = module->Link();
+        if (!network.empty()) {
+            server = std::make_unique<glassbench::testing::Ser2net>(module->Link(), network);
+            ASSERT_FALSE(server->Name().empty()) << server->Error();
+            names[0] = server->Name();
+        }
         link = std::make_unique<serial::SerialLink>(std::make_unique<RecordingSerialSystem>(log),
                                                     names, &toolkit);
         window = std::make_unique<CPanelWindow>(*link, toolkit);
@@ -118,6 +124,7 @@ class DialogTest : public ::testing::Test {
 
     glassbench::testing::TempDir scratch;
     std::unique_ptr<VirtualModule> module;
+    std::unique_ptr<glassbench::testing::Ser2net> server;
     Log log;
     RecordingToolkit toolkit{log};
     std::unique_ptr<serial::SerialLink> link;
@@ -227,6 +234,20 @@ TEST_F(DialogTest, ACloseUpReopensThePortAndProgramSelectionsDoNothing) {
     Settle({});
     EXPECT_EQ(log, Log{});
     EXPECT_EQ(Text(kIdcData), "typed");
+}
+
+// A network port opens, reopens on a close-up (at another speed, which the server sets) and
+// carries the exchange as a local one does.
+TEST_F(DialogTest, ANetworkPortReopensAndSendsAsALocalOneDoes) {
+    Start({}, "rfc2217");
+    Choose(kIdcSpeed, 6);
+    Settle(Opened(server->Name(), "115200"));
+    EXPECT_EQ(log, Opened(server->Name(), "115200"));
+    log.clear();
+    Click(kIdcSendData);
+    EXPECT_EQ(window->TranscriptText(kIdcSendLog) + "|" + window->TranscriptText(kIdcRecvLog),
+              kFrame + "|" + kFrame);
+    EXPECT_TRUE(module->Printed("Clear Screen data=[00] checksum=2E good -> status 0\n"));
 }
 
 TEST_F(DialogTest, SendToTheModuleShowsFrameAndReplyInLatin1) {

@@ -1,15 +1,19 @@
 // The operator dialog's logic as the operator drives it: start-up, the port close-ups, a
-// command choice, Clear Display, sends and the system menu, with every effect in one log.
+// command choice, Clear Display, sends and the system menu, with every effect in one log; and
+// the window's own options, with the presets folder --in-documents enters.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "FakeSerial.h"
 #include "PanelRecorder.h"
 #include "TempDir.h"
 #include "ui/PanelConsoleDlg.h"
+#include "ui/WindowOptions.h"
 
 namespace glassbench::ui::testing {
 namespace {
@@ -312,6 +316,38 @@ TEST_F(PanelLogicTest, TheAboutItemAndTheFifteenIdsAfterItShowTheAboutBox) {
         EXPECT_EQ(world->log,
                   Log{id <= 0x1F ? "about box" : "default command " + std::to_string(id)});
     }
+}
+
+// --help and --version are checked on the built programs (the man pages, the packages).
+TEST(WindowOptionsTest, InDocumentsIsKeptBesideTheToolkitsOptions) {
+    char program[] = "glassbench", platform[] = "-platform", in[] = "--in-documents";
+    char* argv[] = {program, platform, in};
+    std::ostringstream out;
+    const WindowOptions options = ReadWindowOptions(3, argv, out);
+    EXPECT_TRUE(options.inDocuments && !options.exitCode && out.str().empty()) << out.str();
+}
+
+// The presets folder is made once, then entered with what the user put in it; nothing is
+// made, and the current directory stays, without a documents folder or with a file in the way.
+TEST_F(PanelLogicTest, PresetsFolderIsMadeOnceThenEnteredAndFailuresStayPut) {
+    namespace fs = std::filesystem;
+    const fs::path here = fs::current_path(), documents = here / "Documents";
+    fs::create_directories(documents);
+    for (const bool second : {false, true}) {
+        fs::current_path(here);
+        ASSERT_TRUE(EnterPresetsFolder(documents));
+        EXPECT_TRUE(fs::equivalent(fs::current_path(), documents / kPresetsFolderName));
+        EXPECT_EQ(fs::exists("Scom.ini"), second);
+        std::ofstream("Scom.ini") << "[DrawPoint]\n";
+    }
+    fs::create_directory(here / "blocked");
+    std::ofstream(here / "blocked" / kPresetsFolderName) << "a file";
+    for (const fs::path& failing : {fs::path(), here / "missing", here / "blocked"}) {
+        fs::current_path(here);
+        EXPECT_FALSE(EnterPresetsFolder(failing)) << failing;
+        EXPECT_EQ(fs::current_path(), here) << failing;
+    }
+    EXPECT_FALSE(fs::exists(here / "missing"));
 }
 
 }  // namespace

@@ -1,25 +1,26 @@
 #!/usr/bin/env bash
-# ser2net in front of one serial device, for the tests:
-#   tests/ser2net.sh DEVICE rfc2217|socket
+# ser2net in front of one serial device, for the tests and the benchmarks:
+#   scripts/ser2net.sh DEVICE rfc2217|socket [SPEED]
 # It writes ser2net's YAML configuration to a private folder and starts ser2net on a loopback
 # port of the system's choosing (0), so that no two runs ever want the same port: rfc2217 is a
-# Telnet accepter with the com-port option, socket a raw TCP one. Once ser2net listens, the
+# Telnet accepter with the com-port option, socket a raw TCP one. The line is set to SPEED
+# (9600 by default), 8N1, until an RFC 2217 client sets another; a raw TCP client cannot. Once ser2net listens, the
 # port is printed on a line of its own; the script then runs until SIGTERM or SIGINT, and
 # stops ser2net on its way out. ser2net says nothing when it is ready, so its listening socket
 # is looked for (ss) until it is there.
 set -euo pipefail
-if [ "$#" -ne 2 ]; then
-    echo "usage: tests/ser2net.sh DEVICE rfc2217|socket" >&2
+usage() {
+    echo "usage: scripts/ser2net.sh DEVICE rfc2217|socket [SPEED]" >&2
     exit 2
-fi
+}
+[ "$#" -eq 2 ] || [ "$#" -eq 3 ] || usage
 device=$1
+speed=${3:-9600}
+case $speed in '' | *[!0-9]*) usage ;; esac
 case $2 in
     rfc2217) accepter="telnet(rfc2217),tcp" ;;
     socket) accepter=tcp ;;
-    *)
-        echo "usage: tests/ser2net.sh DEVICE rfc2217|socket" >&2
-        exit 2
-        ;;
+    *) usage ;;
 esac
 if ! command -v ser2net >/dev/null 2>&1; then
     echo "ser2net is not installed (scripts/setup.sh installs it)" >&2
@@ -47,7 +48,7 @@ connection: &glassbench
     enable: on
     options:
       kickolduser: true
-    connector: serialdev,$device,9600n81,local
+    connector: serialdev,$device,${speed}n81,local
 EOF
 ser2net -n -c "$dir/ser2net.yaml" >"$dir/log" 2>&1 &
 pid=$!
