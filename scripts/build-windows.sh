@@ -2,10 +2,12 @@
 # The Windows build: the operator window (glassbench.exe, plain Win32) and glassbench-cli
 # cross-built with mingw-w64 into build-win/, then tested under Wine. The unit suites run as
 # .exe files through ctest; the Linux CLI suites (built in build/ if need be) run against
-# glassbench-cli.exe, with the Linux virtual module as its peer. Last, glassbench.exe is driven
-# as an operator would drive it, on a private Xvfb display (tests/ui/WineWindowCheck.cpp), which
-# leaves a picture of the dialog in build-win/screenshot-windows.png (docs/ keeps the one the
-# README shows), and its start-up is timed beside the Qt window's (bench/ui).
+# glassbench-cli.exe, with the Linux virtual module as its peer. Last, at 96, 144 and 192 DPI
+# on a private Xvfb display, the window checks itself (tests/wine/Win32WindowTest.cpp) and
+# glassbench.exe is driven as an operator would drive it (tests/ui/WineWindowCheck.cpp), which
+# leaves a picture of the dialog in build-win/screenshot-windows.png and
+# screenshot-windows-144dpi.png and -192dpi.png (docs/ keeps the ones the README shows); and its
+# start-up is timed beside the Qt window's (bench/ui).
 #
 # Usage: scripts/build-windows.sh      (installs what is missing, as scripts/setup.sh does)
 # The programs: build-win/src/ui/win32/glassbench.exe and build-win/src/cli/glassbench-cli.exe,
@@ -88,9 +90,16 @@ on_xvfb() {
     return "$status"
 }
 
-window_check() {
-    on_xvfb build/tests/ui/wine_window_check build-win/src/ui/win32/glassbench.exe \
-        build-win/tests/wine/window_probe.exe build-win/screenshot-windows.png
+window_checks() {
+    local dpi picture
+    for dpi in 96 144 192; do
+        picture=build-win/screenshot-windows.png
+        [ "$dpi" -eq 96 ] || picture=build-win/screenshot-windows-${dpi}dpi.png
+        printf -- '- at %d DPI\n' "$dpi"
+        GLASSBENCH_WINE_DPI=$dpi on_xvfb scripts/wine-run.sh build-win/tests/wine/win32_window_tests.exe
+        GLASSBENCH_WINE_DPI=$dpi on_xvfb build/tests/ui/wine_window_check \
+            build-win/src/ui/win32/glassbench.exe build-win/tests/wine/window_probe.exe "$picture"
+    done
 }
 
 # Figures only: three starts of each window after a first, and the .exe sizes.
@@ -103,6 +112,6 @@ timed "native glassbench-cli, CLI suites and the window check's driver (build/)"
 timed "cross-build (build-win/)" cross
 timed "unit suites under Wine" ctest --test-dir build-win --output-on-failure -j"$jobs"
 timed "CLI suites against glassbench-cli.exe under Wine" cli_suites
-timed "glassbench.exe driven on Xvfb under Wine" window_check
+timed "glassbench.exe checked and driven on Xvfb under Wine, at 96, 144 and 192 DPI" window_checks
 timed "start-up of glassbench.exe under Wine beside the Qt window" window_figures
 printf '\n-- build-windows.sh: %d s\n' $((SECONDS - start))

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,31 @@
 namespace glassbench::ui::testing {
 
 using Log = std::vector<std::string>;
+
+// What a successful open logs: the link raises both lines while it sets the port up, then the
+// window drops them for a second under the busy cursor and confirms the port.
+inline Log Opened(const std::string& device, const std::string& speed = "9600") {
+    return {"open " + device,
+            "modem 11",
+            "busy on",
+            "modem 00",
+            "pause 1000",
+            "modem 11",
+            "message Orvane Glassbench/information/dialog: Port " + device + " opened at " + speed +
+                " baud.",
+            "busy off"};
+}
+
+// The texts of the five bound fields.
+struct FieldTexts {
+    std::string lengh, xaddress, yaddress, data, checksum;
+    bool operator==(const FieldTexts&) const = default;
+};
+
+inline void PrintTo(const FieldTexts& f, std::ostream* out) {
+    *out << "{lengh \"" << f.lengh << "\", x \"" << f.xaddress << "\", y \"" << f.yaddress
+         << "\", data \"" << f.data << "\", checksum \"" << f.checksum << "\"}";
+}
 
 // Every call becomes a log line; nothing blocks.
 class RecordingToolkit final : public Toolkit {
@@ -108,11 +134,9 @@ class RecordingView final : public PanelView {
     void ShowAboutBox() override { log_.push_back("about box"); }
 
     std::string Transcript(int id) const { return Get(transcripts, id); }
-    // Lengh|Xaddress|Yaddress|Data|CheckSum
-    std::string Fields() const {
-        return Get(fields, kIdcLengh) + "|" + Get(fields, kIdcXaddress) + "|" +
-               Get(fields, kIdcYaddress) + "|" + Get(fields, kIdcData) + "|" +
-               Get(fields, kIdcCheckSum);
+    FieldTexts Fields() const {
+        return {Get(fields, kIdcLengh), Get(fields, kIdcXaddress), Get(fields, kIdcYaddress),
+                Get(fields, kIdcData), Get(fields, kIdcCheckSum)};
     }
 
     std::map<int, std::string> fields, typed, transcripts;

@@ -17,7 +17,7 @@
 #include "protocol/HexText.h"
 #include "serial/SerialLink.h"
 #include "ui/BenchEnvironment.h"
-#include "ui/qt/PanelWindow.h"
+#include "ui/qt/QtPanelWindow.h"
 #include "ui/qt/TranscriptBox.h"
 
 using namespace glassbench;
@@ -38,8 +38,8 @@ class NoOperator final : public ui::Toolkit {
 };
 
 // The text a transcript box gained since it held `before` characters.
-std::string Gained(const ui::CPanelWindow& window, int id, qsizetype& before) {
-    const QString& text = static_cast<ui::CTranscriptBox*>(window.Control(id))->Text();
+std::string Gained(const ui::qt::QtPanelWindow& window, int id, qsizetype& before) {
+    const QString& text = static_cast<ui::qt::TranscriptBox*>(window.Control(id))->Text();
     std::string gained = text.mid(before).toLatin1().toStdString();
     before = text.size();
     return gained;
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     NoOperator toolkit;
     serial::SerialLink port(serial::CreatePlatformSerialSystem(),
                             serial::BuildPortNameTable(module.link()), &toolkit);
-    ui::CPanelWindow window(port, toolkit);
+    ui::qt::QtPanelWindow window(port, toolkit);
     window.Logic().OnInitDialog();
     window.show();
     if (!module.ready() || !port.IsReady() || toolkit.messages.size() != 1) {

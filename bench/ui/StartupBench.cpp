@@ -25,7 +25,7 @@
 #include "RunProcess.h"
 #include "serial/SerialLink.h"
 #include "ui/Toolkit.h"
-#include "ui/qt/PanelWindow.h"
+#include "ui/qt/QtPanelWindow.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ int Child(int argc, char** argv) {
         names[i] = (nowhere / std::to_string(i)).string();
     }
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), names, &toolkit);
-    ui::CPanelWindow dialog(link, toolkit);
+    ui::qt::QtPanelWindow dialog(link, toolkit);
     dialog.Logic().OnInitDialog();
     dialog.show();
     while (dialog.windowHandle() == nullptr || !dialog.windowHandle()->isExposed()) {

@@ -20,12 +20,12 @@
 
 namespace {
 
-using glassbench::ui::CTranscriptBox;
+using glassbench::ui::qt::TranscriptBox;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kFrame = "AA 04 80 00 2E ";
 
-double AppendMicros(CTranscriptBox& box) {
+double AppendMicros(TranscriptBox& box) {
     const auto start = Clock::now();
     box.Append(kFrame);
     box.repaint();
@@ -37,8 +37,8 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-std::unique_ptr<CTranscriptBox> BoxWithSends(int sends) {
-    auto box = std::make_unique<CTranscriptBox>();
+std::unique_ptr<TranscriptBox> BoxWithSends(int sends) {
+    auto box = std::make_unique<TranscriptBox>();
     box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The transcript's size in the operator dialog at a 9-point font.
     box->resize(426, 76);

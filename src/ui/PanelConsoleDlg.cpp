@@ -36,30 +36,30 @@ std::string CouldNotSendText(std::string_view device) {
 }  // namespace
 
 CPanelConsoleDlg::CPanelConsoleDlg(PanelView& view, serial::SerialLink& link, Toolkit& toolkit)
-    : m_view(view), m_link(link), m_toolkit(toolkit) {
+    : view_(view), link_(link), toolkit_(toolkit) {
     LoadPreset(presets::PresetSectionFor(0));
 }
 
 void CPanelConsoleDlg::DoModal() {
-    m_view.RunModal([this] { OnInitDialog(); });
+    view_.RunModal([this] { OnInitDialog(); });
 }
 
 bool CPanelConsoleDlg::OnInitDialog() {
     // The window filled its lists from the template when it built its controls.
     ShowFields();
 
-    if (m_view.HasSystemMenu()) {
+    if (view_.HasSystemMenu()) {
         const std::string_view about = LoadResourceString(kIdsAboutBox);
         if (!about.empty()) {
-            m_view.AppendSystemMenuSeparator();
-            m_view.AppendSystemMenuItem(kIdmAboutBox, about);
+            view_.AppendSystemMenuSeparator();
+            view_.AppendSystemMenuItem(kIdmAboutBox, about);
         }
     }
-    m_view.SetIconsAndFonts();
+    view_.SetIconsAndFonts();
 
-    m_view.Select(kIdcSpeed, serial::kDefaultSpeedIndex);
-    m_view.SetChecked(kIdcRts, true);
-    m_view.SetChecked(kIdcDtr, true);
+    view_.Select(kIdcSpeed, serial::kDefaultSpeedIndex);
+    view_.SetChecked(kIdcRts, true);
+    view_.SetChecked(kIdcDtr, true);
     // The start-up preset's TRANSPRENT and FONTTYPE pick the first Transparent and FontSize.
     SelectFromPreset(kIdcTransparent, m_strTransparent);
     SelectFromPreset(kIdcFontSize, m_strFontType);
@@ -67,61 +67,61 @@ bool CPanelConsoleDlg::OnInitDialog() {
     SearchPorts();
 
     // Selections the program makes raise no Command change, so no preset is loaded again.
-    m_view.Select(kIdcCommand, 0);
-    m_view.Select(kIdcLcdType, 0);
+    view_.Select(kIdcCommand, 0);
+    view_.Select(kIdcLcdType, 0);
 
     // The focus starts on the first visible, enabled tab stop in template order: Data.
-    m_view.Focus(FirstTabStop(OperatorDialogTemplate()));
+    view_.Focus(FirstTabStop(OperatorDialogTemplate()));
     return true;
 }
 
 // Read as C reads a number; too large selects the first entry, negative leaves no selection.
 void CPanelConsoleDlg::SelectFromPreset(int listId, const std::string& value) {
     int index = presets::ReadLeadingInt(value);
-    if (index >= m_view.EntryCount(listId)) {
+    if (index >= view_.EntryCount(listId)) {
         index = 0;
     }
-    m_view.Select(listId, index < 0 ? -1 : index);
+    view_.Select(listId, index < 0 ? -1 : index);
 }
 
 void CPanelConsoleDlg::SearchPorts() {
-    const int count = m_view.EntryCount(kIdcPort);
+    const int count = view_.EntryCount(kIdcPort);
     for (int i = 0; i < count; ++i) {
-        m_view.Select(kIdcPort, i);
-        const int speed = m_view.Selection(kIdcSpeed);
-        const int port = m_view.Selection(kIdcPort);
+        view_.Select(kIdcPort, i);
+        const int speed = view_.Selection(kIdcSpeed);
+        const int port = view_.Selection(kIdcPort);
         // No owner: the window is not on screen while it searches.
-        if (m_link.OpenPort(port, speed, nullptr) == 0) {
+        if (link_.OpenPort(port, speed, nullptr) == 0) {
             AnnounceOpenedPort(port, speed);
             return;
         }
     }
-    m_view.Select(kIdcPort, -1);
-    m_toolkit.ShowMessage(m_view.Owner(), kNoPortOpened, kErrorCaption, MessageIcon::Exclamation);
+    view_.Select(kIdcPort, -1);
+    toolkit_.ShowMessage(view_.Owner(), kNoPortOpened, kErrorCaption, MessageIcon::Exclamation);
 }
 
 // The busy cursor covers the line pulse, the pause and the confirmation, not the open.
 void CPanelConsoleDlg::AnnounceOpenedPort(int portIndex, int speedIndex) {
     const serial::Speed* speed = serial::SpeedAt(speedIndex);
     const std::string text =
-        PortOpenedText(m_link.PortName(portIndex), speed != nullptr ? speed->text : "");
-    BusyCursor busy(m_toolkit);
-    serial::PulseModemLines(m_link, m_view.IsChecked(kIdcDtr), m_view.IsChecked(kIdcRts),
-                            [this](std::chrono::milliseconds pause) { m_toolkit.Pause(pause); });
-    m_toolkit.ShowMessage(m_view.Owner(), text, kConfirmCaption, MessageIcon::Information);
+        PortOpenedText(link_.PortName(portIndex), speed != nullptr ? speed->text : "");
+    BusyCursor busy(toolkit_);
+    serial::PulseModemLines(link_, view_.IsChecked(kIdcDtr), view_.IsChecked(kIdcRts),
+                            [this](std::chrono::milliseconds pause) { toolkit_.Pause(pause); });
+    toolkit_.ShowMessage(view_.Owner(), text, kConfirmCaption, MessageIcon::Information);
 }
 
 void CPanelConsoleDlg::OnPortOrSpeedCloseUp() {
-    ReopenPort(m_view.Selection(kIdcPort), m_view.Selection(kIdcSpeed));
+    ReopenPort(view_.Selection(kIdcPort), view_.Selection(kIdcSpeed));
 }
 
 void CPanelConsoleDlg::ReopenPort(int portIndex, int speedIndex) {
-    if (m_link.OpenPort(portIndex, speedIndex, m_view.Owner()) != 0) {
-        const std::string name = m_link.PortName(portIndex);
-        m_toolkit.ShowMessage(m_view.Owner(),
-                              serial::CouldNotOpenPortText(name.empty() ? kNoPortName : name),
-                              kErrorCaption, MessageIcon::Exclamation);
-        m_view.Select(kIdcPort, -1);
+    if (link_.OpenPort(portIndex, speedIndex, view_.Owner()) != 0) {
+        const std::string name = link_.PortName(portIndex);
+        toolkit_.ShowMessage(view_.Owner(),
+                             serial::CouldNotOpenPortText(name.empty() ? kNoPortName : name),
+                             kErrorCaption, MessageIcon::Exclamation);
+        view_.Select(kIdcPort, -1);
         return;
     }
     AnnounceOpenedPort(portIndex, speedIndex);
@@ -129,25 +129,25 @@ void CPanelConsoleDlg::ReopenPort(int portIndex, int speedIndex) {
 
 void CPanelConsoleDlg::OnCommandSelected() {
     ReadFields();
-    LoadPreset(presets::PresetSectionFor(m_view.Selection(kIdcCommand)));
+    LoadPreset(presets::PresetSectionFor(view_.Selection(kIdcCommand)));
     ShowFields();
 }
 
 void CPanelConsoleDlg::OnClearDisplay() {
-    m_view.ClearTranscript(kIdcSendLog);
-    m_view.ClearTranscript(kIdcRecvLog);
+    view_.ClearTranscript(kIdcSendLog);
+    view_.ClearTranscript(kIdcRecvLog);
 }
 
 void CPanelConsoleDlg::OnSendData() {
     ReadFields();
     protocol::CommandFields fields;
-    fields.commandIndex = m_view.Selection(kIdcCommand);
-    fields.transparentIndex = m_view.Selection(kIdcTransparent);
-    fields.fontSizeIndex = m_view.Selection(kIdcFontSize);
+    fields.commandIndex = view_.Selection(kIdcCommand);
+    fields.transparentIndex = view_.Selection(kIdcTransparent);
+    fields.fontSizeIndex = view_.Selection(kIdcFontSize);
     fields.xText = m_strXaddress;
     fields.yText = m_strYaddress;
     fields.dataText = m_strData;
-    fields.lcdsType = protocol::LcdsTypeFromIndex(m_view.Selection(kIdcLcdType));
+    fields.lcdsType = protocol::LcdsTypeFromIndex(view_.Selection(kIdcLcdType));
     const protocol::BuildResult built = protocol::BuildCommandFrame(fields, m_frame, m_dataBytes);
     m_strCheckSum = built.checkSumText;
     m_strLengh = built.lenghText;
@@ -157,9 +157,9 @@ void CPanelConsoleDlg::OnSendData() {
     {
         // From the write to the end of the reply window: clicks made meanwhile wait in the
         // queue and are handled afterwards, and the cursor says so.
-        BusyCursor busy(m_toolkit);
+        BusyCursor busy(toolkit_);
         result =
-            serial::Exchange(m_link, m_frame, built.frameLength,
+            serial::Exchange(link_, m_frame, built.frameLength,
                              [this, &built](const serial::ExchangeResult& written) {
                                  if (!written.Sent()) {
                                      return;
@@ -167,34 +167,34 @@ void CPanelConsoleDlg::OnSendData() {
                                  // The LCDs Type, read again, decides what is shown.
                                  const int shown = protocol::TranscriptBytes(
                                      m_frame, built.frameLength,
-                                     protocol::LcdsTypeFromIndex(m_view.Selection(kIdcLcdType)));
-                                 m_view.AppendTranscript(
+                                     protocol::LcdsTypeFromIndex(view_.Selection(kIdcLcdType)));
+                                 view_.AppendTranscript(
                                      kIdcSendLog, protocol::FormatHexBytes(m_frame.data(), shown));
                              });
     }
     if (!result.Sent()) {
         // A frame that did not go out whole is never shown as sent.
-        const std::string name = m_link.PortName(m_view.Selection(kIdcPort));
-        m_toolkit.ShowMessage(
-            m_view.Owner(),
-            !m_link.IsReady() || name.empty() ? std::string(kNoPortToSend) : CouldNotSendText(name),
+        const std::string name = link_.PortName(view_.Selection(kIdcPort));
+        toolkit_.ShowMessage(
+            view_.Owner(),
+            !link_.IsReady() || name.empty() ? std::string(kNoPortToSend) : CouldNotSendText(name),
             kErrorCaption, MessageIcon::Exclamation);
         return;
     }
     if (result.replied) {
-        m_view.AppendTranscript(kIdcRecvLog,
-                                protocol::FormatHexBytes(m_frame.data() + protocol::kReplyOffset,
-                                                         protocol::kReplyLength));
+        view_.AppendTranscript(kIdcRecvLog,
+                               protocol::FormatHexBytes(m_frame.data() + protocol::kReplyOffset,
+                                                        protocol::kReplyLength));
     }
 }
 
 void CPanelConsoleDlg::OnSystemCommand(std::uint16_t commandId) {
     // The About item and the fifteen ids after it; every other command is the platform's.
     if ((commandId & 0xFFF0) == kIdmAboutBox) {
-        m_view.ShowAboutBox();
+        view_.ShowAboutBox();
         return;
     }
-    m_view.DefaultSystemCommand(commandId);
+    view_.DefaultSystemCommand(commandId);
 }
 
 void CPanelConsoleDlg::LoadPreset(std::string_view section) {
@@ -221,13 +221,13 @@ std::array<CPanelConsoleDlg::FieldBinding, 5> CPanelConsoleDlg::Bindings() {
 
 void CPanelConsoleDlg::ReadFields() {
     for (const auto& [id, text] : Bindings()) {
-        *text = m_view.FieldText(id);
+        *text = view_.FieldText(id);
     }
 }
 
 void CPanelConsoleDlg::ShowFields() {
     for (const auto& [id, text] : Bindings()) {
-        m_view.SetFieldText(id, *text);
+        view_.SetFieldText(id, *text);
     }
 }
 

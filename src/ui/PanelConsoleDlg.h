@@ -46,10 +46,6 @@ class CPanelConsoleDlg {
     void OnSendData();
     void OnSystemCommand(std::uint16_t commandId);
 
-    // The TRANSPRENT and FONTTYPE values of the preset loaded last.
-    const std::string& Transparent() const { return m_strTransparent; }
-    const std::string& FontType() const { return m_strFontType; }
-
   private:
     void ReopenPort(int portIndex, int speedIndex);
     void LoadPreset(std::string_view section);
@@ -64,10 +60,11 @@ class CPanelConsoleDlg {
     };
     std::array<FieldBinding, 5> Bindings();
 
-    PanelView& m_view;
-    serial::SerialLink& m_link;
-    Toolkit& m_toolkit;
+    PanelView& view_;
+    serial::SerialLink& link_;
+    Toolkit& toolkit_;
 
+    // The dialog's own state keeps the m_ names it is documented under.
     std::string m_strTransparent;
     std::string m_strFontType;
     protocol::DataStore m_dataBytes{};

@@ -24,60 +24,48 @@
 #include "TempDir.h"
 #include "UiTestSupport.h"
 #include "serial/PortTables.h"
-#include "ui/qt/PanelWindow.h"
+#include "ui/qt/QtPanelWindow.h"
 #include "ui/qt/SystemMenu.h"
 #include "ui/qt/TranscriptBox.h"
 
 namespace glassbench::ui::testing {
 namespace {
 
-const std::string kFrame = "AA 04 80 00 2E ";  // Clear Screen, and the module's good reply to it
+using namespace glassbench::ui::qt;
 
-// What a successful open logs: the link raises both lines while it sets the port up, then the
-// window drops them for a second under the busy cursor and confirms the port.
-Log Opened(const std::string& device, const std::string& speed = "9600") {
-    return {"open " + device,
-            "modem 11",
-            "busy on",
-            "modem 00",
-            "pause 1000",
-            "modem 11",
-            "message Orvane Glassbench/information/dialog: Port " + device + " opened at " + speed +
-                " baud.",
-            "busy off"};
-}
+const std::string kFrame = "AA 04 80 00 2E ";  // Clear Screen, and the module's good reply to it
 
 class DialogTest : public ::testing::Test {
   protected:
     // Thirty device paths that do not exist, with the virtual module (started with `options`)
     // at position 0, or with ser2net in front of it as a network port of kind `network`.
     void Start(const std::vector<std::string>& options = {}, const std::string& network = "") {
-        module = std::make_unique<VirtualModule>(scratch.path() / "module", options);
-        ASSERT_TRUE(module->Ready()) << module->out() << module->err();
+        module_ = std::make_unique<VirtualModule>(scratch_.path() / "module", options);
+        ASSERT_TRUE(module_->Ready()) << module_->out() << module_->err();
         serial::PortNames names;
         for (std::size_t i = 0; i < names.size(); ++i) {
-            names[i] = (scratch.path() / ("missing" + std::to_string(i))).string();
+            names[i] = (scratch_.path() / ("missing" + std::to_string(i))).string();
         }
-        names[0] = module->Link();
+        names[0] = module_->Link();
         if (!network.empty()) {
-            server = std::make_unique<glassbench::testing::Ser2net>(module->Link(), network);
-            ASSERT_FALSE(server->Name().empty()) << server->Error();
-            names[0] = server->Name();
+            server_ = std::make_unique<glassbench::testing::Ser2net>(module_->Link(), network);
+            ASSERT_FALSE(server_->Name().empty()) << server_->Error();
+            names[0] = server_->Name();
         }
-        link = std::make_unique<serial::SerialLink>(std::make_unique<RecordingSerialSystem>(log),
-                                                    names, &toolkit);
-        window = std::make_unique<CPanelWindow>(*link, toolkit);
-        toolkit.SetDialog(window->Owner());
-        ASSERT_TRUE(window->Logic().OnInitDialog());
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        log.clear();
+        link_ = std::make_unique<serial::SerialLink>(std::make_unique<RecordingSerialSystem>(log_),
+                                                     names, &toolkit_);
+        window_ = std::make_unique<QtPanelWindow>(*link_, toolkit_);
+        toolkit_.SetDialog(window_->Owner());
+        ASSERT_TRUE(window_->Logic().OnInitDialog());
+        window_->show();
+        window_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        log_.clear();
     }
 
     template <class T = QWidget>
     T* Get(int id) const {
-        return static_cast<T*>(window->Control(id));
+        return static_cast<T*>(window_->Control(id));
     }
     std::string Text(int id) const { return Get<QLineEdit>(id)->text().toStdString(); }
     // Drops list `id` down and clicks entry `index`, or closes it with Escape when -1.
@@ -95,11 +83,11 @@ class DialogTest : public ::testing::Test {
         }
         ASSERT_FALSE(view->isVisible());
     }
-    void Click(int id) { QTest::mouseClick(window->Control(id), Qt::LeftButton); }
+    void Click(int id) { QTest::mouseClick(window_->Control(id), Qt::LeftButton); }
     // Lets the queued handlers run until the log is as long as `expected`, and a little longer
     // to catch anything more.
     void Settle(const Log& expected) {
-        ProcessEventsUntil([&] { return log.size() >= expected.size(); });
+        ProcessEventsUntil([&] { return log_.size() >= expected.size(); });
         ProcessEventsUntil([] { return false; }, 50ms);
     }
     // Runs `action` and presses Escape in the modal window it opens, from inside that window's
@@ -108,7 +96,7 @@ class DialogTest : public ::testing::Test {
     std::string EscapeFromModal(const std::function<void()>& action) {
         std::string seen;
         bool looked = false;
-        QTimer::singleShot(0, window.get(), [&] {
+        QTimer::singleShot(0, window_.get(), [&] {
             looked = true;
             if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                 seen = modal->metaObject()->className();
@@ -122,13 +110,13 @@ class DialogTest : public ::testing::Test {
         return seen;
     }
 
-    glassbench::testing::TempDir scratch;
-    std::unique_ptr<VirtualModule> module;
-    std::unique_ptr<glassbench::testing::Ser2net> server;
-    Log log;
-    RecordingToolkit toolkit{log};
-    std::unique_ptr<serial::SerialLink> link;
-    std::unique_ptr<CPanelWindow> window;
+    glassbench::testing::TempDir scratch_;
+    std::unique_ptr<VirtualModule> module_;
+    std::unique_ptr<glassbench::testing::Ser2net> server_;
+    Log log_;
+    RecordingToolkit toolkit_{log_};
+    std::unique_ptr<serial::SerialLink> link_;
+    std::unique_ptr<QtPanelWindow> window_;
 };
 
 // --- the keyboard filter ---------------------------------------------------------------------
@@ -167,17 +155,17 @@ TEST_F(DialogTest, ArrowsAndControlCharactersAreSwallowedButNoAltCombination) {
         ASSERT_TRUE(ProcessEventsUntil([&] { return field->hasFocus(); }));
         // Qt offers a key to the shortcuts before the field; none may take a swallowed key.
         int shortcuts = 0;
-        QShortcut shortcut(QKeySequence(c.key | c.modifiers), window.get());
+        QShortcut shortcut(QKeySequence(c.key | c.modifiers), window_.get());
         shortcut.setEnabled(c.swallowed);
         QObject::connect(&shortcut, &QShortcut::activated, [&] { ++shortcuts; });
         QTest::sendKeyEvent(QTest::Click, field, c.key, QString::fromUtf8(c.text), c.modifiers);
-        EXPECT_EQ(QApplication::focusWidget(), c.swallowed ? window->Control(kIdcData) : field);
+        EXPECT_EQ(QApplication::focusWidget(), c.swallowed ? window_->Control(kIdcData) : field);
         if (c.swallowed || c.after != nullptr) {
             EXPECT_EQ(Text(kIdcXaddress), c.swallowed ? "12" : c.after);
         }
         EXPECT_EQ(shortcuts, 0);
-        EXPECT_TRUE(window->isVisible());
-        EXPECT_EQ(window->TranscriptText(kIdcSendLog), "");
+        EXPECT_TRUE(window_->isVisible());
+        EXPECT_EQ(window_->TranscriptText(kIdcSendLog), "");
     }
 }
 
@@ -194,7 +182,7 @@ TEST_F(DialogTest, NoKeyChangesAListButItsDropDown) {
     ProcessEventsUntil([] { return false; }, 50ms);
     EXPECT_EQ(command->currentIndex(), 0);
     EXPECT_FALSE(command->view()->isVisible());
-    EXPECT_EQ(window->focusWidget(), window->Control(kIdcData));
+    EXPECT_EQ(window_->focusWidget(), window_->Control(kIdcData));
     // Nor do Home, End, PageUp or PageDown change a closed Port or Speed list, which must show
     // what was opened.
     for (const int id : {kIdcPort, kIdcSpeed}) {
@@ -207,32 +195,32 @@ TEST_F(DialogTest, NoKeyChangesAListButItsDropDown) {
         EXPECT_EQ(list->currentIndex(), before) << id;
     }
     Settle({});
-    EXPECT_EQ(log, Log{});  // and nothing reopened the port
+    EXPECT_EQ(log_, Log{});  // and nothing reopened the port
 }
 
 // --- lists, sends, the system menu -----------------------------------------------------------
 
 TEST_F(DialogTest, ACloseUpReopensThePortAndProgramSelectionsDoNothing) {
     Start();
-    const std::string missing = (scratch.path() / "missing5").string();
+    const std::string missing = (scratch_.path() / "missing5").string();
     Choose(kIdcSpeed, -1);
-    Settle(Opened(module->Link()));
-    EXPECT_EQ(log, Opened(module->Link()));
-    log.clear();
+    Settle(Opened(module_->Link()));
+    EXPECT_EQ(log_, Opened(module_->Link()));
+    log_.clear();
     Choose(kIdcPort, 5);
     const Log failed{"open " + missing,
                      "message Error/exclamation/dialog: Could not open port " + missing + "."};
     Settle(failed);
-    EXPECT_EQ(log, failed);
+    EXPECT_EQ(log_, failed);
     EXPECT_EQ(Get<QComboBox>(kIdcPort)->currentIndex(), -1);
     // Selections that come with no close-up reopen nothing, and load no preset.
-    log.clear();
+    log_.clear();
     Get<QLineEdit>(kIdcData)->setText("typed");
     for (const int id : {kIdcPort, kIdcSpeed, kIdcCommand}) {
         Get<QComboBox>(id)->setCurrentIndex(2);
     }
     Settle({});
-    EXPECT_EQ(log, Log{});
+    EXPECT_EQ(log_, Log{});
     EXPECT_EQ(Text(kIdcData), "typed");
 }
 
@@ -241,33 +229,33 @@ TEST_F(DialogTest, ACloseUpReopensThePortAndProgramSelectionsDoNothing) {
 TEST_F(DialogTest, ANetworkPortReopensAndSendsAsALocalOneDoes) {
     Start({}, "rfc2217");
     Choose(kIdcSpeed, 6);
-    Settle(Opened(server->Name(), "115200"));
-    EXPECT_EQ(log, Opened(server->Name(), "115200"));
-    log.clear();
+    Settle(Opened(server_->Name(), "115200"));
+    EXPECT_EQ(log_, Opened(server_->Name(), "115200"));
+    log_.clear();
     Click(kIdcSendData);
-    EXPECT_EQ(window->TranscriptText(kIdcSendLog) + "|" + window->TranscriptText(kIdcRecvLog),
+    EXPECT_EQ(window_->TranscriptText(kIdcSendLog) + "|" + window_->TranscriptText(kIdcRecvLog),
               kFrame + "|" + kFrame);
-    EXPECT_TRUE(module->Printed("Clear Screen data=[00] checksum=2E good -> status 0\n"));
+    EXPECT_TRUE(module_->Printed("Clear Screen data=[00] checksum=2E good -> status 0\n"));
 }
 
 TEST_F(DialogTest, SendToTheModuleShowsFrameAndReplyInLatin1) {
     Start();
     Click(kIdcSendData);
-    EXPECT_EQ(window->TranscriptText(kIdcSendLog) + "|" + window->TranscriptText(kIdcRecvLog),
+    EXPECT_EQ(window_->TranscriptText(kIdcSendLog) + "|" + window_->TranscriptText(kIdcRecvLog),
               kFrame + "|" + kFrame);
-    EXPECT_TRUE(module->Printed("Clear Screen data=[00] checksum=2E good -> status 0\n"));
+    EXPECT_TRUE(module_->Printed("Clear Screen data=[00] checksum=2E good -> status 0\n"));
     // A character outside Latin-1 becomes '?', a non-digit like any other; the field then
     // shows the text as it was read.
     Get<QComboBox>(kIdcCommand)->setCurrentIndex(1);
     Get<QLineEdit>(kIdcData)->setText(QString::fromUtf8("\u4e2d1 \u00e92"));
     Click(kIdcClearDisplay);
     Click(kIdcSendData);
-    EXPECT_EQ(window->TranscriptText(kIdcSendLog) + "|" + window->TranscriptText(kIdcRecvLog),
+    EXPECT_EQ(window_->TranscriptText(kIdcSendLog) + "|" + window_->TranscriptText(kIdcRecvLog),
               "AA 05 81 F1 F2 13 |AA 04 81 00 2F ");
     EXPECT_EQ(Get<QLineEdit>(kIdcData)->text().toStdString(), "?1 \u00e92");
     EXPECT_EQ(Text(kIdcCheckSum), "13");
     // The wait for the reply shows the busy cursor; nothing else was reported.
-    EXPECT_EQ(log, (Log{"busy on", "busy off", "busy on", "busy off"}));
+    EXPECT_EQ(log_, (Log{"busy on", "busy off", "busy on", "busy off"}));
     // The Data Send transcript shows bytes in columns: a fixed-pitch font.
     const QFontMetrics sendFont(Get(kIdcSendLog)->font());
     EXPECT_EQ(sendFont.horizontalAdvance('i'), sendFont.horizontalAdvance('W'));
@@ -275,7 +263,11 @@ TEST_F(DialogTest, SendToTheModuleShowsFrameAndReplyInLatin1) {
 
 TEST_F(DialogTest, NoControlCutsItsTextAtItsLongestEntry) {
     Start();
-    for (const BuiltControl& built : window->Controls().Controls()) {
+    // Also run at QT_SCALE_FACTOR=2 (ctest's ui_layout_at_scale_2), which must take.
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        EXPECT_EQ(window_->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+    }
+    for (const BuiltControl& built : window_->Controls().Controls()) {
         QWidget* w = built.widget;
         const QFontMetrics metrics(w->font());
         int room = w->width();
@@ -312,16 +304,16 @@ TEST_F(DialogTest, NoControlCutsItsTextAtItsLongestEntry) {
 TEST_F(DialogTest, TheBackgroundMenuStandsInForTheSystemMenu) {
     Start();
     // Where no system menu can take the item, a popup from a right click on the background does.
-    const QPoint corner(window->width() - 3, window->height() - 3);
-    QContextMenuEvent request(QContextMenuEvent::Mouse, corner, window->mapToGlobal(corner));
-    QApplication::sendEvent(window.get(), &request);
-    QMenu* menu = window->SystemMenuOf()->PopupMenu();
+    const QPoint corner(window_->width() - 3, window_->height() - 3);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, corner, window_->mapToGlobal(corner));
+    QApplication::sendEvent(window_.get(), &request);
+    QMenu* menu = window_->SystemMenuOf()->PopupMenu();
     ASSERT_EQ(QApplication::activePopupWidget(), menu);
     menu->hide();
     EXPECT_EQ(EscapeFromModal([&] { menu->actions().back()->trigger(); }),
-              "glassbench::ui::CAboutDlg");
-    window->Logic().OnSystemCommand(kScClose);
-    EXPECT_FALSE(window->isVisible());
+              "glassbench::ui::qt::CAboutDlg");
+    window_->Logic().OnSystemCommand(kScClose);
+    EXPECT_FALSE(window_->isVisible());
 }
 
 }  // namespace

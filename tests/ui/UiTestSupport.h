@@ -78,6 +78,8 @@ struct VirtualModule : glassbench::testing::Process {
     bool Ready() { return WaitFor(" -> ", 10s); }
     bool Printed(const std::string& text) { return WaitFor(text, 10s); }
     const std::string& Link() const { return link_; }
+
+  private:
     std::string link_;
 };
 

@@ -27,6 +27,8 @@
 namespace glassbench::ui::testing {
 namespace {
 
+using namespace glassbench::ui::qt;
+
 // --- dialog units and the built dialog ----------------------------------------------------------
 
 TEST(DialogUnits, EdgesAreRoundedSoThatTouchingControlsStillTouch) {
@@ -117,13 +119,12 @@ TEST(AppIcon, TheImagesBothProgramsCarryAreTheArtwork) {
 TEST(CloseUpComboBox, ReportsEveryRealCloseOnceAfterTheChoiceApplies) {
     QDialog window;
     window.resize(400, 300);
-    auto* box = new CCloseUpComboBox(&window);
+    auto* box = new CloseUpComboBox(&window);
     box->setGeometry(10, 10, 150, 24);
     box->addItems({"1200 Baud", "2400 Baud", "4800 Baud", "9600 Baud"});
     box->setCurrentIndex(3);
     std::vector<int> seen;  // the selection each close-up's handler reads
-    QObject::connect(box, &CCloseUpComboBox::closedUp,
-                     [&] { seen.push_back(box->currentIndex()); });
+    QObject::connect(box, &CloseUpComboBox::closedUp, [&] { seen.push_back(box->currentIndex()); });
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QAbstractItemView* view = box->view();
@@ -180,9 +181,9 @@ TEST(CloseUpComboBox, ReportsEveryRealCloseOnceAfterTheChoiceApplies) {
 class TranscriptBoxTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(TranscriptBoxTest, ShowsExactlyTheConcatenatedTextWrappedAsAFreshWrapWould) {
-    CTranscriptBox box;
-    CTranscriptBox fresh;
-    for (CTranscriptBox* b : {&box, &fresh}) {
+    TranscriptBox box;
+    TranscriptBox fresh;
+    for (TranscriptBox* b : {&box, &fresh}) {
         if (GetParam()) {
             b->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         }

@@ -156,7 +156,9 @@ struct ScreenOnFailure {
 TEST(WineWindow, ConfirmsThePortTakesTheKeysSendsAndShowsTheAboutBox) {
     ASSERT_TRUE(xinput::Usable() && xwindows::Usable()) << "no X display or no XTEST";
     glassbench::testing::TempDir scratch;
-    const std::string link = (scratch.path() / "module").string();
+    // A name that no code page but UTF-8 holds whole: the manifest makes the program's ANSI
+    // code page UTF-8, so it reaches CreateFileA and the message box unchanged.
+    const std::string link = (scratch.path() / "modul\u00e9-\u6a21\u5757").string();
     Process module(GLASSBENCH_CLI, {"module", "--link", link});
     ASSERT_TRUE(module.WaitFor(" -> ", 10s)) << module.err();
     // Started in an empty folder: no Scom.ini, so the built-in presets.

@@ -18,10 +18,12 @@
 #include "UiTestSupport.h"
 #include "XInput.h"
 #include "ui/qt/PanelConsoleApp.h"
-#include "ui/qt/PanelWindow.h"
+#include "ui/qt/QtPanelWindow.h"
 
 namespace glassbench::ui::testing {
 namespace {
+
+using namespace glassbench::ui::qt;
 
 TEST(XvfbWindow, ConfirmsThePortTakesReturnAndEscapeAndSendsOnAClick) {
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
@@ -32,7 +34,7 @@ TEST(XvfbWindow, ConfirmsThePortTakesReturnAndEscapeAndSendsOnAClick) {
     ::setenv("GLASSBENCH_PORTS", module.Link().c_str(), 1);
 
     CPanelConsoleApp app;
-    const auto dialog = [] { return CPanelWindow::Find(); };
+    const auto dialog = [] { return QtPanelWindow::Find(); };
     const auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
     const auto active = [](QWidget* w) { return w && w->isVisible() && w->isActiveWindow(); };
     const auto data = [&] { return static_cast<QLineEdit*>(dialog()->Control(kIdcData)); };

@@ -29,49 +29,39 @@ class PanelLogicTest : public ::testing::Test {
   protected:
     // Each test runs in its own folder, where it may put a preset file.
     PanelLogicTest() : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(scratch.path());
+        std::filesystem::current_path(scratch_.path());
     }
     ~PanelLogicTest() override { std::filesystem::current_path(previous_); }
 
     // A new dialog over a fresh serial fake in which only the `openable` positions open;
     // initialised as the application does unless `init` is false.
     void Start(std::vector<int> openable, bool init = true) {
-        dialog.reset();
-        link.reset();
+        dialog_.reset();
+        link_.reset();
         auto system = std::make_unique<FakeSystem>();
-        world = system.get();
-        world->logSetup = false;
-        world->logIo = true;
+        world_ = system.get();
+        world_->logSetup = false;
+        world_->logIo = true;
         for (int i = 0; i < serial::kPortCount; ++i) {
             const bool opens = std::count(openable.begin(), openable.end(), i) != 0;
             Port(i).openError = opens ? std::errc{} : std::errc::no_such_file_or_directory;
         }
-        toolkit = std::make_unique<RecordingToolkit>(world->log);
-        view = std::make_unique<RecordingView>(world->log, names);
-        toolkit->SetDialog(view->Owner());
-        link = std::make_unique<serial::SerialLink>(std::move(system), names, toolkit.get());
-        dialog = std::make_unique<CPanelConsoleDlg>(*view, *link, *toolkit);
+        toolkit_ = std::make_unique<RecordingToolkit>(world_->log);
+        view_ = std::make_unique<RecordingView>(world_->log, names_);
+        toolkit_->SetDialog(view_->Owner());
+        link_ = std::make_unique<serial::SerialLink>(std::move(system), names_, toolkit_.get());
+        dialog_ = std::make_unique<CPanelConsoleDlg>(*view_, *link_, *toolkit_);
         if (init) {
-            dialog->DoModal();
+            dialog_->DoModal();
         }
-        world->log.clear();
+        world_->log.clear();
     }
     serial::testing::FakePort& Port(int index) {
-        return world->ports[names[static_cast<std::size_t>(index)]];
+        return world_->ports[names_[static_cast<std::size_t>(index)]];
     }
-    std::string Name(int index) const { return names[static_cast<std::size_t>(index)]; }
-    // What a successful open logs: the link raises both lines while it sets the port up, then
-    // the window drops them for a second under the busy cursor and confirms the port.
-    Log Opened(int index, const std::string& speed = "9600") const {
-        return {"open " + Name(index),
-                "modem 11",
-                "busy on",
-                "modem 00",
-                "pause 1000",
-                "modem 11",
-                "message Orvane Glassbench/information/dialog: Port " + Name(index) +
-                    " opened at " + speed + " baud.",
-                "busy off"};
+    std::string Name(int index) const { return names_[static_cast<std::size_t>(index)]; }
+    Log OpenedAt(int index, const std::string& speed = "9600") const {
+        return Opened(Name(index), speed);
     }
     static Log Error(const std::string& text) {
         return {"message Error/exclamation/dialog: " + text};
@@ -84,13 +74,13 @@ class PanelLogicTest : public ::testing::Test {
         return all;
     }
 
-    glassbench::testing::TempDir scratch;
-    const serial::PortNames names = serial::DefaultPortNames();
-    serial::testing::FakeWorld* world = nullptr;
-    std::unique_ptr<RecordingToolkit> toolkit;
-    std::unique_ptr<RecordingView> view;
-    std::unique_ptr<serial::SerialLink> link;
-    std::unique_ptr<CPanelConsoleDlg> dialog;
+    glassbench::testing::TempDir scratch_;
+    const serial::PortNames names_ = serial::DefaultPortNames();
+    serial::testing::FakeWorld* world_ = nullptr;
+    std::unique_ptr<RecordingToolkit> toolkit_;
+    std::unique_ptr<RecordingView> view_;
+    std::unique_ptr<serial::SerialLink> link_;
+    std::unique_ptr<CPanelConsoleDlg> dialog_;
 
   private:
     std::filesystem::path previous_;
@@ -99,34 +89,39 @@ class PanelLogicTest : public ::testing::Test {
 TEST_F(PanelLogicTest, StartUpSearchesThePortsInOrderAndTakesThePresetStartValues) {
     // TRANSPRENT and FONTTYPE are read as C's atoi reads them (ReadLeadingInt, whose own table
     // has the forms); too large selects the first entry, negative nothing.
+    const FieldTexts none{"4", "0", "0", "0", "0"}, preset{"9", "12", "34", "01 02", "ff"};
     const struct {
         const char* ini;  // nullptr: no preset file
         std::vector<int> openable;
-        const char* expected;  // the fields, then the Transparent, FontSize and Port positions
+        FieldTexts fields;
+        int transparent, fontSize, port;  // the positions selected
     } cases[] = {
-        {nullptr, {}, "4|0|0|0|0|0|0|-1"},
-        {nullptr, {1, 2}, "4|0|0|0|0|0|0|1"},
-        {nullptr, {9}, "4|0|0|0|0|0|0|9"},
-        {"[ClearScreen]\nLENGH=9\nXADDRESS=12\nYADDRESS=34\nDATA=01 02\nCHECKSUM=ff\n",
+        {nullptr, {}, none, 0, 0, -1},
+        {nullptr, {1, 2}, none, 0, 0, 1},
+        {nullptr, {9}, none, 0, 0, 9},
+        {"[ClearScreen]\nLENGH=9\nXADDRESS=12\nYADDRESS=34\nDATA=01 02\nCHECKSUM=ff",
          {},
-         "9|12|34|01 02|ff|0|0|-1"},
-        {"[ClearScreen]\nTRANSPRENT=1\n", {}, "4|0|0|0|0|1|0|-1"},
-        {"[ClearScreen]\nTRANSPRENT=2\n", {}, "4|0|0|0|0|0|0|-1"},
-        {"[ClearScreen]\nTRANSPRENT=-1\n", {}, "4|0|0|0|0|-1|0|-1"},
-        {"[ClearScreen]\nTRANSPRENT=abc\n", {}, "4|0|0|0|0|0|0|-1"},
-        {"[ClearScreen]\nFONTTYPE=5\n", {}, "4|0|0|0|0|0|5|-1"},
-        {"[ClearScreen]\nFONTTYPE=6\n", {}, "4|0|0|0|0|0|0|-1"},
-        {"[ClearScreen]\nFONTTYPE=-2\n", {}, "4|0|0|0|0|0|-1|-1"},
-        {"[DrawLine]\nTRANSPRENT=1\nFONTTYPE=3\nDATA=77\n", {}, "4|0|0|0|0|0|0|-1"},
+         preset,
+         0,
+         0,
+         -1},
+        {"[ClearScreen]\nTRANSPRENT=1\n", {}, none, 1, 0, -1},
+        {"[ClearScreen]\nTRANSPRENT=2\n", {}, none, 0, 0, -1},
+        {"[ClearScreen]\nTRANSPRENT=-1\n", {}, none, -1, 0, -1},
+        {"[ClearScreen]\nTRANSPRENT=abc\n", {}, none, 0, 0, -1},
+        {"[ClearScreen]\nFONTTYPE=5\n", {}, none, 0, 5, -1},
+        {"[ClearScreen]\nFONTTYPE=6\n", {}, none, 0, 0, -1},
+        {"[ClearScreen]\nFONTTYPE=-2\n", {}, none, 0, -1, -1},
+        {"[DrawLine]\nTRANSPRENT=1\nFONTTYPE=3\nDATA=77\n", {}, none, 0, 0, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini ? c.ini : "no file");
-        std::filesystem::remove(scratch.path() / "Scom.ini");
+        std::filesystem::remove(scratch_.path() / "Scom.ini");
         if (c.ini != nullptr) {
-            scratch.Write("Scom.ini", c.ini);
+            scratch_.Write("Scom.ini", c.ini);
         }
         Start(c.openable, false);
-        dialog->DoModal();
+        dialog_->DoModal();
         // Every position is tried in order up to the first that opens, then one message
         // before the window is shown; the lines are set only after an open.
         Log expected;
@@ -134,23 +129,23 @@ TEST_F(PanelLogicTest, StartUpSearchesThePortsInOrderAndTakesThePresetStartValue
         for (int i = 0; i < first; ++i) {
             expected.push_back("open " + Name(i));
         }
-        const Log opened = c.openable.empty() ? Log{} : Opened(first);
+        const Log opened = c.openable.empty() ? Log{} : OpenedAt(first);
         expected =
             Join({{"icons and fonts"},
                   expected,
                   c.openable.empty() ? Error("Could not open any of the serial ports.") : opened,
                   {"shown"}});
-        EXPECT_EQ(world->log, expected);
-        EXPECT_EQ(view->Fields() + "|" + std::to_string(view->selection[kIdcTransparent]) + "|" +
-                      std::to_string(view->selection[kIdcFontSize]) + "|" +
-                      std::to_string(view->selection[kIdcPort]),
-                  c.expected);
-        EXPECT_EQ(view->selection[kIdcSpeed], 3);  // 9600 Baud
-        EXPECT_EQ(view->selection[kIdcCommand], 0);
-        EXPECT_EQ(view->selection[kIdcLcdType], 0);
-        EXPECT_TRUE(view->IsChecked(kIdcDtr) && view->IsChecked(kIdcRts));
-        EXPECT_EQ(view->focus, kIdcData);
-        EXPECT_EQ(view->systemMenu, (std::vector<std::string>{"-", "16 &About Glassbench..."}));
+        EXPECT_EQ(world_->log, expected);
+        EXPECT_EQ(view_->Fields(), c.fields);
+        EXPECT_EQ(view_->selection[kIdcTransparent], c.transparent);
+        EXPECT_EQ(view_->selection[kIdcFontSize], c.fontSize);
+        EXPECT_EQ(view_->selection[kIdcPort], c.port);
+        EXPECT_EQ(view_->selection[kIdcSpeed], 3);  // 9600 Baud
+        EXPECT_EQ(view_->selection[kIdcCommand], 0);
+        EXPECT_EQ(view_->selection[kIdcLcdType], 0);
+        EXPECT_TRUE(view_->IsChecked(kIdcDtr) && view_->IsChecked(kIdcRts));
+        EXPECT_EQ(view_->focus, kIdcData);
+        EXPECT_EQ(view_->systemMenu, (std::vector<std::string>{"-", "16 &About Glassbench..."}));
     }
 }
 
@@ -161,64 +156,64 @@ TEST_F(PanelLogicTest, EachCloseUpReopensThePortAndAFailedReopenClearsThePort) {
         Log expected;
         int portAfter;
     } steps[] = {
-        {0, 3, Join({{"close " + Name(0)}, Opened(0)}), 0},
-        {0, 4, Join({{"close " + Name(0)}, Opened(0, "19200")}), 0},
+        {0, 3, Join({{"close " + Name(0)}, OpenedAt(0)}), 0},
+        {0, 4, Join({{"close " + Name(0)}, OpenedAt(0, "19200")}), 0},
         {5, 4,
          Join({{"close " + Name(0), "open " + Name(5)},
                Error("Could not open port " + Name(5) + ".")}),
          -1},
         // With no port selected nothing is opened; the message names no device.
         {-1, 4, Error("Could not open port (none)."), -1},
-        {3, 6, Join({Opened(3, "115200")}), 3},
+        {3, 6, Join({OpenedAt(3, "115200")}), 3},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(&step - steps);
-        world->log.clear();
-        view->selection[kIdcPort] = step.port;
-        view->selection[kIdcSpeed] = step.speed;
-        dialog->OnPortOrSpeedCloseUp();
-        EXPECT_EQ(world->log, step.expected);
-        EXPECT_EQ(view->selection[kIdcPort], step.portAfter);
+        world_->log.clear();
+        view_->selection[kIdcPort] = step.port;
+        view_->selection[kIdcSpeed] = step.speed;
+        dialog_->OnPortOrSpeedCloseUp();
+        EXPECT_EQ(world_->log, step.expected);
+        EXPECT_EQ(view_->selection[kIdcPort], step.portAfter);
         // A failed reopen releases the port that was open before.
-        EXPECT_EQ(std::ranges::count_if(world->ports, [](const auto& p) { return p.second.held; }),
+        EXPECT_EQ(std::ranges::count_if(world_->ports, [](const auto& p) { return p.second.held; }),
                   step.portAfter >= 0 ? 1 : 0);
-        EXPECT_EQ(view->selection[kIdcSpeed], step.speed);
+        EXPECT_EQ(view_->selection[kIdcSpeed], step.speed);
     }
     EXPECT_EQ(Port(3).written->bitsPerSecond, 115200);
 }
 
 TEST_F(PanelLogicTest, ACommandChoiceLoadsItsPresetOverTypedTextsAndNothingElse) {
-    scratch.Write("Scom.ini",
-                  "[DrawLine]\nLENGH=b\nXADDRESS=1\nYADDRESS=2\nTRANSPRENT=1\nFONTTYPE=3\n"
-                  "DATA=00 10 00 20\nCHECKSUM=5a\n[ClearScreen]\nXADDRESS=7\n");
+    scratch_.Write("Scom.ini",
+                   "[DrawLine]\nLENGH=b\nXADDRESS=1\nYADDRESS=2\nTRANSPRENT=1\nFONTTYPE=3\n"
+                   "DATA=00 10 00 20\nCHECKSUM=5a\n[ClearScreen]\nXADDRESS=7\n");
     Start({});
-    EXPECT_EQ(view->Fields(), "4|7|0|0|0");
-    view->fields[kIdcXaddress] = "99";
-    view->fields[kIdcData] = "AB CD";
-    view->selection[kIdcFontSize] = 2;
-    view->AppendTranscript(kIdcSendLog, kClear);
+    const FieldTexts clearScreen{"4", "7", "0", "0", "0"};
+    EXPECT_EQ(view_->Fields(), clearScreen);
+    view_->fields[kIdcXaddress] = "99";
+    view_->fields[kIdcData] = "AB CD";
+    view_->selection[kIdcFontSize] = 2;
+    view_->AppendTranscript(kIdcSendLog, kClear);
     const struct {
         int command;
-        const char* fields;
+        FieldTexts fields;
     } choices[] = {
-        {11, "b|1|2|00 10 00 20|5a"},  // Draw Line reads DrawLine, not "Draw Line"
-        {18, "4|0|0|0|0"},             // DrawEditAscii: no such section
-        {0, "4|7|0|0|0"},
+        {11, {"b", "1", "2", "00 10 00 20", "5a"}},  // Draw Line reads DrawLine, not "Draw Line"
+        {18, {"4", "0", "0", "0", "0"}},             // DrawEditAscii: no such section
+        {0, clearScreen},
     };
     for (const auto& choice : choices) {
-        view->fields[kIdcData] = "77";
-        view->selection[kIdcCommand] = choice.command;
-        dialog->OnCommandSelected();
-        EXPECT_EQ(view->Fields(), choice.fields) << choice.command;
+        view_->fields[kIdcData] = "77";
+        view_->selection[kIdcCommand] = choice.command;
+        dialog_->OnCommandSelected();
+        EXPECT_EQ(view_->Fields(), choice.fields) << choice.command;
     }
-    // TRANSPRENT and FONTTYPE of a section are read but select nothing; nothing else changes.
-    view->selection[kIdcCommand] = 11;
-    dialog->OnCommandSelected();
-    EXPECT_EQ(dialog->Transparent() + dialog->FontType(), "13");
-    EXPECT_EQ(view->selection[kIdcTransparent], 0);
-    EXPECT_EQ(view->selection[kIdcFontSize], 2);
-    EXPECT_EQ(view->Transcript(kIdcSendLog), kClear);
-    EXPECT_EQ(world->log, Log{});
+    // TRANSPRENT and FONTTYPE of a section select nothing; nothing else changes.
+    view_->selection[kIdcCommand] = 11;
+    dialog_->OnCommandSelected();
+    EXPECT_EQ(view_->selection[kIdcTransparent], 0);
+    EXPECT_EQ(view_->selection[kIdcFontSize], 2);
+    EXPECT_EQ(view_->Transcript(kIdcSendLog), kClear);
+    EXPECT_EQ(world_->log, Log{});
 }
 
 TEST_F(PanelLogicTest, SendWritesTheWholeFrameShowsItAndTheReplyAndClearDisplayEmptiesThem) {
@@ -247,18 +242,18 @@ TEST_F(PanelLogicTest, SendWritesTheWholeFrameShowsItAndTheReplyAndClearDisplayE
         SCOPED_TRACE(c.name);
         Start({0});
         Port(0).answers = c.answers;
-        view->Type(kIdcLcdType, c.lcdType);
+        view_->Type(kIdcLcdType, c.lcdType);
         Log expected;
         for (int i = 0; i < c.sends; ++i) {
-            dialog->OnSendData();
+            dialog_->OnSendData();
             expected = Join({expected, exchange});
         }
-        EXPECT_EQ(world->log, expected);  // a send reports nothing
-        EXPECT_EQ(view->Transcript(kIdcSendLog) + "|" + view->Transcript(kIdcRecvLog),
-                  c.sendLog + "|" + c.recvLog);
-        EXPECT_EQ(view->Fields(), "4|0|0|0|2e");
-        dialog->OnClearDisplay();
-        EXPECT_EQ(view->Transcript(kIdcSendLog) + view->Transcript(kIdcRecvLog), "");
+        EXPECT_EQ(world_->log, expected);  // a send reports nothing
+        EXPECT_EQ(view_->Transcript(kIdcSendLog), c.sendLog);
+        EXPECT_EQ(view_->Transcript(kIdcRecvLog), c.recvLog);
+        EXPECT_EQ(view_->Fields(), (FieldTexts{"4", "0", "0", "0", "2e"}));
+        dialog_->OnClearDisplay();
+        EXPECT_EQ(view_->Transcript(kIdcSendLog) + view_->Transcript(kIdcRecvLog), "");
     }
 }
 
@@ -291,29 +286,29 @@ TEST_F(PanelLogicTest, SendBuildsFromTheFieldsAndAFrameThatDidNotGoOutIsNotShown
         SCOPED_TRACE(c.name);
         Start(c.openable);
         if (c.gone) {
-            Port(0).goneAt = world->now;
+            Port(0).goneAt = world_->now;
         }
-        view->selection[kIdcCommand] = 11;  // Draw Line
-        view->fields = {{kIdcLengh, "typed"},
-                        {kIdcCheckSum, ""},
-                        {kIdcXaddress, "10"},
-                        {kIdcYaddress, "20"},
-                        {kIdcData, "00 30 00 40"}};
-        dialog->OnSendData();
-        EXPECT_EQ(world->log, c.expected);
-        EXPECT_EQ(view->Transcript(kIdcSendLog), c.sendLog);
-        EXPECT_EQ(view->Transcript(kIdcRecvLog), "");
+        view_->selection[kIdcCommand] = 11;  // Draw Line
+        view_->fields = {{kIdcLengh, "typed"},
+                         {kIdcCheckSum, ""},
+                         {kIdcXaddress, "10"},
+                         {kIdcYaddress, "20"},
+                         {kIdcData, "00 30 00 40"}};
+        dialog_->OnSendData();
+        EXPECT_EQ(world_->log, c.expected);
+        EXPECT_EQ(view_->Transcript(kIdcSendLog), c.sendLog);
+        EXPECT_EQ(view_->Transcript(kIdcRecvLog), "");
         // Lengh and CheckSum show the frame that was built, sent or not; typed texts stay.
-        EXPECT_EQ(view->Fields(), "b|10|20|00 30 00 40|ce");
+        EXPECT_EQ(view_->Fields(), (FieldTexts{"b", "10", "20", "00 30 00 40", "ce"}));
     }
 }
 
 TEST_F(PanelLogicTest, TheAboutItemAndTheFifteenIdsAfterItShowTheAboutBox) {
     Start({});
     for (const unsigned id : {0x10u, 0x1Fu, 0x20u, 0xF060u, 0xF010u}) {
-        world->log.clear();
-        dialog->OnSystemCommand(static_cast<std::uint16_t>(id));
-        EXPECT_EQ(world->log,
+        world_->log.clear();
+        dialog_->OnSystemCommand(static_cast<std::uint16_t>(id));
+        EXPECT_EQ(world_->log,
                   Log{id <= 0x1F ? "about box" : "default command " + std::to_string(id)});
     }
 }

@@ -8,9 +8,10 @@
 //
 // The dialog is found by its title. Texts are read with WM_GETTEXT, which the system carries
 // from one process to another (GetWindowText does not read another process's controls), and
-// every message is sent with a time limit, so a dialog that is busy fails the probe instead of
-// hanging it. Exit status 1 when the dialog or a control is missing or does not answer, 2 on
-// bad usage.
+// printed in UTF-8; every message is sent with a time limit, so a dialog that is busy fails the
+// probe instead of hanging it. The probe is DPI aware, as the program is, so that places are
+// the screen's pixels at any DPI. Exit status 1 when the dialog or a control is missing or does
+// not answer, 2 on bad usage.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,7 +24,7 @@ namespace {
 constexpr UINT kAnswerWithinMs = 5000;
 
 bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result) {
-    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerWithinMs,
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerWithinMs,
                                &result) != 0;
 }
 
@@ -32,13 +33,17 @@ bool PrintText(HWND control) {
     if (!Send(control, WM_GETTEXTLENGTH, 0, 0, length)) {
         return false;
     }
-    std::string text(length + 1, '\0');
+    std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!Send(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), copied)) {
         return false;
     }
-    text.resize(copied);
-    std::printf("%s\n", text.c_str());
+    const int size = static_cast<int>(copied);
+    std::string utf8(static_cast<std::size_t>(size) * 3, '\0');
+    utf8.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(),
+                            static_cast<int>(utf8.size()), nullptr, nullptr)));
+    std::printf("%s\n", utf8.c_str());
     return true;
 }
 
@@ -89,6 +94,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: window_probe TITLE text|selection|rect|focus [ID...]\n");
         return 2;
     }
+    SetProcessDPIAware();
     const HWND dialog = FindWindowA("#32770", argv[1]);
     if (dialog == nullptr) {
         std::fprintf(stderr, "window_probe: no dialog titled \"%s\"\n", argv[1]);

@@ -3,7 +3,7 @@
 # benchmark) on a private Xvfb display, with a Wine prefix of its own whose server is stopped
 # afterwards. Exits 77, which ctest counts as skipped, where Xvfb is not installed.
 #
-# Usage: tests/wine/run_on_xvfb.sh PROGRAM [ARGS...]
+# Usage: [GLASSBENCH_WINE_DPI=N] tests/wine/run_on_xvfb.sh PROGRAM [ARGS...]
 #
 # The prefix (build-win/wineprefix-xvfb) is not the one the other Windows tests share: Wine's
 # desktop process takes its display from the first program of a server, and those tests run
@@ -17,6 +17,8 @@
 #   (sserife.fon) installed, Wine picks it and links no other font to it.
 # - The Chinese captions: WenQuanYi Micro Hei (fonts-wqy-microhei) is linked to MS Sans Serif,
 #   as Windows links its CJK fonts, for the characters MS Sans Serif lacks.
+# - The DPI, Wine's LogPixels: GLASSBENCH_WINE_DPI, 96 unless set (and then set to 96 for the
+#   program). The screen grows with it from 1024x768 at 96, so that the scaled dialog fits.
 set -Eeuo pipefail
 # A step that fails says which, before the script ends.
 trap 'echo "run_on_xvfb.sh: line $LINENO failed (exit $?): $BASH_COMMAND" >&2' ERR
@@ -30,13 +32,16 @@ if [ "$#" -lt 1 ]; then
 fi
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+export GLASSBENCH_WINE_DPI=${GLASSBENCH_WINE_DPI:-96}
+dpi=$GLASSBENCH_WINE_DPI
 if [ -z "${GLASSBENCH_ON_XVFB:-}" ]; then
     export GLASSBENCH_ON_XVFB=1
     # xvfb-run's own errors (no free display, Xvfb would not start) go to a file it names
     # with -e; without it they are lost and the script would end saying nothing.
     errors=$(mktemp)
     status=0
-    xvfb-run -a -e "$errors" -s "-screen 0 1024x768x24 -nolisten tcp" "${BASH_SOURCE[0]}" "$@" ||
+    screen="$((1024 * dpi / 96))x$((768 * dpi / 96))x24"
+    xvfb-run -a -e "$errors" -s "-screen 0 $screen -nolisten tcp" "${BASH_SOURCE[0]}" "$@" ||
         status=$?
     if [ "$status" -ne 0 ] && [ -s "$errors" ]; then
         echo "run_on_xvfb.sh: xvfb-run ended with $status; the X server said:" >&2
@@ -68,6 +73,7 @@ reg_add() {
     rm -f "$log"
 }
 reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
+reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"
 reg_add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
     /v 'MS Sans Serif' /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
 fonts=$WINEPREFIX/drive_c/windows/Fonts

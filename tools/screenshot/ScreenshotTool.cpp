@@ -15,10 +15,10 @@
 #include <iterator>
 
 #include "ui/qt/PanelConsoleApp.h"
-#include "ui/qt/PanelWindow.h"
+#include "ui/qt/QtPanelWindow.h"
 
-using glassbench::ui::CPanelConsoleApp;
-using glassbench::ui::CPanelWindow;
+using glassbench::ui::qt::CPanelConsoleApp;
+using glassbench::ui::qt::QtPanelWindow;
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     CPanelConsoleApp app;
-    const auto dialog = [] { return CPanelWindow::Find(); };
+    const auto dialog = [] { return QtPanelWindow::Find(); };
     const auto active = [](QWidget* w) { return w != nullptr && w->isActiveWindow(); };
     const char* const steps[] = {"the port confirmation", "the window", "the module's reply"};
     std::size_t step = 0;

@@ -5,7 +5,7 @@
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/DialogBuilder.h"
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 CAboutDlg::CAboutDlg(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -19,4 +19,4 @@ CAboutDlg::CAboutDlg(QWidget* owner)
     }
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
@@ -14,4 +14,4 @@ class CAboutDlg : public QDialog {
     explicit CAboutDlg(QWidget* owner = nullptr);
 };
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

@@ -6,7 +6,7 @@ static void RegisterIconResources() {
     Q_INIT_RESOURCE(icons);
 }
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 QIcon LoadAppIcon() {
     static const bool registered = (RegisterIconResources(), true);
@@ -18,4 +18,4 @@ QIcon LoadAppIcon() {
     return icon;
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

@@ -4,8 +4,8 @@
 
 #include <QIcon>
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 QIcon LoadAppIcon();
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

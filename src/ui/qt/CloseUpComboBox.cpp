@@ -6,31 +6,31 @@
 #include <QStylePainter>
 #include <QWheelEvent>
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
-CCloseUpComboBox::CCloseUpComboBox(QWidget* parent) : QComboBox(parent) {}
+CloseUpComboBox::CloseUpComboBox(QWidget* parent) : QComboBox(parent) {}
 
-void CCloseUpComboBox::showPopup() {
+void CloseUpComboBox::showPopup() {
     QComboBox::showPopup();
     // showPopup() returns without a list when there is nothing to show.
     droppedDown_ = view() != nullptr && view()->isVisible();
 }
 
-void CCloseUpComboBox::hidePopup() {
+void CloseUpComboBox::hidePopup() {
     const bool wasDroppedDown = droppedDown_;
     droppedDown_ = false;
     QComboBox::hidePopup();
     if (wasDroppedDown) {
-        QMetaObject::invokeMethod(this, &CCloseUpComboBox::closedUp, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &CloseUpComboBox::closedUp, Qt::QueuedConnection);
     }
 }
 
-void CCloseUpComboBox::SetElideStart(bool on) {
+void CloseUpComboBox::SetElideStart(bool on) {
     elideStart_ = on;
     update();
 }
 
-void CCloseUpComboBox::wheelEvent(QWheelEvent* event) {
+void CloseUpComboBox::wheelEvent(QWheelEvent* event) {
     if (choiceOnlyFromDropDown_) {
         event->ignore();
         return;
@@ -38,7 +38,7 @@ void CCloseUpComboBox::wheelEvent(QWheelEvent* event) {
     QComboBox::wheelEvent(event);
 }
 
-void CCloseUpComboBox::keyPressEvent(QKeyEvent* event) {
+void CloseUpComboBox::keyPressEvent(QKeyEvent* event) {
     // A closed QComboBox changes its entry on Home, End, PageUp and PageDown, and on typed
     // text, which it searches; keys that open the list (Space, F4, Alt+Down) carry no text or
     // are handled before the search.
@@ -54,7 +54,7 @@ void CCloseUpComboBox::keyPressEvent(QKeyEvent* event) {
     QComboBox::keyPressEvent(event);
 }
 
-void CCloseUpComboBox::paintEvent(QPaintEvent* event) {
+void CloseUpComboBox::paintEvent(QPaintEvent* event) {
     if (!elideStart_ || isEditable()) {
         QComboBox::paintEvent(event);
         return;
@@ -72,4 +72,4 @@ void CCloseUpComboBox::paintEvent(QPaintEvent* event) {
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

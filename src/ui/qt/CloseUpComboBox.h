@@ -15,13 +15,13 @@
 
 #include <QComboBox>
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
-class CCloseUpComboBox : public QComboBox {
+class CloseUpComboBox : public QComboBox {
     Q_OBJECT
 
   public:
-    explicit CCloseUpComboBox(QWidget* parent = nullptr);
+    explicit CloseUpComboBox(QWidget* parent = nullptr);
 
     void showPopup() override;
     void hidePopup() override;
@@ -46,4 +46,4 @@ class CCloseUpComboBox : public QComboBox {
     bool elideStart_ = false;
 };
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

@@ -16,7 +16,7 @@
 #include "ui/qt/CloseUpComboBox.h"
 #include "ui/qt/TranscriptBox.h"
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 namespace {
 
@@ -26,7 +26,7 @@ QString Utf8(std::string_view text) {
 
 QWidget* CreateList(const ControlTemplate& control, const serial::PortNames& ports,
                     QWidget* parent) {
-    auto* list = new CCloseUpComboBox(parent);
+    auto* list = new CloseUpComboBox(parent);
     if (control.kind == ControlKind::DropDownEdit) {
         list->setEditable(true);
         // A typed text is only read, never added as an entry, and an edit control does not
@@ -52,7 +52,7 @@ QWidget* CreateList(const ControlTemplate& control, const serial::PortNames& por
 
 QWidget* CreateEdit(const ControlTemplate& control, QWidget* parent) {
     if (control.style & kMultiLine) {
-        auto* box = new CTranscriptBox(parent);
+        auto* box = new TranscriptBox(parent);
         if (!(control.style & kBorder)) {
             box->setFrameShape(QFrame::NoFrame);
         }
@@ -141,7 +141,7 @@ void Place(QWidget& widget, const ControlTemplate& control, const DialogUnitScal
         return;
     }
     if (control.kind == ControlKind::DropDownList || control.kind == ControlKind::DropDownEdit) {
-        auto& list = static_cast<CCloseUpComboBox&>(widget);
+        auto& list = static_cast<CloseUpComboBox&>(widget);
         const int closedHeight = list.sizeHint().height();
         // The template was measured for another font: a list whose box would cut its longest
         // entry grows to fit it ("115200 Baud" must not read "115200 Bauc"). A list that
@@ -246,4 +246,4 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
     return built;
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

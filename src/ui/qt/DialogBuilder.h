@@ -2,8 +2,8 @@
 //
 // Each template kind maps to one widget class: labels to QLabel (plain text, so an '&' is
 // shown, not turned into a mnemonic), check boxes to QCheckBox, drop-down lists to
-// CCloseUpComboBox, single-line edits to QLineEdit, multi-line read-only edits to
-// CTranscriptBox, buttons to QPushButton and group frames to QGroupBox. Every widget is a child
+// CloseUpComboBox, single-line edits to QLineEdit, multi-line read-only edits to
+// TranscriptBox, buttons to QPushButton and group frames to QGroupBox. Every widget is a child
 // of the dialog, which owns it. Places are converted from dialog units of the dialog's own
 // font. A drop-down list's template height includes its dropped-down part, so the closed box
 // takes the toolkit's height for one line and the rest becomes the number of entries the
@@ -21,7 +21,7 @@ class QDialog;
 class QLabel;
 class QWidget;
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 struct BuiltControl {
     const ControlTemplate* control;
@@ -54,4 +54,4 @@ BuiltDialog BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
 // Pixels per dialog unit for `widget`'s font.
 DialogUnitScale ScaleForWidget(const QWidget& widget);
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

@@ -1,6 +1,6 @@
 #include "ui/qt/KeyboardFilter.h"
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 namespace {
 
@@ -59,4 +59,4 @@ bool IsDialogNavigationKey(int key, Qt::KeyboardModifiers modifiers, const QStri
     return !text.isEmpty() && text.at(0).unicode() < 32;
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

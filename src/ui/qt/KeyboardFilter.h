@@ -11,9 +11,9 @@
 #include <QString>
 #include <Qt>
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 // True when the dialog consumes a key press with these properties.
 bool IsDialogNavigationKey(int key, Qt::KeyboardModifiers modifiers, const QString& text);
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

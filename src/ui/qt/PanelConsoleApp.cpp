@@ -8,10 +8,10 @@
 #include "serial/StopRequest.h"
 #include "ui/WindowOptions.h"
 #include "ui/qt/AppIcon.h"
-#include "ui/qt/PanelWindow.h"
+#include "ui/qt/QtPanelWindow.h"
 #include "ui/qt/QtToolkit.h"
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 int CPanelConsoleApp::Run(int& argc, char** argv) {
     QApplication application(argc, argv);
@@ -19,11 +19,10 @@ int CPanelConsoleApp::Run(int& argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(GLASSBENCH_VERSION));
     QApplication::setWindowIcon(LoadAppIcon());
     ports_ = WindowPortNames(argc, argv);
-    InitInstance();
-    return 0;
+    return InitInstance();
 }
 
-void CPanelConsoleApp::InitInstance() {
+int CPanelConsoleApp::InitInstance() {
     QtToolkit toolkit;
     // A stop signal (kill, Ctrl+C in the terminal, a closed session) ends the program the
     // ordinary way, so that the link below gives the port back: the handler only wakes this
@@ -33,8 +32,9 @@ void CPanelConsoleApp::InitInstance() {
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&toolkit] { toolkit.Quit(); });
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(ports_),
                             &toolkit);
-    CPanelWindow window(link, toolkit);
+    QtPanelWindow window(link, toolkit);
     window.Logic().DoModal();
+    return WindowExitCode(stop);
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

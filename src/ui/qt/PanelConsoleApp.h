@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 class CPanelConsoleApp {
   public:
@@ -17,12 +17,13 @@ class CPanelConsoleApp {
     // Returns the process exit code.
     int Run(int& argc, char** argv);
 
-    // The start-up step: construct the dialog and run it modally until the operator closes it.
-    void InitInstance();
+    // The start-up step: construct the dialog and run it modally until the operator closes it
+    // or a stop request comes. Returns the exit code (WindowExitCode).
+    int InitInstance();
 
   private:
     // The port names on the command line, left there by the toolkit's own options.
     std::vector<std::string> ports_;
 };
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

@@ -9,7 +9,7 @@
 // Last: Xlib defines macros (Status, Bool) that Qt's headers must not see.
 #include <X11/Xlib.h>
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 void QtToolkit::ShowMessage(WindowHandle owner, std::string_view text, std::string_view caption,
                             MessageIcon icon) {
@@ -65,4 +65,4 @@ void QtToolkit::Quit() {
     QCoreApplication::exit(0);
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

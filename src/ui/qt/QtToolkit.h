@@ -11,7 +11,7 @@
 
 class QWidget;
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 // The handle a window passes as a message box's owner, and the window it stands for.
 inline WindowHandle OwnerHandle(QWidget* window) {
@@ -37,4 +37,4 @@ class QtToolkit final : public Toolkit {
     bool quitting_ = false;
 };
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

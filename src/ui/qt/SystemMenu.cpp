@@ -6,7 +6,7 @@
 
 #include "ui/qt/SystemMenu.h"
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 struct SystemMenu::Impl : QObject {
     Impl(QWidget& w, QLabel* icon, CommandHandler h) : window(w), iconLabel(icon), handler(h) {
@@ -96,4 +96,4 @@ QMenu* SystemMenu::PopupMenu() const {
     return impl_->menu;
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

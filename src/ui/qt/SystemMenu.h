@@ -17,7 +17,7 @@ class QLabel;
 class QMenu;
 class QWidget;
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 // Windows' own system commands that the popup menu's default processing knows.
 inline constexpr std::uint16_t kScMinimize = 0xF020;
@@ -48,4 +48,4 @@ class SystemMenu {
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

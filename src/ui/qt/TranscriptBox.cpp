@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 namespace {
 
@@ -27,7 +27,7 @@ QFont UnkernedFont(QFont font) {
 
 }  // namespace
 
-CTranscriptBox::CTranscriptBox(QWidget* parent) : QAbstractScrollArea(parent) {
+TranscriptBox::TranscriptBox(QWidget* parent) : QAbstractScrollArea(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setCursor(Qt::IBeamCursor);
@@ -36,7 +36,7 @@ CTranscriptBox::CTranscriptBox(QWidget* parent) : QAbstractScrollArea(parent) {
     UpdateScrollBar();
 }
 
-void CTranscriptBox::Append(std::string_view latin1Text) {
+void TranscriptBox::Append(std::string_view latin1Text) {
     if (latin1Text.empty()) {
         return;
     }
@@ -47,7 +47,7 @@ void CTranscriptBox::Append(std::string_view latin1Text) {
     viewport()->update();
 }
 
-void CTranscriptBox::Clear() {
+void TranscriptBox::Clear() {
     text_.clear();
     lineStarts_.assign(1, 0);
     anchor_ = cursor_ = 0;
@@ -55,7 +55,7 @@ void CTranscriptBox::Clear() {
     viewport()->update();
 }
 
-QString CTranscriptBox::LineText(int line) const {
+QString TranscriptBox::LineText(int line) const {
     if (line < 0 || line >= LineCount()) {
         return {};
     }
@@ -63,26 +63,26 @@ QString CTranscriptBox::LineText(int line) const {
     return text_.mid(start, LineEnd(line) - start);
 }
 
-QString CTranscriptBox::SelectedText() const {
+QString TranscriptBox::SelectedText() const {
     const int from = std::min(anchor_, cursor_);
     const int to = std::max(anchor_, cursor_);
     return text_.mid(from, to - from);
 }
 
-void CTranscriptBox::SelectAll() {
+void TranscriptBox::SelectAll() {
     anchor_ = 0;
     cursor_ = static_cast<int>(text_.size());
     viewport()->update();
 }
 
-void CTranscriptBox::CopySelection() const {
+void TranscriptBox::CopySelection() const {
     const QString selected = SelectedText();
     if (!selected.isEmpty()) {
         QApplication::clipboard()->setText(selected);
     }
 }
 
-void CTranscriptBox::MeasureFont() {
+void TranscriptBox::MeasureFont() {
     const QFontMetricsF metrics(UnkernedFont(font()));
     for (std::size_t c = 0; c < advances_.size(); ++c) {
         advances_[c] = metrics.horizontalAdvance(QChar(static_cast<char16_t>(c)));
@@ -91,26 +91,26 @@ void CTranscriptBox::MeasureFont() {
     lineHeight_ = std::max(1, static_cast<int>(std::ceil(metrics.lineSpacing())));
 }
 
-double CTranscriptBox::Advance(QChar c) const {
+double TranscriptBox::Advance(QChar c) const {
     const char16_t code = c.unicode();
     return code < advances_.size() ? advances_[code] : fallbackAdvance_;
 }
 
-int CTranscriptBox::WrapWidth() const {
+int TranscriptBox::WrapWidth() const {
     return std::max(1, viewport()->width() - 2 * kMargin);
 }
 
-int CTranscriptBox::LineHeight() const {
+int TranscriptBox::LineHeight() const {
     return lineHeight_;
 }
 
-void CTranscriptBox::RewrapAll() {
+void TranscriptBox::RewrapAll() {
     lineStarts_.assign(1, 0);
     WrapTail();
     UpdateScrollBar();
 }
 
-void CTranscriptBox::WrapTail() {
+void TranscriptBox::WrapTail() {
     // Lines before the last one ended where a character did not fit, and that character was
     // already there; text added later cannot move those breaks.
     int lineStart = lineStarts_.back();
@@ -147,7 +147,7 @@ void CTranscriptBox::WrapTail() {
     }
 }
 
-int CTranscriptBox::LineEnd(int line) const {
+int TranscriptBox::LineEnd(int line) const {
     const std::size_t next = static_cast<std::size_t>(line) + 1;
     if (next >= lineStarts_.size()) {
         return static_cast<int>(text_.size());
@@ -156,7 +156,7 @@ int CTranscriptBox::LineEnd(int line) const {
     return (end > 0 && text_[end - 1] == u'\n') ? end - 1 : end;
 }
 
-void CTranscriptBox::UpdateScrollBar() {
+void TranscriptBox::UpdateScrollBar() {
     const int visible = std::max(1, viewport()->height() / LineHeight());
     QScrollBar* bar = verticalScrollBar();
     bar->setRange(0, std::max(0, LineCount() - visible));
@@ -164,7 +164,7 @@ void CTranscriptBox::UpdateScrollBar() {
     bar->setSingleStep(1);
 }
 
-void CTranscriptBox::paintEvent(QPaintEvent*) {
+void TranscriptBox::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     painter.setFont(UnkernedFont(font()));
     const QPalette& pal = palette();
@@ -206,12 +206,12 @@ void CTranscriptBox::paintEvent(QPaintEvent*) {
     }
 }
 
-void CTranscriptBox::resizeEvent(QResizeEvent* event) {
+void TranscriptBox::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     RewrapAll();
 }
 
-void CTranscriptBox::changeEvent(QEvent* event) {
+void TranscriptBox::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         MeasureFont();
@@ -220,7 +220,7 @@ void CTranscriptBox::changeEvent(QEvent* event) {
     }
 }
 
-int CTranscriptBox::OffsetAt(const QPoint& viewportPos) const {
+int TranscriptBox::OffsetAt(const QPoint& viewportPos) const {
     const int line = std::clamp(verticalScrollBar()->value() + viewportPos.y() / LineHeight(), 0,
                                 LineCount() - 1);
     const int start = lineStarts_[static_cast<std::size_t>(line)];
@@ -236,7 +236,7 @@ int CTranscriptBox::OffsetAt(const QPoint& viewportPos) const {
     return end;
 }
 
-void CTranscriptBox::mousePressEvent(QMouseEvent* event) {
+void TranscriptBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         anchor_ = cursor_ = OffsetAt(event->position().toPoint());
         viewport()->update();
@@ -244,14 +244,14 @@ void CTranscriptBox::mousePressEvent(QMouseEvent* event) {
     QAbstractScrollArea::mousePressEvent(event);
 }
 
-void CTranscriptBox::mouseMoveEvent(QMouseEvent* event) {
+void TranscriptBox::mouseMoveEvent(QMouseEvent* event) {
     if (event->buttons() & Qt::LeftButton) {
         cursor_ = OffsetAt(event->position().toPoint());
         viewport()->update();
     }
 }
 
-void CTranscriptBox::mouseDoubleClickEvent(QMouseEvent* event) {
+void TranscriptBox::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || text_.isEmpty()) {
         return;
     }
@@ -270,7 +270,7 @@ void CTranscriptBox::mouseDoubleClickEvent(QMouseEvent* event) {
     viewport()->update();
 }
 
-void CTranscriptBox::keyPressEvent(QKeyEvent* event) {
+void TranscriptBox::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Copy)) {
         CopySelection();
         return;
@@ -282,17 +282,17 @@ void CTranscriptBox::keyPressEvent(QKeyEvent* event) {
     QAbstractScrollArea::keyPressEvent(event);
 }
 
-void CTranscriptBox::contextMenuEvent(QContextMenuEvent* event) {
+void TranscriptBox::contextMenuEvent(QContextMenuEvent* event) {
     // Shown without a nested event loop, as Qt's own edits show theirs; the menu deletes
     // itself when it closes.
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* copy = menu->addAction(tr("&Copy"), this, &CTranscriptBox::CopySelection);
+    QAction* copy = menu->addAction(tr("&Copy"), this, &TranscriptBox::CopySelection);
     copy->setEnabled(anchor_ != cursor_);
     menu->addSeparator();
-    QAction* all = menu->addAction(tr("Select &All"), this, &CTranscriptBox::SelectAll);
+    QAction* all = menu->addAction(tr("Select &All"), this, &TranscriptBox::SelectAll);
     all->setEnabled(!text_.isEmpty());
     menu->popup(event->globalPos());
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

@@ -22,13 +22,13 @@
 
 class QMenu;
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
-class CTranscriptBox : public QAbstractScrollArea {
+class TranscriptBox : public QAbstractScrollArea {
     Q_OBJECT
 
   public:
-    explicit CTranscriptBox(QWidget* parent = nullptr);
+    explicit TranscriptBox(QWidget* parent = nullptr);
 
     // Adds single-byte text at the end and scrolls so that it is in view.
     void Append(std::string_view latin1Text);
@@ -74,4 +74,4 @@ class CTranscriptBox : public QAbstractScrollArea {
     int cursor_ = 0;
 };
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

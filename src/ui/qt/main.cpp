@@ -15,6 +15,6 @@ int main(int argc, char** argv) {
         glassbench::ui::EnterPresetsFolder(
             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdU16String());
     }
-    glassbench::ui::CPanelConsoleApp theApp;
+    glassbench::ui::qt::CPanelConsoleApp theApp;
     return theApp.Run(argc, argv);
 }

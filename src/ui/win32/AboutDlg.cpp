@@ -2,6 +2,7 @@
 
 #include "ui/DialogTemplate.h"
 #include "ui/win32/DialogBuilder.h"
+#include "ui/win32/Dpi.h"
 
 namespace glassbench::ui::win32 {
 
@@ -25,15 +26,19 @@ void CentreOn(HWND window, HWND owner) {
 INT_PTR CAboutDlg::DoModal() {
     const DialogTemplateMemory memory(AboutDialogTemplate(), kAboutStyle);
     return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), memory.Get(), owner_, &DialogProc,
-                                     reinterpret_cast<LPARAM>(owner_));
+                                     reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CALLBACK CAboutDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_INITDIALOG:
+        case WM_INITDIALOG: {
+            auto* self = reinterpret_cast<CAboutDlg*>(lParam);
             CompleteControls(dialog, AboutDialogTemplate(), {});
-            CentreOn(dialog, reinterpret_cast<HWND>(lParam));
+            self->icon_ = LoadAppIcon(SM_CXICON, WindowDpi(dialog));
+            ShowIcon(dialog, AboutDialogTemplate(), self->icon_.Get());
+            CentreOn(dialog, self->owner_);
             return TRUE;  // the focus goes to the first tab stop: OK
+        }
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
                 ::EndDialog(dialog, LOWORD(wParam));

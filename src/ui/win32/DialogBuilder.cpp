@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/win32/Dpi.h"
 #include "ui/win32/Win32Handles.h"
 
 namespace glassbench::ui::win32 {
@@ -117,24 +118,6 @@ std::vector<HWND> Children(HWND dialog) {
     return children;
 }
 
-SIZE TextExtent(HDC dc, std::wstring_view text) {
-    RECT rect{0, 0, 0, 0};
-    ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect,
-                DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    return {rect.right - rect.left, rect.bottom - rect.top};
-}
-
-std::wstring ListEntry(HWND list, int index) {
-    const LRESULT length = ::SendMessageW(list, CB_GETLBTEXTLEN, index, 0);
-    if (length <= 0) {
-        return {};
-    }
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    ::SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
 void Grow(HWND control, LONG width, LONG height) {
     RECT rect;
     ::GetWindowRect(control, &rect);
@@ -155,7 +138,7 @@ void Grow(HWND control, LONG width, LONG height) {
 void FillList(HWND list, const ControlTemplate& control, const serial::PortNames& ports) {
     for (const std::string& item : ListItems(control, ports)) {
         if (control.source == ListSource::PortTable) {
-            // Device names are the system's single-byte names, as the serial link opens them.
+            // Device names as the serial link opens them: in the ANSI code page (UTF-8).
             ::SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
         } else {
             const std::wstring text = Utf16(item);
@@ -164,15 +147,15 @@ void FillList(HWND list, const ControlTemplate& control, const serial::PortNames
     }
 }
 
-void FitList(HWND list, const ControlTemplate& control, HDC dc) {
+void FitList(HWND list, const ControlTemplate& control, HDC dc, UINT dpi) {
     LONG widest = 0;
     const int count = static_cast<int>(::SendMessageW(list, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         widest = std::max(widest, TextExtent(dc, ListEntry(list, i)).cx);
     }
     // The box's edges and the text's inset on either side, and the arrow button.
-    const LONG margins = 2 * ::GetSystemMetrics(SM_CXEDGE) + 4;
-    const LONG scrollBar = ::GetSystemMetrics(SM_CXVSCROLL);
+    const LONG margins = 2 * MetricForDpi(SM_CXEDGE, dpi) + 4;
+    const LONG scrollBar = MetricForDpi(SM_CXVSCROLL, dpi);
     // The drop-down shows every entry whole, even where the closed box is narrower.
     if (widest + margins + scrollBar >
         static_cast<LONG>(::SendMessageW(list, CB_GETDROPPEDWIDTH, 0, 0))) {
@@ -185,6 +168,32 @@ void FitList(HWND list, const ControlTemplate& control, HDC dc) {
 
 }  // namespace
 
+SIZE TextExtent(HDC dc, std::wstring_view text) {
+    RECT rect{0, 0, 0, 0};
+    ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect,
+                DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+std::wstring ListEntry(HWND list, int index) {
+    const LRESULT length = ::SendMessageW(list, CB_GETLBTEXTLEN, index, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    ::SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+std::wstring WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
 std::wstring Utf16(std::string_view utf8) {
     if (utf8.empty()) {
         return {};
@@ -193,6 +202,24 @@ std::wstring Utf16(std::string_view utf8) {
     const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
     std::wstring text(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, text.data(), length);
+    return text;
+}
+
+std::string Latin1(std::wstring_view text) {
+    std::string bytes(text.size(), '?');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] <= 0xFF) {
+            bytes[i] = static_cast<char>(text[i]);
+        }
+    }
+    return bytes;
+}
+
+std::wstring FromLatin1(std::string_view bytes) {
+    std::wstring text(bytes.size(), L'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        text[i] = static_cast<unsigned char>(bytes[i]);
+    }
     return text;
 }
 
@@ -242,21 +269,44 @@ void CompleteControls(HWND dialog, const DialogTemplate& dialogTemplate,
     if (children.size() != dialogTemplate.controls.size()) {
         return;
     }
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        if (IsList(dialogTemplate.controls[i].kind)) {
+            FillList(children[i], dialogTemplate.controls[i], ports);
+        }
+    }
+    FitControls(dialog, dialogTemplate);
+}
+
+void FitControls(HWND dialog, const DialogTemplate& dialogTemplate) {
+    const std::vector<HWND> children = Children(dialog);
+    if (children.size() != dialogTemplate.controls.size()) {
+        return;
+    }
     const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
     const WindowDC dc(dialog, font);
-    const LONG buttonMargins = 2 * (::GetSystemMetrics(SM_CXEDGE) + 4);
+    const UINT dpi = WindowDpi(dialog);
+    const LONG buttonMargins = 2 * (MetricForDpi(SM_CXEDGE, dpi) + 4);
     for (std::size_t i = 0; i < children.size(); ++i) {
         const ControlTemplate& control = dialogTemplate.controls[i];
         const HWND window = children[i];
         if (IsList(control.kind)) {
-            FillList(window, control, ports);
-            FitList(window, control, dc.Get());
+            FitList(window, control, dc.Get(), dpi);
         } else if (control.kind == ControlKind::Label) {
             const SIZE text = TextExtent(dc.Get(), Utf16(control.text));
             Grow(window, text.cx, text.cy);
         } else if (control.kind == ControlKind::PushButton ||
                    control.kind == ControlKind::DefaultPushButton) {
             Grow(window, TextExtent(dc.Get(), Utf16(control.text)).cx + buttonMargins, 0);
+        }
+    }
+}
+
+void ShowIcon(HWND dialog, const DialogTemplate& dialogTemplate, HICON icon) {
+    const std::vector<HWND> children = Children(dialog);
+    for (std::size_t i = 0; i < children.size() && i < dialogTemplate.controls.size(); ++i) {
+        if (dialogTemplate.controls[i].kind == ControlKind::Icon) {
+            // The control takes the icon's size.
+            ::SendMessageW(children[i], STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
         }
     }
 }

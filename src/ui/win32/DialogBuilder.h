@@ -11,9 +11,10 @@
 // dialog's children.
 //
 // After creation (WM_INITDIALOG) CompleteControls fills the lists from ListItems and lets a
-// control grow where its text would be cut: the places were measured for MS Sans Serif, and a
-// desktop that substitutes a wider font, or a caption drawn from a fallback font (the Chinese
-// ones), must still show every caption and entry whole. The Port list is the exception: its
+// control grow where its text would be cut (FitControls, again after a change of DPI): the
+// places were measured for MS Sans Serif, and a desktop that substitutes a wider font, a
+// caption drawn from a fallback font (the Chinese ones) or a font size rounded at a high DPI
+// must still show every caption and entry whole. The Port list is the exception: its
 // device paths can be longer than the box, so it is drawn by the dialog (owner-drawn) and
 // elides an entry at its start, where paths share their prefix.
 #pragma once
@@ -29,7 +30,12 @@
 
 namespace glassbench::ui::win32 {
 
+// The template's texts are UTF-8.
 std::wstring Utf16(std::string_view utf8);
+// The logic's field and transcript texts are Latin-1, one byte a character, as the Qt
+// window's are, whatever the system's code page: '?' stands for a UTF-16 unit Latin-1 lacks.
+std::string Latin1(std::wstring_view text);
+std::wstring FromLatin1(std::string_view latin1);
 
 class DialogTemplateMemory {
   public:
@@ -43,9 +49,18 @@ class DialogTemplateMemory {
     std::vector<WORD> words_;
 };
 
-// Fills the lists (the Port list with `ports`) and widens what would cut its text.
+// Fills the lists (the Port list with `ports`), then FitControls.
 void CompleteControls(HWND dialog, const DialogTemplate& dialogTemplate,
                       const serial::PortNames& ports);
+// Widens what would cut its text in the dialog's font.
+void FitControls(HWND dialog, const DialogTemplate& dialogTemplate);
+// Puts `icon` in the template's icon control, at the icon's size.
+void ShowIcon(HWND dialog, const DialogTemplate& dialogTemplate, HICON icon);
+
+// A window's text, a list's entry, and the size of a line of text in a device context's font.
+std::wstring WindowText(HWND window);
+std::wstring ListEntry(HWND list, int index);
+SIZE TextExtent(HDC dc, std::wstring_view text);
 
 // The owner-drawn Port list's item height (WM_MEASUREITEM, before WM_INITDIALOG) and entries.
 void MeasureListEntry(HWND dialog, MEASUREITEMSTRUCT& item);

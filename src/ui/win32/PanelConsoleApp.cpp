@@ -8,18 +8,17 @@
 #include "serial/SerialLink.h"
 #include "serial/StopRequest.h"
 #include "ui/WindowOptions.h"
-#include "ui/win32/PanelWindow.h"
+#include "ui/win32/Win32PanelWindow.h"
 #include "ui/win32/Win32Toolkit.h"
 
 namespace glassbench::ui::win32 {
 
 int CPanelConsoleApp::Run(int argc, char** argv) {
     ports_ = WindowPortNames(argc, argv);
-    InitInstance();
-    return 0;
+    return InitInstance();
 }
 
-void CPanelConsoleApp::InitInstance() {
+int CPanelConsoleApp::InitInstance() {
     // The program's manifest asks for version 6 of the common controls, whose classes are
     // registered here.
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
@@ -29,9 +28,10 @@ void CPanelConsoleApp::InitInstance() {
     const serial::StopRequest stop;
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(ports_),
                             &toolkit);
-    CPanelWindow window(link, toolkit);
+    Win32PanelWindow window(link, toolkit);
     window.QuitWhenSet(static_cast<HANDLE>(stop.WaitHandle()));
     window.Logic().DoModal();
+    return WindowExitCode(stop);
 }
 
 }  // namespace glassbench::ui::win32

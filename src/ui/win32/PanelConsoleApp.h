@@ -21,8 +21,9 @@ class CPanelConsoleApp {
     // exit code.
     int Run(int argc, char** argv);
 
-    // The start-up step: construct the dialog and run it modally until the operator closes it.
-    void InitInstance();
+    // The start-up step: construct the dialog and run it modally until the operator closes it
+    // or a stop request comes. Returns the exit code (WindowExitCode).
+    int InitInstance();
 
   private:
     std::vector<std::string> ports_;

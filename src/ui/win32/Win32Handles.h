@@ -1,6 +1,6 @@
-// Owners for the Win32 handles the window takes: icons, the message hook and the thread-pool
-// wait on the stop request. Each is released exactly once, when its owner goes, however the
-// scope is left. The dialog and its controls are the dialog manager's: DialogBoxIndirectParamW
+// Owners for the Win32 handles the window takes: icons, fonts, the message hook and the
+// thread-pool wait on the stop request. Each is released exactly once, when its owner goes, however
+// the scope is left. The dialog and its controls are the dialog manager's: DialogBoxIndirectParamW
 // destroys them before it returns, so the window keeps only a plain HWND for the modal run.
 #pragma once
 
@@ -40,6 +40,9 @@ class UniqueHandle {
 inline void ReleaseIcon(HICON icon) {
     ::DestroyIcon(icon);
 }
+inline void ReleaseFont(HFONT font) {
+    ::DeleteObject(font);
+}
 inline void ReleaseHook(HHOOK hook) {
     ::UnhookWindowsHookEx(hook);
 }
@@ -50,16 +53,22 @@ inline void ReleaseWait(HANDLE wait) {
 
 // Icons loaded without LR_SHARED, which are the loader's to destroy.
 using UniqueIcon = UniqueHandle<HICON, &ReleaseIcon>;
+using UniqueFont = UniqueHandle<HFONT, &ReleaseFont>;
 using UniqueHook = UniqueHandle<HHOOK, &ReleaseHook>;
 using UniqueWait = UniqueHandle<HANDLE, &ReleaseWait>;
 
-// A window's device context with a font selected into it, both given back at the end.
+// A window's device context (the screen's for a null window), with a font selected into it
+// unless that is null, both given back at the end.
 class WindowDC {
   public:
-    WindowDC(HWND window, HFONT font)
-        : window_(window), dc_(::GetDC(window)), previous_(::SelectObject(dc_, font)) {}
+    explicit WindowDC(HWND window, HFONT font = nullptr)
+        : window_(window),
+          dc_(::GetDC(window)),
+          previous_(font != nullptr ? ::SelectObject(dc_, font) : nullptr) {}
     ~WindowDC() {
-        ::SelectObject(dc_, previous_);
+        if (previous_ != nullptr) {
+            ::SelectObject(dc_, previous_);
+        }
         ::ReleaseDC(window_, dc_);
     }
     WindowDC(const WindowDC&) = delete;

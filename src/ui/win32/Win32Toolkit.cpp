@@ -10,7 +10,8 @@ void Win32Toolkit::ShowMessage(WindowHandle owner, std::string_view text, std::s
     if (quitting_) {
         return;
     }
-    // Texts are single-byte: device names and speeds as the serial tables hold them.
+    // Texts name devices as the serial link opens them, in the ANSI code page, which the
+    // manifest makes UTF-8.
     const std::string body(text);
     const std::string title(caption);
     const HWND parent = OwnerWindow(owner);

@@ -1,10 +1,13 @@
-#include "ui/win32/PanelWindow.h"
+#include "ui/win32/Win32PanelWindow.h"
 
 #include <commctrl.h>
+
+#include <utility>
 
 #include "ui/DialogTemplate.h"
 #include "ui/win32/AboutDlg.h"
 #include "ui/win32/DialogBuilder.h"
+#include "ui/win32/Dpi.h"
 #include "ui/win32/KeyboardFilter.h"
 
 namespace glassbench::ui::win32 {
@@ -19,16 +22,11 @@ constexpr DWORD kDialogStyle =
 
 // Posted to the dialog by the thread-pool wait on the stop request.
 constexpr UINT kQuitMessage = WM_APP + 1;
+// Posted to itself on WM_DPICHANGED, to run once the dialog manager has scaled the dialog.
+constexpr UINT kDpiChangedMessage = WM_APP + 2;
 
 // The window whose modal run the message hook serves (there is one at a time).
-CPanelWindow* g_modalWindow = nullptr;
-
-HICON LoadAppIcon(int sizeMetric) {
-    const int side = ::GetSystemMetrics(sizeMetric);
-    return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                           MAKEINTRESOURCEW(kIdrMainFrame), IMAGE_ICON, side, side,
-                                           LR_DEFAULTCOLOR));
-}
+Win32PanelWindow* g_modalWindow = nullptr;
 
 bool IsPagingKey(WPARAM key) {
     return key == VK_HOME || key == VK_END || key == VK_PRIOR || key == VK_NEXT;
@@ -54,32 +52,20 @@ void CALLBACK OnQuitEvent(void* dialog, BOOLEAN) {
     ::PostMessageW(static_cast<HWND>(dialog), kQuitMessage, 0, 0);
 }
 
-std::string WindowTextA(HWND window) {
-    const int length = ::GetWindowTextLengthA(window);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
 }  // namespace
 
-CPanelWindow::CPanelWindow(serial::SerialLink& link, Win32Toolkit& toolkit)
-    : m_link(link),
-      m_toolkit(toolkit),
-      m_hIcon(LoadAppIcon(SM_CXICON)),
-      m_hSmallIcon(LoadAppIcon(SM_CXSMICON)),
-      m_logic(*this, link, toolkit) {}
+Win32PanelWindow::Win32PanelWindow(serial::SerialLink& link, Win32Toolkit& toolkit)
+    : link_(link), toolkit_(toolkit), logic_(*this, link, toolkit) {}
 
-CPanelWindow::~CPanelWindow() = default;
+Win32PanelWindow::~Win32PanelWindow() = default;
 
-WindowHandle CPanelWindow::Owner() const {
-    return OwnerHandle(m_hWnd);
+WindowHandle Win32PanelWindow::Owner() const {
+    return OwnerHandle(dialog_);
 }
 
-void CPanelWindow::RunModal(const std::function<void()>& initialise) {
+void Win32PanelWindow::RunModal(const std::function<void()>& initialise) {
     const DialogTemplateMemory memory(OperatorDialogTemplate(), kDialogStyle);
-    m_initialise = &initialise;
+    initialise_ = &initialise;
     g_modalWindow = this;
     {
         const UniqueHook hook(
@@ -88,15 +74,16 @@ void CPanelWindow::RunModal(const std::function<void()>& initialise) {
                                   reinterpret_cast<LPARAM>(this));
     }
     g_modalWindow = nullptr;
-    m_initialise = nullptr;
-    m_hWnd = nullptr;
+    initialise_ = nullptr;
+    dialog_ = nullptr;
 }
 
-INT_PTR CALLBACK CPanelWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK Win32PanelWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<CPanelWindow*>(lParam);
+        auto* self = reinterpret_cast<Win32PanelWindow*>(lParam);
         ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        self->m_hWnd = dialog;
+        self->dialog_ = dialog;
         self->OnInitDialog();
         return FALSE;  // the logic has put the focus on Data
     }
@@ -105,50 +92,56 @@ INT_PTR CALLBACK CPanelWindow::DialogProc(HWND dialog, UINT message, WPARAM wPar
         MeasureListEntry(dialog, *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
         return TRUE;
     }
-    auto* self = reinterpret_cast<CPanelWindow*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    auto* self = reinterpret_cast<Win32PanelWindow*>(::GetWindowLongPtrW(dialog, DWLP_USER));
     return self != nullptr ? self->OnMessage(message, wParam, lParam) : FALSE;
 }
 
-INT_PTR CPanelWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR Win32PanelWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             return OnCommand(LOWORD(wParam), HIWORD(wParam));
         case WM_SYSCOMMAND:
-            m_sysCommandAt = lParam;
-            m_logic.OnSystemCommand(static_cast<std::uint16_t>(wParam));
+            sysCommandAt_ = lParam;
+            logic_.OnSystemCommand(static_cast<std::uint16_t>(wParam));
             return TRUE;
         case WM_CLOSE:
-            ::EndDialog(m_hWnd, IDCANCEL);
+            ::EndDialog(dialog_, IDCANCEL);
             return TRUE;
         case WM_DRAWITEM:
             DrawListEntry(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         case WM_SETCURSOR:
-            if (m_toolkit.Busy()) {
+            if (toolkit_.Busy()) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-                ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
+                ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, TRUE);
                 return TRUE;
             }
             return FALSE;
         case kQuitMessage:
-            m_toolkit.Quit();
-            ::EndDialog(m_hWnd, IDCANCEL);
+            toolkit_.Quit();
+            ::EndDialog(dialog_, IDCANCEL);
+            return TRUE;
+        case WM_DPICHANGED:
+            // The dialog manager scales the dialog (Windows 10 1703 and later, per-monitor v2):
+            // the window, its controls and their font. The rest follows once it has.
+            ::PostMessageW(dialog_, kDpiChangedMessage, 0, 0);
+            return FALSE;
+        case kDpiChangedMessage:
+            SetIconsAndFonts();
+            FitControls(dialog_, OperatorDialogTemplate());
+            MatchPortListHeight();
             return TRUE;
         case WM_DESTROY:
-            m_quitWait.Reset();
+            quitWait_.Reset();
             return FALSE;
         default:
             return FALSE;
     }
 }
 
-void CPanelWindow::OnInitDialog() {
-    CompleteControls(m_hWnd, OperatorDialogTemplate(), m_link.Names());
-    // The owner-drawn Port list stands as high as the Speed list beside it.
-    for (const WPARAM part : {static_cast<WPARAM>(-1), WPARAM{0}}) {
-        ::SendMessageW(Control(kIdcPort), CB_SETITEMHEIGHT, part,
-                       ::SendMessageW(Control(kIdcSpeed), CB_GETITEMHEIGHT, part, 0));
-    }
+void Win32PanelWindow::OnInitDialog() {
+    CompleteControls(dialog_, OperatorDialogTemplate(), link_.Names());
+    MatchPortListHeight();
     for (const int id : {kIdcSendLog, kIdcRecvLog}) {
         // A bench session outgrows an edit control's default 32K characters.
         ::SendMessageW(Control(id), EM_SETLIMITTEXT, 0, 0);
@@ -157,35 +150,43 @@ void CPanelWindow::OnInitDialog() {
         ::SetWindowSubclass(Control(id), &ChooseOnlyFromDropDown, 0, 0);
     }
     HANDLE wait = nullptr;
-    if (m_quitEvent != nullptr &&
-        ::RegisterWaitForSingleObject(&wait, m_quitEvent, &OnQuitEvent, m_hWnd, INFINITE,
+    if (quitEvent_ != nullptr &&
+        ::RegisterWaitForSingleObject(&wait, quitEvent_, &OnQuitEvent, dialog_, INFINITE,
                                       WT_EXECUTEONLYONCE)) {
-        m_quitWait.Reset(wait);
+        quitWait_.Reset(wait);
     }
-    (*m_initialise)();
+    (*initialise_)();
 }
 
-bool CPanelWindow::OnCommand(int id, int notification) {
+// The owner-drawn Port list stands as high as the Speed list beside it.
+void Win32PanelWindow::MatchPortListHeight() {
+    for (const WPARAM part : {static_cast<WPARAM>(-1), WPARAM{0}}) {
+        ::SendMessageW(Control(kIdcPort), CB_SETITEMHEIGHT, part,
+                       ::SendMessageW(Control(kIdcSpeed), CB_GETITEMHEIGHT, part, 0));
+    }
+}
+
+bool Win32PanelWindow::OnCommand(int id, int notification) {
     switch (id) {
         case kIdcSendData:
             if (notification == BN_CLICKED) {
-                m_logic.OnSendData();
+                logic_.OnSendData();
             }
             return true;
         case kIdcClearDisplay:
             if (notification == BN_CLICKED) {
-                m_logic.OnClearDisplay();
+                logic_.OnClearDisplay();
             }
             return true;
         case kIdcPort:
         case kIdcSpeed:
             if (notification == CBN_CLOSEUP) {
-                m_logic.OnPortOrSpeedCloseUp();
+                logic_.OnPortOrSpeedCloseUp();
             }
             return true;
         case kIdcCommand:
             if (notification == CBN_SELCHANGE) {
-                m_logic.OnCommandSelected();
+                logic_.OnCommandSelected();
             }
             return true;
         case IDOK:
@@ -197,7 +198,7 @@ bool CPanelWindow::OnCommand(int id, int notification) {
     }
 }
 
-LRESULT CALLBACK CPanelWindow::MessageFilter(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Win32PanelWindow::MessageFilter(int code, WPARAM wParam, LPARAM lParam) {
     if (code == MSGF_DIALOGBOX && g_modalWindow != nullptr &&
         g_modalWindow->PreTranslateMessage(*reinterpret_cast<const MSG*>(lParam))) {
         return 1;
@@ -205,9 +206,9 @@ LRESULT CALLBACK CPanelWindow::MessageFilter(int code, WPARAM wParam, LPARAM lPa
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-bool CPanelWindow::PreTranslateMessage(const MSG& message) {
+bool Win32PanelWindow::PreTranslateMessage(const MSG& message) {
     // Message boxes and the About box are dialogs of their own and keep their keys.
-    if (m_hWnd == nullptr || (message.hwnd != m_hWnd && !::IsChild(m_hWnd, message.hwnd))) {
+    if (dialog_ == nullptr || (message.hwnd != dialog_ && !::IsChild(dialog_, message.hwnd))) {
         return false;
     }
     if (!IsDialogNavigationMessage(message.message, message.wParam, CurrentModifiers())) {
@@ -217,89 +218,99 @@ bool CPanelWindow::PreTranslateMessage(const MSG& message) {
     return true;
 }
 
-std::string CPanelWindow::FieldText(int id) const {
-    return WindowTextA(Control(id));
+std::string Win32PanelWindow::FieldText(int id) const {
+    return Latin1(WindowText(Control(id)));
 }
 
-void CPanelWindow::SetFieldText(int id, std::string_view text) {
-    ::SetWindowTextA(Control(id), std::string(text).c_str());
+void Win32PanelWindow::SetFieldText(int id, std::string_view text) {
+    ::SetWindowTextW(Control(id), FromLatin1(text).c_str());
 }
 
-int CPanelWindow::Selection(int id) const {
+int Win32PanelWindow::Selection(int id) const {
     const HWND list = Control(id);
     if ((::GetWindowLongW(list, GWL_STYLE) & CBS_DROPDOWNLIST) == CBS_DROPDOWN) {
         // What the operator typed names the entry, regardless of case.
-        const std::string typed = WindowTextA(list);
+        const std::wstring typed = WindowText(list);
         if (typed.empty()) {
             return -1;
         }
-        return static_cast<int>(::SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+        return static_cast<int>(::SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                reinterpret_cast<LPARAM>(typed.c_str())));
     }
     return static_cast<int>(::SendMessageW(list, CB_GETCURSEL, 0, 0));
 }
 
-void CPanelWindow::Select(int id, int index) {
+void Win32PanelWindow::Select(int id, int index) {
     ::SendMessageW(Control(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-int CPanelWindow::EntryCount(int id) const {
+int Win32PanelWindow::EntryCount(int id) const {
     return static_cast<int>(::SendMessageW(Control(id), CB_GETCOUNT, 0, 0));
 }
 
-bool CPanelWindow::IsChecked(int id) const {
-    return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
+bool Win32PanelWindow::IsChecked(int id) const {
+    return ::IsDlgButtonChecked(dialog_, id) == BST_CHECKED;
 }
 
-void CPanelWindow::SetChecked(int id, bool checked) {
-    ::CheckDlgButton(m_hWnd, id, checked ? BST_CHECKED : BST_UNCHECKED);
+void Win32PanelWindow::SetChecked(int id, bool checked) {
+    ::CheckDlgButton(dialog_, id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void CPanelWindow::AppendTranscript(int id, std::string_view text) {
+void Win32PanelWindow::AppendTranscript(int id, std::string_view text) {
     const HWND box = Control(id);
     const int end = ::GetWindowTextLengthW(box);
     ::SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(end), end);
-    ::SendMessageA(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(std::string(text).c_str()));
+    ::SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(FromLatin1(text).c_str()));
     ::SendMessageW(box, EM_SCROLLCARET, 0, 0);
     // A reply wait may block the thread next; the operator sees the text before it starts.
     ::UpdateWindow(box);
 }
 
-void CPanelWindow::ClearTranscript(int id) {
-    ::SetWindowTextA(Control(id), "");
+void Win32PanelWindow::ClearTranscript(int id) {
+    ::SetWindowTextW(Control(id), L"");
 }
 
-void CPanelWindow::Focus(int id) {
+void Win32PanelWindow::Focus(int id) {
     if (const HWND control = Control(id)) {
         ::SetFocus(control);
     }
 }
 
-void CPanelWindow::SetIconsAndFonts() {
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.Get()));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon.Get()));
-    ::SendMessageW(Control(kIdcSendLog), WM_SETFONT,
-                   reinterpret_cast<WPARAM>(::GetStockObject(ANSI_FIXED_FONT)), TRUE);
+// At the dialog's DPI, now and after a move to a screen with another. What the window uses
+// is replaced before the old one goes.
+void Win32PanelWindow::SetIconsAndFonts() {
+    const UINT dpi = WindowDpi(dialog_);
+    UniqueIcon icon = LoadAppIcon(SM_CXICON, dpi);
+    UniqueIcon smallIcon = LoadAppIcon(SM_CXSMICON, dpi);
+    UniqueFont font;
+    const HFONT fixedPitch = FixedPitchFont(dpi, font);
+    ::SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon.Get()));
+    ::SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.Get()));
+    ShowIcon(dialog_, OperatorDialogTemplate(), icon.Get());
+    ::SendMessageW(Control(kIdcSendLog), WM_SETFONT, reinterpret_cast<WPARAM>(fixedPitch), TRUE);
+    icon_ = std::move(icon);
+    smallIcon_ = std::move(smallIcon);
+    fixedFont_ = std::move(font);
 }
 
-bool CPanelWindow::HasSystemMenu() const {
-    return ::GetSystemMenu(m_hWnd, FALSE) != nullptr;
+bool Win32PanelWindow::HasSystemMenu() const {
+    return ::GetSystemMenu(dialog_, FALSE) != nullptr;
 }
 
-void CPanelWindow::AppendSystemMenuSeparator() {
-    ::AppendMenuW(::GetSystemMenu(m_hWnd, FALSE), MF_SEPARATOR, 0, nullptr);
+void Win32PanelWindow::AppendSystemMenuSeparator() {
+    ::AppendMenuW(::GetSystemMenu(dialog_, FALSE), MF_SEPARATOR, 0, nullptr);
 }
 
-void CPanelWindow::AppendSystemMenuItem(unsigned commandId, std::string_view text) {
-    ::AppendMenuW(::GetSystemMenu(m_hWnd, FALSE), MF_STRING, commandId, Utf16(text).c_str());
+void Win32PanelWindow::AppendSystemMenuItem(unsigned commandId, std::string_view text) {
+    ::AppendMenuW(::GetSystemMenu(dialog_, FALSE), MF_STRING, commandId, Utf16(text).c_str());
 }
 
-void CPanelWindow::DefaultSystemCommand(std::uint16_t commandId) {
-    ::DefWindowProcW(m_hWnd, WM_SYSCOMMAND, commandId, m_sysCommandAt);
+void Win32PanelWindow::DefaultSystemCommand(std::uint16_t commandId) {
+    ::DefWindowProcW(dialog_, WM_SYSCOMMAND, commandId, sysCommandAt_);
 }
 
-void CPanelWindow::ShowAboutBox() {
-    CAboutDlg about(m_hWnd);
+void Win32PanelWindow::ShowAboutBox() {
+    CAboutDlg about(dialog_);
     about.DoModal();
 }
 

@@ -1,4 +1,4 @@
-#include "ui/qt/PanelWindow.h"
+#include "ui/qt/QtPanelWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,7 +20,7 @@
 #include "ui/qt/SystemMenu.h"
 #include "ui/qt/TranscriptBox.h"
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 namespace {
 
@@ -49,58 +49,57 @@ QString Latin1(std::string_view text) {
 
 }  // namespace
 
-CPanelWindow::CPanelWindow(serial::SerialLink& link, Toolkit& toolkit, QWidget* parent)
+QtPanelWindow::QtPanelWindow(serial::SerialLink& link, Toolkit& toolkit, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      m_hIcon(LoadAppIcon()),
-      m_controls(BuildDialog(*this, OperatorDialogTemplate(), link.Names(), m_hIcon)),
-      m_logic(*this, link, toolkit) {
-    auto list = [this](int id) { return static_cast<CCloseUpComboBox*>(Control(id)); };
-    CCloseUpComboBox* port = list(kIdcPort);
+      icon_(LoadAppIcon()),
+      controls_(BuildDialog(*this, OperatorDialogTemplate(), link.Names(), icon_)),
+      logic_(*this, link, toolkit) {
+    auto list = [this](int id) { return static_cast<CloseUpComboBox*>(Control(id)); };
+    CloseUpComboBox* port = list(kIdcPort);
     port->SetChoiceOnlyFromDropDown(true);
     list(kIdcSpeed)->SetChoiceOnlyFromDropDown(true);
     connect(port, &QComboBox::currentIndexChanged, port,
             [port] { port->setToolTip(port->currentText()); });
 
     for (const int id : {kIdcPort, kIdcSpeed}) {
-        connect(list(id), &CCloseUpComboBox::closedUp, this,
-                [this] { m_logic.OnPortOrSpeedCloseUp(); });
+        connect(list(id), &CloseUpComboBox::closedUp, this,
+                [this] { logic_.OnPortOrSpeedCloseUp(); });
     }
     // `activated` comes from the operator only; selections the program makes raise nothing.
-    connect(list(kIdcCommand), &QComboBox::activated, this,
-            [this] { m_logic.OnCommandSelected(); });
+    connect(list(kIdcCommand), &QComboBox::activated, this, [this] { logic_.OnCommandSelected(); });
     connect(static_cast<QPushButton*>(Control(kIdcSendData)), &QPushButton::clicked, this,
-            [this] { m_logic.OnSendData(); });
+            [this] { logic_.OnSendData(); });
     connect(static_cast<QPushButton*>(Control(kIdcClearDisplay)), &QPushButton::clicked, this,
-            [this] { m_logic.OnClearDisplay(); });
-    m_systemMenu = std::make_unique<SystemMenu>(
-        *this, m_controls.IconLabel(), [this](std::uint16_t id) { m_logic.OnSystemCommand(id); });
+            [this] { logic_.OnClearDisplay(); });
+    systemMenu_ = std::make_unique<SystemMenu>(
+        *this, controls_.IconLabel(), [this](std::uint16_t id) { logic_.OnSystemCommand(id); });
     qApp->installEventFilter(this);
 }
 
-CPanelWindow::~CPanelWindow() {
+QtPanelWindow::~QtPanelWindow() {
     qApp->removeEventFilter(this);
 }
 
-CPanelWindow* CPanelWindow::Find() {
+QtPanelWindow* QtPanelWindow::Find() {
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* panel = qobject_cast<CPanelWindow*>(window)) {
+        if (auto* panel = qobject_cast<QtPanelWindow*>(window)) {
             return panel;
         }
     }
     return nullptr;
 }
 
-std::string CPanelWindow::TranscriptText(int id) const {
-    return static_cast<CTranscriptBox*>(Control(id))->Text().toLatin1().toStdString();
+std::string QtPanelWindow::TranscriptText(int id) const {
+    return static_cast<TranscriptBox*>(Control(id))->Text().toLatin1().toStdString();
 }
 
-WindowHandle CPanelWindow::Owner() const {
-    return OwnerHandle(const_cast<CPanelWindow*>(this));
+WindowHandle QtPanelWindow::Owner() const {
+    return OwnerHandle(const_cast<QtPanelWindow*>(this));
 }
 
-void CPanelWindow::RunModal(const std::function<void()>& initialise) {
+void QtPanelWindow::RunModal(const std::function<void()>& initialise) {
     // Centred before initialisation, so that the start-up message box, which is shown before
     // the dialog, appears where the dialog will.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -111,18 +110,18 @@ void CPanelWindow::RunModal(const std::function<void()>& initialise) {
     exec();
 }
 
-std::string CPanelWindow::FieldText(int id) const {
+std::string QtPanelWindow::FieldText(int id) const {
     return static_cast<QLineEdit*>(Control(id))->text().toLatin1().toStdString();
 }
 
-void CPanelWindow::SetFieldText(int id, std::string_view text) {
+void QtPanelWindow::SetFieldText(int id, std::string_view text) {
     auto* field = static_cast<QLineEdit*>(Control(id));
     // Change notifications of the exchange itself never reach a handler.
     const QSignalBlocker quiet(field);
     field->setText(Latin1(text));
 }
 
-int CPanelWindow::Selection(int id) const {
+int QtPanelWindow::Selection(int id) const {
     const auto* list = static_cast<QComboBox*>(Control(id));
     if (list->isEditable()) {
         return list->findText(list->currentText(), Qt::MatchFixedString);
@@ -130,69 +129,69 @@ int CPanelWindow::Selection(int id) const {
     return list->currentIndex();
 }
 
-void CPanelWindow::Select(int id, int index) {
+void QtPanelWindow::Select(int id, int index) {
     static_cast<QComboBox*>(Control(id))->setCurrentIndex(index);
 }
 
-int CPanelWindow::EntryCount(int id) const {
+int QtPanelWindow::EntryCount(int id) const {
     return static_cast<QComboBox*>(Control(id))->count();
 }
 
-bool CPanelWindow::IsChecked(int id) const {
+bool QtPanelWindow::IsChecked(int id) const {
     return static_cast<QCheckBox*>(Control(id))->isChecked();
 }
 
-void CPanelWindow::SetChecked(int id, bool checked) {
+void QtPanelWindow::SetChecked(int id, bool checked) {
     static_cast<QCheckBox*>(Control(id))->setChecked(checked);
 }
 
-void CPanelWindow::AppendTranscript(int id, std::string_view text) {
-    auto* box = static_cast<CTranscriptBox*>(Control(id));
+void QtPanelWindow::AppendTranscript(int id, std::string_view text) {
+    auto* box = static_cast<TranscriptBox*>(Control(id));
     box->Append(text);
     // A reply wait may block the thread next; the operator sees the text before it starts.
     box->repaint();
 }
 
-void CPanelWindow::ClearTranscript(int id) {
-    static_cast<CTranscriptBox*>(Control(id))->Clear();
+void QtPanelWindow::ClearTranscript(int id) {
+    static_cast<TranscriptBox*>(Control(id))->Clear();
 }
 
-void CPanelWindow::Focus(int id) {
+void QtPanelWindow::Focus(int id) {
     if (QWidget* control = Control(id)) {
         control->setFocus(Qt::OtherFocusReason);
     }
 }
 
-void CPanelWindow::SetIconsAndFonts() {
-    setWindowIcon(m_hIcon);
+void QtPanelWindow::SetIconsAndFonts() {
+    setWindowIcon(icon_);
     Control(kIdcSendLog)->setFont(FixedPitchFont());
 }
 
-bool CPanelWindow::HasSystemMenu() const {
-    return m_systemMenu->Exists();
+bool QtPanelWindow::HasSystemMenu() const {
+    return systemMenu_->Exists();
 }
 
-void CPanelWindow::AppendSystemMenuSeparator() {
-    m_systemMenu->AppendSeparator();
+void QtPanelWindow::AppendSystemMenuSeparator() {
+    systemMenu_->AppendSeparator();
 }
 
-void CPanelWindow::AppendSystemMenuItem(unsigned commandId, std::string_view text) {
-    m_systemMenu->AppendItem(static_cast<std::uint16_t>(commandId),
-                             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+void QtPanelWindow::AppendSystemMenuItem(unsigned commandId, std::string_view text) {
+    systemMenu_->AppendItem(static_cast<std::uint16_t>(commandId),
+                            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-void CPanelWindow::DefaultSystemCommand(std::uint16_t commandId) {
-    m_systemMenu->DefaultProcessing(commandId);
+void QtPanelWindow::DefaultSystemCommand(std::uint16_t commandId) {
+    systemMenu_->DefaultProcessing(commandId);
 }
 
-void CPanelWindow::ShowAboutBox() {
+void QtPanelWindow::ShowAboutBox() {
     CAboutDlg about(this);
     about.exec();
 }
 
 // This dialog's widgets, and those of a popup opened from it: an open drop-down list is a
 // window of its own, whose parent is the list box.
-bool CPanelWindow::IsOwnWidget(QObject* watched) const {
+bool QtPanelWindow::IsOwnWidget(QObject* watched) const {
     if (!watched->isWidgetType()) {
         return false;
     }
@@ -206,7 +205,7 @@ bool CPanelWindow::IsOwnWidget(QObject* watched) const {
     return true;
 }
 
-bool CPanelWindow::eventFilter(QObject* watched, QEvent* event) {
+bool QtPanelWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) || !IsOwnWidget(watched)) {
         return false;
@@ -230,4 +229,4 @@ bool CPanelWindow::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt

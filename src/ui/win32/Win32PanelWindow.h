@@ -9,8 +9,11 @@
 // focus leaves it. So Enter and Escape never become IDOK and IDCANCEL, and the window ends
 // only through WM_CLOSE: the close box, the system menu's Close, or Alt+F4. The dialog
 // procedure turns the controls' notifications into the logic's handlers and WM_SYSCOMMAND into
-// OnSystemCommand, whose default processing is DefWindowProc's. And while the toolkit is busy
-// the window keeps the wait cursor over itself (WM_SETCURSOR).
+// OnSystemCommand, whose default processing is DefWindowProc's. While the toolkit is busy
+// the window keeps the wait cursor over itself (WM_SETCURSOR). And it follows the screen's DPI
+// (Dpi.h): its icons and the transcript's fixed-pitch font are made for the dialog's DPI at
+// start-up and again after WM_DPICHANGED, when the controls that grew to fit their text are
+// fitted again.
 //
 // The Port and Speed lists act on CBN_CLOSEUP, which the combo box sends once each time its
 // drop-down closes, chosen or not; closed, they ignore the wheel, the paging keys and typed
@@ -32,17 +35,17 @@
 
 namespace glassbench::ui::win32 {
 
-class CPanelWindow final : public PanelView {
+class Win32PanelWindow final : public PanelView {
   public:
-    CPanelWindow(serial::SerialLink& link, Win32Toolkit& toolkit);
-    ~CPanelWindow() override;
-    CPanelWindow(const CPanelWindow&) = delete;
-    CPanelWindow& operator=(const CPanelWindow&) = delete;
+    Win32PanelWindow(serial::SerialLink& link, Win32Toolkit& toolkit);
+    ~Win32PanelWindow() override;
+    Win32PanelWindow(const Win32PanelWindow&) = delete;
+    Win32PanelWindow& operator=(const Win32PanelWindow&) = delete;
 
-    CPanelConsoleDlg& Logic() { return m_logic; }
+    CPanelConsoleDlg& Logic() { return logic_; }
     // Once `event` is set (a stop request), the toolkit quits and the modal run ends, as after
     // the close box. Set before DoModal; null for none.
-    void QuitWhenSet(HANDLE event) { m_quitEvent = event; }
+    void QuitWhenSet(HANDLE event) { quitEvent_ = event; }
 
     // PanelView
     WindowHandle Owner() const override;
@@ -69,23 +72,26 @@ class CPanelWindow final : public PanelView {
     static LRESULT CALLBACK MessageFilter(int code, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
+    void MatchPortListHeight();
     bool OnCommand(int id, int notification);
     // True when the dialog swallows `message`.
     bool PreTranslateMessage(const MSG& message);
-    HWND Control(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    HWND Control(int id) const { return ::GetDlgItem(dialog_, id); }
 
-    serial::SerialLink& m_link;
-    Win32Toolkit& m_toolkit;
-    UniqueIcon m_hIcon;
-    UniqueIcon m_hSmallIcon;
-    HANDLE m_quitEvent = nullptr;
-    UniqueWait m_quitWait;
+    serial::SerialLink& link_;
+    Win32Toolkit& toolkit_;
+    UniqueIcon icon_;
+    UniqueIcon smallIcon_;
+    // The Data Send transcript's font where it is not the stock one.
+    UniqueFont fixedFont_;
+    HANDLE quitEvent_ = nullptr;
+    UniqueWait quitWait_;
     // The dialog manager's window, during the modal run only.
-    HWND m_hWnd = nullptr;
-    const std::function<void()>* m_initialise = nullptr;
+    HWND dialog_ = nullptr;
+    const std::function<void()>* initialise_ = nullptr;
     // WM_SYSCOMMAND's lParam (where the command was given), for its default processing.
-    LPARAM m_sysCommandAt = 0;
-    CPanelConsoleDlg m_logic;
+    LPARAM sysCommandAt_ = 0;
+    CPanelConsoleDlg logic_;
 };
 
 }  // namespace glassbench::ui::win32

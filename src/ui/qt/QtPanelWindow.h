@@ -2,7 +2,7 @@
 // dialog's logic (CPanelConsoleDlg) behind it.
 //
 // The window keeps only what is Qt's own: the dialog-unit conversion (DialogBuilder), the
-// close-up detection (CCloseUpComboBox), the transcript boxes, the popup that stands in for
+// close-up detection (CloseUpComboBox), the transcript boxes, the popup that stands in for
 // the system menu, and the keyboard filter. The filter is an application-wide event filter
 // that looks at widgets whose window is this dialog or a popup opened from it (a dropped-down
 // list is a window of its own in Qt), so message boxes and the About box keep their own keys.
@@ -19,27 +19,27 @@
 #include "ui/PanelView.h"
 #include "ui/qt/DialogBuilder.h"
 
-namespace glassbench::ui {
+namespace glassbench::ui::qt {
 
 class SystemMenu;
 
-class CPanelWindow final : public QDialog, public PanelView {
+class QtPanelWindow final : public QDialog, public PanelView {
     Q_OBJECT
 
   public:
-    CPanelWindow(serial::SerialLink& link, Toolkit& toolkit, QWidget* parent = nullptr);
-    ~CPanelWindow() override;
+    QtPanelWindow(serial::SerialLink& link, Toolkit& toolkit, QWidget* parent = nullptr);
+    ~QtPanelWindow() override;
 
     // The operator window of this process, while one exists (for tools that drive it).
-    static CPanelWindow* Find();
+    static QtPanelWindow* Find();
 
-    CPanelConsoleDlg& Logic() { return m_logic; }
+    CPanelConsoleDlg& Logic() { return logic_; }
     // What a transcript box shows.
     std::string TranscriptText(int id) const;
     // The control with template id `id`, or nullptr.
-    QWidget* Control(int id) const { return m_controls.Control(id); }
-    const BuiltDialog& Controls() const { return m_controls; }
-    SystemMenu* SystemMenuOf() const { return m_systemMenu.get(); }
+    QWidget* Control(int id) const { return controls_.Control(id); }
+    const BuiltDialog& Controls() const { return controls_; }
+    SystemMenu* SystemMenuOf() const { return systemMenu_.get(); }
 
     // PanelView
     WindowHandle Owner() const override;
@@ -67,10 +67,10 @@ class CPanelWindow final : public QDialog, public PanelView {
   private:
     bool IsOwnWidget(QObject* watched) const;
 
-    QIcon m_hIcon;
-    BuiltDialog m_controls;
-    std::unique_ptr<SystemMenu> m_systemMenu;
-    CPanelConsoleDlg m_logic;
+    QIcon icon_;
+    BuiltDialog controls_;
+    std::unique_ptr<SystemMenu> systemMenu_;
+    CPanelConsoleDlg logic_;
 };
 
-}  // namespace glassbench::ui
+}  // namespace glassbench::ui::qt
