@@ -28,7 +28,7 @@ std::optional<OptionValue> ReadPort(const Option& option, const std::string& tex
         // A device path, or a network port, whose name is checked here rather than at the open.
         std::string reason;
         if (serial::IsNetworkPortName(text) && !serial::ParseNetworkPortName(text, reason)) {
-            error = "--" + std::string(option.name) + ": " + reason;
+            error = "--" + std::string(option.name) + " " + reason;
             return std::nullopt;
         }
         return text;
@@ -188,7 +188,7 @@ std::optional<OptionValue> ReadValue(const Option& option, const std::string& te
                     serial::ParseNetworkPortName(text, reason, serial::PortUse::Listen)) {
                 return *address;
             }
-            error = "--" + std::string(option.name) + ": " + reason;
+            error = "--" + std::string(option.name) + " " + reason;
             return std::nullopt;
         }
         case ValueKind::Seed:
