@@ -127,7 +127,7 @@ int RunPlay(const OptionValues& values, std::ostream& out, std::ostream& err) {
     }
     if (stop.Requested()) {
         err << "glassbench-cli: stopped by signal " << stop.Signal() << "\n";
-        return StoppedExitCode(stop);
+        return stop.ExitCode();
     }
     return status;
 }

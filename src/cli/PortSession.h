@@ -81,9 +81,4 @@ PrintedResult PrintedExchange(serial::SerialLink& link, const protocol::CommandF
 // Why a frame did not go out, in the words of a line of output.
 std::string SendFailure(const std::error_code& error);
 
-// The exit status of a run a signal stopped: 128 and the signal's number, as shells report it.
-inline int StoppedExitCode(const serial::StopRequest& stop) {
-    return 128 + stop.Signal();
-}
-
 }  // namespace glassbench::cli

@@ -59,7 +59,7 @@ int RunSend(const OptionValues& values, std::ostream& out, std::ostream& err) {
     }
     if (stop.Requested()) {
         err << "glassbench-cli: stopped by signal " << stop.Signal() << "\n";
-        return StoppedExitCode(stop);
+        return stop.ExitCode();
     }
     return replies == repeat ? kExitOk : kExitNoReply;
 }

@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "serial/PosixFd.h"
+#include "serial/PosixPoll.h"
 #include "serial/PosixTermios.h"
-#include "serial/PosixTime.h"
 
 namespace glassbench::serial {
 
@@ -157,31 +157,8 @@ class PosixSerialDevice final : public SerialDevice {
     }
 
     WaitResult Wait(WaitFor what, TimePoint deadline) override {
-        pollfd entry{fd_, static_cast<short>(what == WaitFor::Input ? POLLIN : POLLOUT), 0};
-        for (;;) {
-            const timespec timeout = TimeLeft(deadline);
-            entry.revents = 0;
-            const int rc = ::ppoll(&entry, 1, &timeout, nullptr);
-            if (rc < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                error_ = Errno(errno);
-                return WaitResult::Gone;
-            }
-            if (rc == 0) {
-                if (Clock::now() < deadline) {
-                    continue;
-                }
-                return WaitResult::TimedOut;
-            }
-            // A hung-up terminal polls readable too; the read that follows finds out.
-            if ((entry.revents & entry.events) != 0) {
-                return WaitResult::Ready;
-            }
-            error_ = Errno(EIO);
-            return WaitResult::Gone;
-        }
+        // A hung-up terminal polls readable too; the read that follows finds out.
+        return PollOne(fd_, what == WaitFor::Input ? POLLIN : POLLOUT, deadline, error_);
     }
 
     void DiscardInput() override {

@@ -3,7 +3,6 @@
 // send with EPIPE instead of ending the program with SIGPIPE.
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -11,13 +10,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <vector>
 
-#include "serial/Deadline.h"
 #include "serial/PosixFd.h"
-#include "serial/PosixTime.h"
+#include "serial/PosixPoll.h"
 #include "serial/Socket.h"
+#include "serial/SocketAddresses.h"
 
 namespace glassbench::serial {
 
@@ -31,99 +28,27 @@ std::error_code Errno(int value) {
     return {value, std::generic_category()};
 }
 
-struct Address {
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-};
-
-struct Lookup {
-    std::vector<Address> addresses;
-    std::error_code error;
-};
-
-// getaddrinfo's own reasons are no errno values; what they mean to a user is "no such host".
-Lookup LookUp(const std::string& host, std::uint16_t port, bool numericOnly) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    Lookup lookup;
-    const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-    if (rc != 0) {
-        lookup.error = rc == EAI_SYSTEM ? Errno(errno) : Errno(EHOSTUNREACH);
-        return lookup;
-    }
-    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        Address address;
-        std::memcpy(&address.storage, a->ai_addr, a->ai_addrlen);
-        address.length = static_cast<socklen_t>(a->ai_addrlen);
-        lookup.addresses.push_back(address);
-    }
-    ::freeaddrinfo(found);
-    return lookup;
-}
-
-// A literal address at once; a name on a thread of its own, within the deadline.
-Lookup Resolve(const std::string& host, std::uint16_t port, TimePoint deadline) {
-    Lookup literal = LookUp(host, port, true);
-    if (!literal.error) {
-        return literal;
-    }
-    auto named =
-        RunWithDeadline<Lookup>([host, port] { return LookUp(host, port, false); }, deadline);
-    if (!named) {
-        return {{}, Errno(ETIMEDOUT)};
-    }
-    return *named;
-}
-
 void NoDelay(int fd) {
     // Frames are small and each waits for its reply: Nagle's delay would hold every one.
     int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
 }
 
-WaitResult PollOne(int fd, short events, TimePoint deadline, std::error_code& error) {
-    pollfd entry{fd, events, 0};
-    for (;;) {
-        const timespec timeout = TimeLeft(deadline);
-        entry.revents = 0;
-        const int rc = ::ppoll(&entry, 1, &timeout, nullptr);
-        if (rc < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = Errno(errno);
-            return WaitResult::Gone;
-        }
-        if (rc == 0) {
-            if (Clock::now() < deadline) {
-                continue;
-            }
-            return WaitResult::TimedOut;
-        }
-        // A reset or hung-up socket polls ready too; the send or receive that follows tells.
-        return WaitResult::Ready;
-    }
-}
-
 // One address: a non-blocking connect, finished within the deadline.
-UniqueFd ConnectOne(const Address& address, TimePoint deadline, std::error_code& error) {
+UniqueFd ConnectOne(const SocketAddress& address, TimePoint deadline, std::error_code& error) {
     UniqueFd fd(::socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd) {
         error = Errno(errno);
         return {};
     }
-    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address.storage), address.length) !=
-        0) {
+    if (::connect(fd.Get(), address.Get(), static_cast<socklen_t>(address.length)) != 0) {
         if (errno != EINPROGRESS) {
             error = Errno(errno);
             return {};
         }
-        if (PollOne(fd.Get(), POLLOUT, deadline, error) != WaitResult::Ready) {
-            error = error ? error : Errno(ETIMEDOUT);
+        // A refused connection may poll as an error without room to write: SO_ERROR tells.
+        if (PollOne(fd.Get(), POLLOUT, deadline, error) == WaitResult::TimedOut) {
+            error = Errno(ETIMEDOUT);
             return {};
         }
         int result = 0;
@@ -142,42 +67,35 @@ UniqueFd ConnectOne(const Address& address, TimePoint deadline, std::error_code&
 Socket::Socket(std::unique_ptr<Native> native) : native_(std::move(native)) {}
 Socket::~Socket() = default;
 
-std::unique_ptr<Socket> Socket::Connect(const std::string& host, std::uint16_t port,
-                                        TimePoint deadline, std::error_code& error) {
-    const Lookup lookup = Resolve(host, port, deadline);
-    error = lookup.error;
-    for (const Address& address : lookup.addresses) {
-        UniqueFd fd = ConnectOne(address, deadline, error);
-        if (fd) {
-            error.clear();
-            return std::unique_ptr<Socket>(
-                new Socket(std::make_unique<Native>(Native{std::move(fd)})));
-        }
-        if (Clock::now() >= deadline) {
-            break;
-        }
-    }
-    if (!error) {
-        error = Errno(EHOSTUNREACH);
-    }
-    return nullptr;
+bool Socket::SystemReady(std::error_code&) {
+    return true;
 }
 
-std::unique_ptr<Socket> Socket::Listen(const std::string& host, std::uint16_t port,
-                                       std::error_code& error) {
-    const Lookup lookup = Resolve(host, port, Clock::now() + std::chrono::seconds(10));
-    if (lookup.addresses.empty()) {
-        error = lookup.error ? lookup.error : Errno(EADDRNOTAVAIL);
-        return nullptr;
+std::error_code Socket::LookupError(const AddressLookup& lookup) {
+    // getaddrinfo's own codes are no errno values; what they mean to a user is "no such host".
+    if (lookup.timedOut) {
+        return Errno(ETIMEDOUT);
     }
-    const Address& address = lookup.addresses.front();
+    if (lookup.addresses.empty()) {
+        return lookup.failure == EAI_SYSTEM ? Errno(errno) : Errno(EHOSTUNREACH);
+    }
+    return {};
+}
+
+std::unique_ptr<Socket> Socket::ConnectTo(const SocketAddress& address, TimePoint deadline,
+                                          std::error_code& error) {
+    UniqueFd fd = ConnectOne(address, deadline, error);
+    return fd ? std::unique_ptr<Socket>(new Socket(std::make_unique<Native>(Native{std::move(fd)})))
+              : nullptr;
+}
+
+std::unique_ptr<Socket> Socket::ListenOn(const SocketAddress& address, std::error_code& error) {
     UniqueFd fd(::socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     int on = 1;
     // A module restarted at once must not find its port held by the last one's closed
     // connections.
     if (!fd || ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0 ||
-        ::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address.storage), address.length) !=
-            0 ||
+        ::bind(fd.Get(), address.Get(), static_cast<socklen_t>(address.length)) != 0 ||
         ::listen(fd.Get(), 4) != 0) {
         error = Errno(errno);
         return nullptr;

@@ -10,7 +10,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "serial/PosixTime.h"
+#include "serial/PosixPoll.h"
 #include "serial/StopRequest.h"
 
 namespace glassbench::serial {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "serial/PosixTime.h"
+#include "serial/PosixPoll.h"
 #include "serial/SerialSystem.h"
 
 namespace glassbench::serial {

@@ -52,6 +52,16 @@ class Socket {
   private:
     explicit Socket(std::unique_ptr<Native> native);
 
+    // What each platform file provides for Connect and Listen (Socket.cpp), which do the rest:
+    // whether the system's sockets can be used at all, what a look-up that found nothing
+    // means, and one connection or listener on one address.
+    static bool SystemReady(std::error_code& error);
+    static std::error_code LookupError(const struct AddressLookup& lookup);
+    static std::unique_ptr<Socket> ConnectTo(const struct SocketAddress& address,
+                                             TimePoint deadline, std::error_code& error);
+    static std::unique_ptr<Socket> ListenOn(const struct SocketAddress& address,
+                                            std::error_code& error);
+
     std::unique_ptr<Native> native_;
     std::error_code error_;
 };

@@ -22,6 +22,9 @@ class StopRequest {
     bool Requested() const;
     // The signal that asked (SIGINT, SIGTERM, SIGHUP; 2 on Windows), 0 before any.
     int Signal() const;
+    // The exit status of a program a request stopped: 128 and the signal's number, as shells
+    // report a program a signal ended; 0 before any request.
+    int ExitCode() const { return Requested() ? 128 + Signal() : 0; }
     // Waits until `deadline` on the monotonic clock or a request; false after a request.
     bool WaitUntil(TimePoint deadline) const;
     // On POSIX systems a descriptor that turns readable with the first request, for poll

@@ -14,11 +14,8 @@
 #include <mstcpip.h>
 #include <ws2tcpip.h>
 
-#include <cstring>
-#include <vector>
-
-#include "serial/Deadline.h"
 #include "serial/Socket.h"
+#include "serial/SocketAddresses.h"
 #include "serial/UniqueHandle.h"
 #include "serial/Win32Time.h"
 
@@ -53,52 +50,6 @@ bool Started() {
 
 constexpr long kInputEvents = FD_READ | FD_ACCEPT | FD_CLOSE;
 constexpr long kOutputEvents = FD_WRITE | FD_CONNECT | FD_CLOSE;
-
-struct Address {
-    sockaddr_storage storage{};
-    int length = 0;
-};
-
-struct Lookup {
-    std::vector<Address> addresses;
-    std::error_code error;
-};
-
-Lookup LookUp(const std::string& host, std::uint16_t port, bool numericOnly) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = numericOnly ? AI_NUMERICHOST : 0;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    Lookup lookup;
-    const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-    if (rc != 0) {
-        lookup.error = WsaError(rc);
-        return lookup;
-    }
-    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        Address address;
-        std::memcpy(&address.storage, a->ai_addr, a->ai_addrlen);
-        address.length = static_cast<int>(a->ai_addrlen);
-        lookup.addresses.push_back(address);
-    }
-    ::freeaddrinfo(found);
-    return lookup;
-}
-
-Lookup Resolve(const std::string& host, std::uint16_t port, TimePoint deadline) {
-    Lookup literal = LookUp(host, port, true);
-    if (!literal.error) {
-        return literal;
-    }
-    auto named =
-        RunWithDeadline<Lookup>([host, port] { return LookUp(host, port, false); }, deadline);
-    if (!named) {
-        return {{}, WsaError(WSAETIMEDOUT)};
-    }
-    return *named;
-}
 
 }  // namespace
 
@@ -166,7 +117,7 @@ void NoDelay(SOCKET s) {
                nullptr, nullptr);
 }
 
-std::unique_ptr<Socket::Native> ConnectOne(const Address& address, TimePoint deadline,
+std::unique_ptr<Socket::Native> ConnectOne(const SocketAddress& address, TimePoint deadline,
                                            std::error_code& error) {
     auto native = std::make_unique<Socket::Native>();
     native->socket.Reset(::socket(address.storage.ss_family, SOCK_STREAM, IPPROTO_TCP));
@@ -177,8 +128,7 @@ std::unique_ptr<Socket::Native> ConnectOne(const Address& address, TimePoint dea
     if (!native->Tie(error)) {
         return nullptr;
     }
-    if (::connect(native->socket.Get(), reinterpret_cast<const sockaddr*>(&address.storage),
-                  address.length) != 0) {
+    if (::connect(native->socket.Get(), address.Get(), address.length) != 0) {
         if (::WSAGetLastError() != WSAEWOULDBLOCK) {
             error = LastWsaError();
             return nullptr;
@@ -201,41 +151,31 @@ std::unique_ptr<Socket::Native> ConnectOne(const Address& address, TimePoint dea
 Socket::Socket(std::unique_ptr<Native> native) : native_(std::move(native)) {}
 Socket::~Socket() = default;
 
-std::unique_ptr<Socket> Socket::Connect(const std::string& host, std::uint16_t port,
-                                        TimePoint deadline, std::error_code& error) {
+bool Socket::SystemReady(std::error_code& error) {
     if (!Started()) {
         error = LastWsaError();
-        return nullptr;
+        return false;
     }
-    const Lookup lookup = Resolve(host, port, deadline);
-    error = lookup.error;
-    for (const Address& address : lookup.addresses) {
-        if (auto native = ConnectOne(address, deadline, error)) {
-            error.clear();
-            return std::unique_ptr<Socket>(new Socket(std::move(native)));
-        }
-        if (Clock::now() >= deadline) {
-            break;
-        }
-    }
-    if (!error) {
-        error = WsaError(WSAEHOSTUNREACH);
-    }
-    return nullptr;
+    return true;
 }
 
-std::unique_ptr<Socket> Socket::Listen(const std::string& host, std::uint16_t port,
-                                       std::error_code& error) {
-    if (!Started()) {
-        error = LastWsaError();
-        return nullptr;
+std::error_code Socket::LookupError(const AddressLookup& lookup) {
+    if (lookup.timedOut) {
+        return WsaError(WSAETIMEDOUT);
     }
-    const Lookup lookup = Resolve(host, port, Clock::now() + std::chrono::seconds(10));
     if (lookup.addresses.empty()) {
-        error = lookup.error ? lookup.error : WsaError(WSAEADDRNOTAVAIL);
-        return nullptr;
+        return WsaError(lookup.failure != 0 ? lookup.failure : WSAHOST_NOT_FOUND);
     }
-    const Address& address = lookup.addresses.front();
+    return {};
+}
+
+std::unique_ptr<Socket> Socket::ConnectTo(const SocketAddress& address, TimePoint deadline,
+                                          std::error_code& error) {
+    auto native = ConnectOne(address, deadline, error);
+    return native ? std::unique_ptr<Socket>(new Socket(std::move(native))) : nullptr;
+}
+
+std::unique_ptr<Socket> Socket::ListenOn(const SocketAddress& address, std::error_code& error) {
     auto native = std::make_unique<Native>();
     native->socket.Reset(::socket(address.storage.ss_family, SOCK_STREAM, IPPROTO_TCP));
     // Windows lets a second program bind a port that is taken unless the first says no.
@@ -243,8 +183,7 @@ std::unique_ptr<Socket> Socket::Listen(const std::string& host, std::uint16_t po
     if (!native->socket ||
         ::setsockopt(native->socket.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
                      reinterpret_cast<const char*>(&exclusive), sizeof(exclusive)) != 0 ||
-        ::bind(native->socket.Get(), reinterpret_cast<const sockaddr*>(&address.storage),
-               address.length) != 0 ||
+        ::bind(native->socket.Get(), address.Get(), address.length) != 0 ||
         ::listen(native->socket.Get(), 4) != 0) {
         error = LastWsaError();
         return nullptr;

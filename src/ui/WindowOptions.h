@@ -2,8 +2,7 @@
 // starts (so without a display), --in-documents, which the Windows Start-menu shortcut gives,
 // and port names (a device, rfc2217://HOST:PORT, socket://HOST:PORT), which take the first
 // positions of the Port list. Other options are left to the toolkit, which takes some of its
-// own (Qt's -platform, for one); the port names are read once it has taken them. And its exit
-// status, which says whether a stop request ended it.
+// own (Qt's -platform, for one); the port names are read once it has taken them.
 #pragma once
 
 #include <filesystem>
@@ -11,8 +10,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "serial/StopRequest.h"
 
 namespace glassbench::ui {
 
@@ -37,11 +34,5 @@ bool EnterPresetsFolder(const std::filesystem::path& documents);
 // The port names on the command line, once the toolkit has taken its own options from it:
 // every argument after the program's name that is no option, in order.
 std::vector<std::string> WindowPortNames(int argc, char** argv);
-
-// 0 when the operator closed the window; after a stop request, 128 and the signal's number, as
-// shells report a program a signal ended and as the command line's send and play exit.
-inline int WindowExitCode(const serial::StopRequest& stop) {
-    return stop.Requested() ? 128 + stop.Signal() : 0;
-}
 
 }  // namespace glassbench::ui

@@ -105,7 +105,13 @@ class ScriptedServer {
                     return;
                 }
                 for (; dataBytes >= 5; dataBytes -= 5) {
+                    // The line's and the modem's state come unasked, as a server's notices
+                    // do; none of it is reply.
+                    const std::uint8_t lineState = 0x60;
+                    const std::uint8_t modemState = 0x30;
+                    telnet::AppendComPort(out, 106, {&lineState, 1});
                     telnet::AppendData(out, behaviour_.reply);
+                    telnet::AppendComPort(out, 107, {&modemState, 1});
                 }
             }
             if (!out.empty()) {
@@ -265,6 +271,30 @@ TEST(NetworkPortTest, NamesThatDoNotParseAndPortsNobodyListensOnDoNotOpen) {
         EXPECT_EQ(link.OpenPort(0, 3, nullptr), 1);
         EXPECT_TRUE(link.LastOpenError());
     }
+}
+
+// A server that never takes the connection (its queue of connections full, so the system
+// drops the attempt, as it does for a host that does not answer) ends the open at its bound.
+TEST(NetworkPortTest, AConnectionNeverTakenEndsTheOpenAtItsBound) {
+    std::error_code error;
+    auto listener = Socket::Listen("127.0.0.1", 0, error);
+    ASSERT_NE(listener, nullptr) << error.message();
+    const std::uint16_t port = listener->LocalPort();
+    std::vector<std::unique_ptr<Socket>> waiting;
+    for (int i = 0; i < 64; ++i) {
+        auto client = Socket::Connect("127.0.0.1", port, Clock::now() + 300ms, error);
+        if (!client) {
+            break;
+        }
+        waiting.push_back(std::move(client));
+    }
+    ASSERT_EQ(error, std::errc::timed_out) << error.message();
+    SerialLink link(CreatePlatformSerialSystem(),
+                    BuildPortNameTable("rfc2217://127.0.0.1:" + std::to_string(port)));
+    const TimePoint start = Clock::now();
+    EXPECT_EQ(link.OpenPort(0, 3, nullptr), 1);
+    EXPECT_EQ(link.LastOpenError(), std::errc::timed_out) << link.LastOpenError().message();
+    EXPECT_GE(Clock::now() - start, kConnectTime);
 }
 
 }  // namespace

@@ -314,12 +314,15 @@ TEST_F(PanelLogicTest, TheAboutItemAndTheFifteenIdsAfterItShowTheAboutBox) {
 }
 
 // --help and --version are checked on the built programs (the man pages, the packages).
-TEST(WindowOptionsTest, InDocumentsIsKeptBesideTheToolkitsOptions) {
-    char program[] = "glassbench", platform[] = "-platform", in[] = "--in-documents";
-    char* argv[] = {program, platform, in};
+// The ports named on the command line are what is left once the options are taken.
+TEST(WindowOptionsTest, InDocumentsIsKeptBesideTheToolkitsOptionsAndThePortNames) {
+    char program[] = "glassbench", platform[] = "-platform", in[] = "--in-documents",
+         lab[] = "rfc2217://lab-7:4001", adapter[] = "/dev/ttyUSB3";
+    char* argv[] = {program, platform, in, lab, adapter};
     std::ostringstream out;
-    const WindowOptions options = ReadWindowOptions(3, argv, out);
+    const WindowOptions options = ReadWindowOptions(5, argv, out);
     EXPECT_TRUE(options.inDocuments && !options.exitCode && out.str().empty()) << out.str();
+    EXPECT_EQ(WindowPortNames(5, argv), (std::vector<std::string>{lab, adapter}));
 }
 
 // The presets folder is made once, then entered with what the user put in it; nothing is

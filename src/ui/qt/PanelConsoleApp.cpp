@@ -34,7 +34,7 @@ int CPanelConsoleApp::InitInstance() {
                             &toolkit);
     QtPanelWindow window(link, toolkit);
     window.Logic().DoModal();
-    return WindowExitCode(stop);
+    return stop.ExitCode();
 }
 
 }  // namespace glassbench::ui::qt

@@ -31,7 +31,7 @@ int CPanelConsoleApp::InitInstance() {
     Win32PanelWindow window(link, toolkit);
     window.QuitWhenSet(static_cast<HANDLE>(stop.WaitHandle()));
     window.Logic().DoModal();
-    return WindowExitCode(stop);
+    return stop.ExitCode();
 }
 
 }  // namespace glassbench::ui::win32

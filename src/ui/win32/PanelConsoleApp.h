@@ -22,7 +22,8 @@ class CPanelConsoleApp {
     int Run(int argc, char** argv);
 
     // The start-up step: construct the dialog and run it modally until the operator closes it
-    // or a stop request comes. Returns the exit code (WindowExitCode).
+    // or a stop request comes. Returns the exit code: 0, or
+    // 128 and the signal after a stop request (StopRequest::ExitCode).
     int InitInstance();
 
   private:

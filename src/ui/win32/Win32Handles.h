@@ -1,41 +1,17 @@
-// Owners for the Win32 handles the window takes: icons, fonts, the message hook and the
-// thread-pool wait on the stop request. Each is released exactly once, when its owner goes, however
-// the scope is left. The dialog and its controls are the dialog manager's: DialogBoxIndirectParamW
-// destroys them before it returns, so the window keeps only a plain HWND for the modal run.
+// Owners for the Win32 handles the window takes (serial's one handle owner, UniqueHandle.h):
+// icons, fonts, the message hook and the thread-pool wait on the stop request. Each is released
+// exactly once, when its owner goes, however the scope is left. The dialog and its controls are the
+// dialog manager's: DialogBoxIndirectParamW destroys them before it returns, so the window keeps
+// only a plain HWND for the modal run.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "serial/UniqueHandle.h"
 
 namespace glassbench::ui::win32 {
 
-template <class Handle, void (*Release)(Handle)>
-class UniqueHandle {
-  public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(Handle handle) : handle_(handle) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.handle_, nullptr));
-        }
-        return *this;
-    }
-
-    Handle Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void Reset(Handle handle = nullptr) {
-        if (handle_ != nullptr) {
-            Release(handle_);
-        }
-        handle_ = handle;
-    }
-
-  private:
-    Handle handle_ = nullptr;
-};
+using serial::UniqueHandle;
 
 inline void ReleaseIcon(HICON icon) {
     ::DestroyIcon(icon);

@@ -1,0 +1,77 @@
+// The addresses a TCP connection may go to, for both halves of the socket seam: getaddrinfo
+// and its addrinfo are the same in POSIX sockets and in Winsock. A literal address (an IPv4
+// one, or IPv6 without its brackets) is taken at once; a name is looked up on a thread of its
+// own, within the caller's deadline, because the system's resolver cannot be given a time
+// limit (Deadline.h).
+#pragma once
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <netdb.h>
+#include <sys/socket.h>
+#endif
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "serial/Deadline.h"
+
+namespace glassbench::serial {
+
+struct SocketAddress {
+    sockaddr_storage storage{};
+    int length = 0;
+
+    const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+
+struct AddressLookup {
+    std::vector<SocketAddress> addresses;
+    int failure = 0;        // getaddrinfo's code when it found none
+    bool timedOut = false;  // the deadline passed before the name was found
+};
+
+// The addresses getaddrinfo gives `host`, for a stream socket to `port`.
+inline AddressLookup LookUpAddresses(const std::string& host, std::uint16_t port,
+                                     bool literalOnly) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = literalOnly ? AI_NUMERICHOST : 0;
+    addrinfo* found = nullptr;
+    AddressLookup lookup;
+    lookup.failure = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+    for (const addrinfo* a = lookup.failure == 0 ? found : nullptr; a != nullptr; a = a->ai_next) {
+        SocketAddress address;
+        std::memcpy(&address.storage, a->ai_addr, a->ai_addrlen);
+        address.length = static_cast<int>(a->ai_addrlen);
+        lookup.addresses.push_back(address);
+    }
+    if (found != nullptr) {
+        ::freeaddrinfo(found);
+    }
+    return lookup;
+}
+
+// A literal address at once; a name on a thread of its own, until the deadline.
+inline AddressLookup ResolveAddresses(const std::string& host, std::uint16_t port,
+                                      TimePoint deadline) {
+    AddressLookup literal = LookUpAddresses(host, port, true);
+    if (!literal.addresses.empty()) {
+        return literal;
+    }
+    auto named = RunWithDeadline<AddressLookup>(
+        [host, port] { return LookUpAddresses(host, port, false); }, deadline);
+    if (!named) {
+        AddressLookup late;
+        late.timedOut = true;
+        return late;
+    }
+    return *named;
+}
+
+}  // namespace glassbench::serial
