@@ -62,7 +62,8 @@ cross() {
     cmake --build build-win -j"$jobs"
     # Static linking leaves only DLLs that come with Windows, which Wine's system folder has.
     local exe dll bad=0
-    for exe in $(find build-win -name '*.exe' -not -path '*/wineprefix/*'); do
+    # Not the Wine prefixes' own programs (their paths hold blanks, as in Program Files).
+    for exe in $(find build-win -name '*.exe' -not -path '*/wineprefix*/*'); do
         for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}'); do
             if [ ! -e "$WINEPREFIX/drive_c/windows/system32/${dll,,}" ]; then
                 echo "$exe imports $dll, which Windows does not have" >&2

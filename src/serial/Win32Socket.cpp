@@ -133,8 +133,9 @@ std::unique_ptr<Socket::Native> ConnectOne(const SocketAddress& address, TimePoi
             error = LastWsaError();
             return nullptr;
         }
+        // The deadline is the tool's own, and says so in the same words on every system.
         if (native->WaitFor(FD_CONNECT, deadline) != WaitResult::Ready) {
-            error = WsaError(WSAETIMEDOUT);
+            error = std::make_error_code(std::errc::timed_out);
             return nullptr;
         }
         if (native->connectError != 0) {
@@ -161,7 +162,7 @@ bool Socket::SystemReady(std::error_code& error) {
 
 std::error_code Socket::LookupError(const AddressLookup& lookup) {
     if (lookup.timedOut) {
-        return WsaError(WSAETIMEDOUT);
+        return std::make_error_code(std::errc::timed_out);
     }
     if (lookup.addresses.empty()) {
         return WsaError(lookup.failure != 0 ? lookup.failure : WSAHOST_NOT_FOUND);
