@@ -15,6 +15,7 @@
 
 #include "FuzzCheck.h"
 #include "cli/CommandLine.h"
+#include "serial/NetworkPort.h"
 #include "serial/PortTables.h"
 
 using namespace glassbench;
@@ -164,6 +165,16 @@ void CheckValue(const Option& option, const std::string& text, const OptionValue
             FUZZ_CHECK(
                 device ==
                 (index ? serial::PortNameTable().at(static_cast<std::size_t>(*index)) : text));
+            break;
+        }
+        case ValueKind::Listen: {
+            // An address reads back from its own name.
+            const serial::NetworkAddress& address = *values.Find<serial::NetworkAddress>(name);
+            std::string reason;
+            const auto again = serial::ParseNetworkPortName(serial::FormatNetworkPortName(address),
+                                                            reason, serial::PortUse::Listen);
+            FUZZ_CHECK(again && again->scheme == address.scheme && again->host == address.host &&
+                       again->port == address.port);
             break;
         }
         case ValueKind::Seed: {

@@ -102,9 +102,17 @@ inline constexpr std::array<Option, 2> kScriptLineOptions{{
      "milliseconds"},
 }};
 
-inline constexpr std::array<Option, 7> kModuleOptions{{
+inline constexpr std::array<Option, 8> kModuleOptions{{
     {"link", ValueKind::Path, "PATH",
      "the link to publish (default $XDG_RUNTIME_DIR/glassbench-module)"},
+    {.name = "listen",
+     .kind = ValueKind::Listen,
+     .valueName = "URL",
+     .help = "serve on TCP instead, the only way on Windows: rfc2217://HOST:PORT (an RFC 2217 "
+             "access server) or socket://HOST:PORT (raw bytes, wire timing at 9600 baud); HOST "
+             "127.0.0.1 unless the module must be reached from elsewhere, PORT 0 for a free "
+             "one; one client at a time, a second is refused",
+     .excludes = "link"},
     {"reply-delay-ms", ValueKind::Range, "N", "answer N ms after the frame", 0, 600'000},
     {"silent", ValueKind::Flag, "", "never answer"},
     {"reply-length", ValueKind::Range, "N", "answer with N bytes", 0, 255},
@@ -182,7 +190,8 @@ inline constexpr std::array<CommandSpec, 8> kCommands{{
      "system reports present",
      {}},
     {"module",
-     "run the virtual display module on a pseudo-terminal; it answers every frame with "
+     "run the virtual display module on a pseudo-terminal, or on TCP with --listen; it "
+     "answers every frame with "
      "AA 04 CMD STATUS CHK (status 0 good, 1 bad checksum, 2 unknown command, 3 bad length)",
      kModuleGroups},
     {"decode",

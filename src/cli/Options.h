@@ -21,6 +21,7 @@
 
 #include "module/ModuleFaults.h"
 #include "protocol/HexText.h"
+#include "serial/NetworkPort.h"
 
 namespace glassbench::cli {
 
@@ -35,6 +36,7 @@ enum class ValueKind {
     Command,   // a list index 0-19, a list text or a section name [the list index]
     Speed,     // a speed of the Speed list [its row]
     Port,      // a device path, a network port or a position of the Port list [the device]
+    Listen,    // a network port to serve, port 0 for any free one [serial::NetworkAddress]
     Seed,      // 0 to 2^64 - 1 [std::uint64_t]
     FaultMix,  // NAME:WEIGHT,... [module::FaultMix]
     Reply,     // five bytes as hex pairs or ?? [protocol::BytePattern]
@@ -83,8 +85,8 @@ struct ParsedArgs {
 std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
                                     std::span<const Option> options, std::string& error);
 
-using OptionValue =
-    std::variant<bool, int, std::uint64_t, std::string, module::FaultMix, protocol::BytePattern>;
+using OptionValue = std::variant<bool, int, std::uint64_t, std::string, module::FaultMix,
+                                 protocol::BytePattern, serial::NetworkAddress>;
 
 // `text` read as `option`'s kind says; nullopt with the reason in `error` when it cannot be.
 std::optional<OptionValue> ReadValue(const Option& option, const std::string& text,
