@@ -105,6 +105,7 @@ class Connection {
     }
 
     serial::WaitToken Token() { return socket_->InputToken(); }
+    serial::WaitToken OutputToken() { return socket_->OutputToken(); }
     const LineSettings& Line() const { return line_; }
     // Bytes the socket has not taken yet: sent again at the next turn.
     bool Pending() const { return !pending_.empty(); }
@@ -315,18 +316,19 @@ class Server final : public ModuleLine {
     void Run(ModuleCore& core, const serial::StopRequest& stop) {
         for (;;) {
             core.Tick();
-            std::optional<TimePoint> wake = core.NextWake();
-            if (client_ && client_->Pending()) {
-                // A client that reads nothing fills the socket; what it has not taken is
-                // offered again shortly, as no wait here tells when it has room.
-                const TimePoint retry = Clock::now() + kPendingRetry;
-                wake = wake ? std::min(*wake, retry) : retry;
-            }
+            const std::optional<TimePoint> wake = core.NextWake();
             std::vector<serial::WaitToken> tokens{stop.Token(), listener_->InputToken()};
+            // A client that reads nothing fills its socket; what it has not taken goes when
+            // the socket has room again.
+            std::vector<serial::WaitToken> writable;
             if (client_) {
                 tokens.push_back(client_->Token());
+                if (client_->Pending()) {
+                    writable.push_back(client_->OutputToken());
+                }
             }
-            serial::WaitForAny(tokens, wake.value_or(Clock::now() + std::chrono::hours(24)));
+            serial::WaitForAny(tokens, wake.value_or(Clock::now() + std::chrono::hours(24)),
+                               writable);
             if (stop.Requested()) {
                 return;
             }
@@ -345,8 +347,6 @@ class Server final : public ModuleLine {
     }
 
   private:
-    static constexpr std::chrono::milliseconds kPendingRetry{10};
-
     // Hands on what the client has sent; notices when it has gone.
     void ServeClient(ModuleCore& core) {
         if (client_ && !client_->Pump(core)) {

@@ -130,7 +130,10 @@ std::unique_ptr<SerialSystem> CreateLocalSerialSystem();
 
 // Waits until one of `tokens` is ready or the deadline passes, resuming after signals: the
 // index of a ready one, or nullopt at the deadline. Ready at once if one is ready already.
-std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline);
+// `writable` tokens (a socket's OutputToken) end it when they have room to write; which of
+// them did is not told (on Windows one event stands for both ways), so callers look again.
+std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline,
+                                      std::span<const WaitToken> writable = {});
 
 // Waits in one wait until one of `devices` has input queued or has gone, or the deadline
 // passes; the index of such a device (the first of them, if several), or nullopt at the

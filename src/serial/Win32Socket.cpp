@@ -260,6 +260,17 @@ WaitToken Socket::InputToken() {
     return reinterpret_cast<WaitToken>(native_->event.Get());
 }
 
+WaitToken Socket::OutputToken() {
+    // Winsock tells of room again only after a send that would have blocked; a room told
+    // already would not set the event again.
+    native_->Gather();
+    if ((native_->seen & kOutputEvents) != 0) {
+        native_->seen &= ~(kOutputEvents & ~FD_CLOSE);
+        ::WSASetEvent(native_->event.Get());
+    }
+    return reinterpret_cast<WaitToken>(native_->event.Get());
+}
+
 std::uint16_t Socket::LocalPort() const {
     sockaddr_storage address{};
     int length = sizeof(address);
