@@ -196,6 +196,22 @@ void CheckValue(const Option& option, const std::string& text, const OptionValue
             }
             break;
         }
+        case ValueKind::Bytes: {
+            // Exactly the text's pairs, as many as the option allows.
+            const auto& bytes = *values.Find<std::vector<std::uint8_t>>(name);
+            FUZZ_CHECK(static_cast<int>(bytes.size()) >= option.min &&
+                       static_cast<int>(bytes.size()) <= option.max);
+            std::string pairs;
+            for (const char c : text) {
+                if (c != ' ') {
+                    pairs += static_cast<char>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
+                }
+            }
+            std::string again = protocol::FormatHexLine(bytes);
+            std::erase(again, ' ');
+            FUZZ_CHECK(again == pairs);
+            break;
+        }
         case ValueKind::Reply: {
             const protocol::BytePattern& pattern = *values.Find<protocol::BytePattern>(name);
             FUZZ_CHECK(pattern.size() == protocol::kReplyLength);

@@ -209,6 +209,21 @@ std::optional<OptionValue> ReadValue(const Option& option, const std::string& te
             error = Quoted(option, text) + " is not " + std::to_string(protocol::kReplyLength) +
                     " bytes as hex pairs or ??";
             return std::nullopt;
+        case ValueKind::Bytes: {
+            auto bytes = protocol::ParseHexPairs(text);
+            if (!bytes) {
+                error = Quoted(option, text) +
+                        " is not hex pairs (two hex digits a byte, blanks between bytes optional)";
+                return std::nullopt;
+            }
+            const auto count = static_cast<int>(bytes->size());
+            if (count < option.min || count > option.max) {
+                error = "--" + std::string(option.name) + " holds " + std::to_string(count) +
+                        " bytes, not " + RangeText(option);
+                return std::nullopt;
+            }
+            return *std::move(bytes);
+        }
     }
     return std::nullopt;
 }
