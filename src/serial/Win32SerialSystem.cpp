@@ -83,7 +83,11 @@ class Transfer {
     // failure.
     IoResult Start(HANDLE device, bool read, int count) {
         overlapped_ = OVERLAPPED{};
-        overlapped_.hEvent = event_.Get();
+        // The low bit keeps a completion-port packet from being queued: the handle has no
+        // port, and Wine would otherwise ask its server to post one for every operation that
+        // ends at once.
+        overlapped_.hEvent =
+            reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(event_.Get()) | 1);
         DWORD moved = 0;
         const auto size = static_cast<DWORD>(count);
         const BOOL done = read ? ::ReadFile(device, buffer.data(), size, &moved, &overlapped_)
