@@ -15,6 +15,7 @@
 
 #include "FuzzCheck.h"
 #include "cli/CommandLine.h"
+#include "serial/NetworkPort.h"
 #include "serial/PortTables.h"
 
 using namespace glassbench;
@@ -166,6 +167,16 @@ void CheckValue(const Option& option, const std::string& text, const OptionValue
                 (index ? serial::PortNameTable().at(static_cast<std::size_t>(*index)) : text));
             break;
         }
+        case ValueKind::Listen: {
+            // An address reads back from its own name.
+            const serial::NetworkAddress& address = *values.Find<serial::NetworkAddress>(name);
+            std::string reason;
+            const auto again = serial::ParseNetworkPortName(serial::FormatNetworkPortName(address),
+                                                            reason, serial::PortUse::Listen);
+            FUZZ_CHECK(again && again->scheme == address.scheme && again->host == address.host &&
+                       again->port == address.port);
+            break;
+        }
         case ValueKind::Seed: {
             std::string_view digits = text;
             while (digits.size() > 1 && digits.front() == '0') {
@@ -183,6 +194,22 @@ void CheckValue(const Option& option, const std::string& text, const OptionValue
                 const auto draw = module::DrawFault(frame * 7919, mix, frame);
                 FUZZ_CHECK(mix[static_cast<std::size_t>(draw.fault)] > 0);
             }
+            break;
+        }
+        case ValueKind::Bytes: {
+            // Exactly the text's pairs, as many as the option allows.
+            const auto& bytes = *values.Find<std::vector<std::uint8_t>>(name);
+            FUZZ_CHECK(static_cast<int>(bytes.size()) >= option.min &&
+                       static_cast<int>(bytes.size()) <= option.max);
+            std::string pairs;
+            for (const char c : text) {
+                if (c != ' ') {
+                    pairs += static_cast<char>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
+                }
+            }
+            std::string again = protocol::FormatHexLine(bytes);
+            std::erase(again, ' ');
+            FUZZ_CHECK(again == pairs);
             break;
         }
         case ValueKind::Reply: {

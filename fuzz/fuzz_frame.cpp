@@ -2,7 +2,9 @@
 // every field combination through the frame builder, with the frame's own invariants checked,
 // and the frame rules must read it as the frame it is: never a bad checksum, never an unknown
 // command for a command of the list, good for the module whenever it carries the data bytes
-// the command takes, and decoded back into the fields it was built from.
+// the command takes, and decoded back into the fields it was built from, and into fields that
+// build it again.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -11,6 +13,7 @@
 #include "FuzzCheck.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/FrameDecode.h"
+#include "protocol/FrameInverse.h"
 #include "protocol/FrameRules.h"
 #include "protocol/HexText.h"
 
@@ -90,6 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(*decoded.x == ReadCoordinate(fields.xText));
             FUZZ_CHECK(*decoded.y == ReadCoordinate(fields.yText));
         }
+        // And the fields it is read back into build it again, byte for byte.
+        const auto inverse = FieldsForFrame(frame.data(), result.frameLength);
+        FUZZ_CHECK(inverse.has_value());
+        CommandFrame again{};
+        DataStore againStore{};
+        FUZZ_CHECK(BuildCommandFrame(*inverse, again, againStore).frameLength ==
+                       result.frameLength &&
+                   std::equal(again.begin(), again.begin() + result.frameLength, frame.begin()));
     }
 
     const int shown = TranscriptBytes(frame, result.frameLength, fields.lcdsType);

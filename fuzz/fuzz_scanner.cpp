@@ -5,7 +5,9 @@
 // gap); with its high bit set the step is a wake-up of the poll loop (Expire) and the second byte
 // is unused, else the second byte arrives (Push). Every event must account for the next bytes fed,
 // in order, and fit its kind; a frame is reported only with the checksum checked, and with the
-// status the frame rules give it.
+// status the frame rules give it; the fields it is read back into, where any build it, build it
+// again byte for byte.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +16,7 @@
 #include "FuzzCheck.h"
 #include "module/ModuleFrames.h"
 #include "protocol/CommandTable.h"
+#include "protocol/FrameInverse.h"
 #include "protocol/FrameScanner.h"
 
 using namespace glassbench::protocol;
@@ -62,7 +65,7 @@ void CheckEvents(const std::vector<ScanEvent>& events, const std::vector<Fed>& f
                 break;
             case ScanEvent::Kind::Frame: {
                 FUZZ_CHECK(bytes[0] == kStartByte);
-                FUZZ_CHECK(event.at == last);
+                FUZZ_CHECK(event.at == last && event.from == first);
                 if (bytes.size() == 2) {
                     FUZZ_CHECK(bytes[1] < 3);
                     FUZZ_CHECK(event.status == ReplyStatus::BadLength && event.command == 0);
@@ -101,6 +104,15 @@ void CheckEvents(const std::vector<ScanEvent>& events, const std::vector<Fed>& f
                            line.compare(line.size() - tail.size(), tail.size(), tail) == 0);
                 const Bytes reply = BuildReply(event.command, event.status);
                 FUZZ_CHECK(reply.size() == kReplyLength && reply[2] == event.command);
+                // Fields that build a frame build that frame, and only a good one has them.
+                if (const auto fields = FieldsForFrame(bytes.data(), n)) {
+                    CommandFrame built{};
+                    DataStore store{};
+                    const int rebuilt = BuildCommandFrame(*fields, built, store).frameLength;
+                    FUZZ_CHECK(rebuilt == n &&
+                               std::equal(bytes.begin(), bytes.end(), built.begin()));
+                    FUZZ_CHECK(sumGood && command != nullptr);
+                }
                 break;
             }
         }

@@ -11,7 +11,7 @@ packages=(
     libx11-dev libxtst6
     fonts-wqy-microhei xvfb xauth imagemagick
     help2man man-db desktop-file-utils dpkg-dev file unzip wixl msitools
-    python3
+    python3 python3-serial
     ser2net iproute2
 )
 if [ "$#" -gt 0 ]; then

@@ -15,11 +15,6 @@
 # until the services give up, 30 s later. scripts/build-windows.sh stops the server
 # (wineserver -k) when it is done. Two runners that start at once (ctest -j2) take turns at
 # this under flock.
-#
-# Wine 8's WaitCommEvent worker asks a serial device for its modem lines with TIOCMGET, which
-# a pseudo-terminal refuses, and then ends the wait as failed, so replies from the virtual
-# module are lost. build-windows.sh builds a small preload (tests/wine/) that answers that one
-# call with the lines high; it is used here when it has been built.
 set -euo pipefail
 
 if [ "$#" -lt 1 ]; then
@@ -60,11 +55,6 @@ mkdir -p "$WINEPREFIX"
         fi
     fi
 ) 9>"$WINEPREFIX.lock" || exit
-
-shim=$root/build-win/tests/wine/libglassbench-wine-tty.so
-if [ -f "$shim" ]; then
-    export LD_PRELOAD="$shim${LD_PRELOAD:+:$LD_PRELOAD}"
-fi
 
 # The program keeps the PID; the filters run beside it until it closes its ends of their
 # pipes. Unbuffered, so that each line comes out when the program writes it, as on Linux.

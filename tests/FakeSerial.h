@@ -31,6 +31,14 @@ struct FakePort {
     std::optional<LineSettings> written;
     Bytes wire, queue;
     int writeRoom = INT_MAX;
+    // A write the driver keeps in flight, as Windows does (ERROR_IO_PENDING): Write takes
+    // nothing at first, and the write ends `after` later having completed `completes` bytes,
+    // or failed when that is negative. A wait for output that gives up on it cancels it.
+    struct PendingWrite {
+        std::chrono::nanoseconds after;
+        int completes;
+    };
+    std::optional<PendingWrite> pending;
     // When the driver has room again; when the device vanishes, to read as a hung-up terminal.
     std::optional<TimePoint> roomAt, goneAt;
     std::map<TimePoint, Bytes> incoming;
@@ -85,6 +93,19 @@ class FakeDevice final : public SerialDevice {
             error_ = std::make_error_code(std::errc::io_error);
             return {0, IoStatus::Gone};
         }
+        if (p_.pending) {
+            writeEndsAt_ = writeEndsAt_.value_or(w_.now + p_.pending->after);
+            if (w_.now < *writeEndsAt_) {
+                return {0, IoStatus::WouldBlock};
+            }
+            count = std::min(count, p_.pending->completes);
+            p_.pending.reset();
+            writeEndsAt_.reset();
+            if (count < 0) {
+                error_ = std::make_error_code(std::errc::io_error);
+                return {0, IoStatus::Failed};
+            }
+        }
         const int taken = std::min(count, p_.writeRoom);
         if (taken > 0 && !p_.answers.empty()) {
             p_.incoming[w_.now + 20ms] = p_.answers.front();
@@ -114,6 +135,15 @@ class FakeDevice final : public SerialDevice {
     WaitResult Wait(WaitFor what, TimePoint deadline) override {
         ++w_.waits;
         const bool output = what == WaitFor::Output;
+        if (output && writeEndsAt_) {
+            w_.now = std::max(w_.now, std::min(deadline, *writeEndsAt_));
+            if (*writeEndsAt_ <= deadline) {
+                return WaitResult::Ready;
+            }
+            p_.pending.reset();
+            writeEndsAt_.reset();
+            return WaitResult::TimedOut;
+        }
         TimePoint end = std::min(deadline, (output ? p_.roomAt : p_.goneAt).value_or(deadline));
         if (!output && !p_.incoming.empty()) {
             end = std::min(end, p_.incoming.begin()->first);
@@ -159,6 +189,7 @@ class FakeDevice final : public SerialDevice {
     FakePort& p_;
     std::string name_;
     std::error_code error_;
+    std::optional<TimePoint> writeEndsAt_;  // of the pending write in flight
 };
 
 class FakeSystem final : public SerialSystem, public FakeWorld {

@@ -136,8 +136,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     return Process(program, args, workingDirectory, env).Finish();
 }
 
-CliUnderTest::CliUnderTest(const std::string& native) {
-    const char* prefix = std::getenv("GLASSBENCH_TEST_CLI");
+CliUnderTest::CliUnderTest(const std::string& native, bool fromEnvironment) {
+    const char* prefix = fromEnvironment ? std::getenv("GLASSBENCH_TEST_CLI") : nullptr;
     std::istringstream words(prefix != nullptr ? prefix : "");
     for (std::string word; words >> word;) {
         command.push_back(word);
@@ -152,9 +152,15 @@ CliUnderTest::CliUnderTest(const std::string& native) {
 ProcessResult CliUnderTest::Run(const std::vector<std::string>& args,
                                 const std::filesystem::path& workingDirectory,
                                 const std::vector<std::string>& env) const {
+    return Start(args, workingDirectory, env)->Finish();
+}
+
+std::unique_ptr<Process> CliUnderTest::Start(const std::vector<std::string>& args,
+                                             const std::filesystem::path& workingDirectory,
+                                             const std::vector<std::string>& env) const {
     std::vector<std::string> all(command.begin() + 1, command.end());
     all.insert(all.end(), args.begin(), args.end());
-    return RunProcess(command.front(), all, workingDirectory, env);
+    return std::make_unique<Process>(command.front(), all, workingDirectory, env);
 }
 
 }  // namespace glassbench::testing

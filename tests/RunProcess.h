@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,11 +61,16 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // blanks (a Windows build: "scripts/wine-run.sh build-win/src/cli/glassbench-cli.exe"), or
 // else `native`, the CLI built beside the suite.
 struct CliUnderTest {
-    explicit CliUnderTest(const std::string& native);
+    // `fromEnvironment` false: always `native`.
+    explicit CliUnderTest(const std::string& native, bool fromEnvironment = true);
 
     ProcessResult Run(const std::vector<std::string>& args,
                       const std::filesystem::path& workingDirectory = {},
                       const std::vector<std::string>& env = {}) const;
+    // The CLI in the background, as Process runs a program.
+    std::unique_ptr<Process> Start(const std::vector<std::string>& args,
+                                   const std::filesystem::path& workingDirectory = {},
+                                   const std::vector<std::string>& env = {}) const;
 
     std::vector<std::string> command;  // the program, then its leading arguments
     bool windows = false;              // the program is a Windows build (a .exe)

@@ -97,4 +97,18 @@ protocol::CommandFields FrameFields(const OptionValues& values) {
     return fields;
 }
 
+OutgoingFrame OutgoingFrameOf(const OptionValues& values) {
+    return {FrameFields(values), values.Get("raw", std::vector<std::uint8_t>())};
+}
+
+std::vector<std::uint8_t> WireBytes(const OutgoingFrame& frame) {
+    if (!frame.raw.empty()) {
+        return frame.raw;
+    }
+    protocol::CommandFrame buffer{};
+    protocol::DataStore store{};
+    const int length = protocol::BuildCommandFrame(frame.fields, buffer, store).frameLength;
+    return {buffer.begin(), buffer.begin() + length};
+}
+
 }  // namespace glassbench::cli

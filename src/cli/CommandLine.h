@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/Options.h"
 #include "protocol/CommandFrame.h"
@@ -87,24 +88,49 @@ inline constexpr std::array<Option, 4> kPortOptions{{
      "milliseconds"},
 }};
 
-inline constexpr std::array<Option, 1> kSendOptions{{
+// Bytes sent as they are, for the frames no frame options build; it excludes every frame option.
+inline constexpr Option kRawOption{
+    .name = "raw",
+    .kind = ValueKind::Bytes,
+    .valueName = "HEX",
+    .help =
+        "send exactly these bytes (1 to 256) instead of a frame built from the frame "
+        "options, such as a frame with a bad checksum or an unknown code: two hex digits a "
+        "byte, blanks between bytes optional",
+    .min = 1,
+    .max = protocol::kFrameBufferSize,
+    .excludes = "command x y data transparent font-size lcd-type"};
+
+inline constexpr std::array<Option, 2> kSendOptions{{
     {"repeat", ValueKind::Count, "N",
      "send the frame N times and end with the exchange times (median, 99th percentile, CPU)"},
+    kRawOption,
 }};
 
-inline constexpr std::array<Option, 1> kPlayOptions{{
+inline constexpr std::array<Option, 2> kPlayOptions{{
     {"junit", ValueKind::Path, "FILE", "write a JUnit XML report, one test case a line"},
+    {"no-wait", ValueKind::Flag, "",
+     "skip the lines' --wait-ms pauses, for a fast run of a recorded script"},
 }};
 
-inline constexpr std::array<Option, 2> kScriptLineOptions{{
+inline constexpr std::array<Option, 3> kScriptLineOptions{{
+    kRawOption,
     {"expect", ValueKind::Reply, "HEX", "the five-byte reply the line must get, ?? for any byte"},
     {"wait-ms", ValueKind::Range, "MS", "a pause after the exchange", 0, kMaxPauseMs,
      "milliseconds"},
 }};
 
-inline constexpr std::array<Option, 7> kModuleOptions{{
+inline constexpr std::array<Option, 8> kModuleOptions{{
     {"link", ValueKind::Path, "PATH",
      "the link to publish (default $XDG_RUNTIME_DIR/glassbench-module)"},
+    {.name = "listen",
+     .kind = ValueKind::Listen,
+     .valueName = "URL",
+     .help = "serve on TCP instead, the only way on Windows: rfc2217://HOST:PORT (an RFC 2217 "
+             "access server) or socket://HOST:PORT (raw bytes, wire timing at 9600 baud); HOST "
+             "127.0.0.1 unless the module must be reached from elsewhere, PORT 0 for a free "
+             "one; one client at a time, a second is refused",
+     .excludes = "link"},
     {"reply-delay-ms", ValueKind::Range, "N", "answer N ms after the frame", 0, 600'000},
     {"silent", ValueKind::Flag, "", "never answer"},
     {"reply-length", ValueKind::Range, "N", "answer with N bytes", 0, 255},
@@ -125,9 +151,18 @@ inline constexpr std::array<Option, 7> kModuleOptions{{
      .needs = "faults"},
 }};
 
-inline constexpr std::array<Option, 1> kDecodeOptions{{kJsonOption}};
+inline constexpr std::array<Option, 2> kDecodeOptions{{
+    kJsonOption,
+    {.name = "script",
+     .kind = ValueKind::Flag,
+     .valueName = "",
+     .help = "print the frames as a play script instead: each one as its frame options, or as "
+             "--raw where none build it, with its decode in a comment; noise and cut-off frames "
+             "as comments only",
+     .excludes = "json"},
+}};
 
-inline constexpr std::array<Option, 6> kMonitorOptions{{
+inline constexpr std::array<Option, 7> kMonitorOptions{{
     kPortOption,
     {"replies", ValueKind::Port, "DEVICE|INDEX|URL",
      "a second line to watch, the module's: five bytes a reply, each shown after its frame"},
@@ -135,6 +170,10 @@ inline constexpr std::array<Option, 6> kMonitorOptions{{
     kJsonOption,
     {"count", ValueKind::Count, "N", "end after N frames"},
     {"seconds", ValueKind::Count, "S", "end after S seconds"},
+    {"record", ValueKind::Path, "FILE",
+     "write a play script as the frames come, flushed line by line: each frame as decode "
+     "--script writes it, the reply that followed it as --expect, a pause of 10 ms or more "
+     "before the next frame as --wait-ms; noise and cut-off frames as comments only"},
 }};
 
 inline constexpr OptionGroup kFrameGroup{"Frame options (frame, send, play script lines)",
@@ -182,7 +221,8 @@ inline constexpr std::array<CommandSpec, 8> kCommands{{
      "system reports present",
      {}},
     {"module",
-     "run the virtual display module on a pseudo-terminal; it answers every frame with "
+     "run the virtual display module on a pseudo-terminal, or on TCP with --listen; it "
+     "answers every frame with "
      "AA 04 CMD STATUS CHK (status 0 good, 1 bad checksum, 2 unknown command, 3 bad length)",
      kModuleGroups},
     {"decode",
@@ -213,6 +253,17 @@ std::optional<OptionValues> ReadCommandLine(const CommandSpec& command, const Pa
 
 // The fields the frame options give, the rest as the window starts.
 protocol::CommandFields FrameFields(const OptionValues& values);
+
+// What one exchange sends: the frame the frame options build, or the bytes --raw gives.
+struct OutgoingFrame {
+    protocol::CommandFields fields;
+    std::vector<std::uint8_t> raw;  // empty: the frame is built from `fields`
+};
+
+OutgoingFrame OutgoingFrameOf(const OptionValues& values);
+
+// The bytes it puts on the wire.
+std::vector<std::uint8_t> WireBytes(const OutgoingFrame& frame);
 
 // The usage, made from the table: each command with its synopsis and summary, then each
 // group of options, one item an option, in lines of at most 79 columns that help2man turns

@@ -3,7 +3,8 @@
 // 55-byte limit; the bytes go through the frame scanner the virtual module uses, in the strict
 // reading, as if they had all arrived at one moment, and a final look at the clock one frame
 // gap later reports a frame cut off at the end and noise that nothing followed. Each piece
-// prints as monitor prints it (FrameReport.h).
+// prints as monitor prints it (FrameReport.h), or with --script as a play script's line
+// (ScriptRecorder.h), untimed: no pauses, and no replies to expect.
 #include <iostream>
 #include <iterator>
 #include <ostream>
@@ -12,6 +13,7 @@
 
 #include "cli/Commands.h"
 #include "cli/FrameReport.h"
+#include "cli/ScriptRecorder.h"
 #include "protocol/FrameScanner.h"
 #include "protocol/HexText.h"
 
@@ -50,6 +52,14 @@ int RunDecode(const OptionValues& values, std::ostream& out, std::ostream&) {
         scanner.Push(byte, at, events);
     }
     scanner.Expire(at + protocol::kFrameGap, events);
+    if (values.Has("script")) {
+        ScriptRecorder script(out, false, std::nullopt);
+        for (const auto& event : events) {
+            script.Piece(event, at);
+        }
+        script.Finish();
+        return kExitOk;
+    }
     for (const auto& event : events) {
         out << (json ? EventJson(event).Text() : EventText(event)) << "\n";
     }

@@ -43,13 +43,17 @@ std::string EventText(const ScanEvent& event) {
     if (event.kind != ScanEvent::Kind::Frame) {
         return std::string(KindName(event.kind)) + ": " + protocol::FormatHexLine(event.bytes);
     }
-    const protocol::DecodedFrame frame = Decode(event.bytes);
-    std::string line = "frame " + protocol::FormatHexLine(event.bytes) + ": ";
+    return "frame " + protocol::FormatHexLine(event.bytes) + ": " + FrameText(event.bytes);
+}
+
+std::string FrameText(const protocol::Bytes& bytes) {
+    const protocol::DecodedFrame frame = Decode(bytes);
     if (!frame.id) {
         // A header whose length leaves no room for a command.
-        return line + frame.problems.front();
+        return frame.problems.front();
     }
-    line += frame.command != nullptr ? std::string(frame.command->listText) : "unknown command";
+    std::string line =
+        frame.command != nullptr ? std::string(frame.command->listText) : "unknown command";
     line += " (" + protocol::FormatHexByte(*frame.id) + ") " + protocol::FieldsText(frame);
     if (frame.command == nullptr) {
         return line;

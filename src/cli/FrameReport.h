@@ -16,6 +16,10 @@ namespace glassbench::cli {
 
 std::string EventText(const protocol::ScanEvent& event);
 
+// What a frame's line says after "frame BYTES: ": "Clear Screen (80) data=[00] checksum=2E good,
+// length 4 good".
+std::string FrameText(const protocol::Bytes& bytes);
+
 // {"kind":"frame"|"noise"|"incomplete", then `head`'s members, then "hex" and, for a frame,
 // "command", "id", "layout", "x" and "y" where it has them, "style", "data", "checksum",
 // "checksum_ok" and "problems"}.

@@ -1,22 +1,9 @@
 #include "cli/JUnitReport.h"
 
-#include <cstdio>
-
+#include "cli/Seconds.h"
 #include "cli/TextEscape.h"
 
 namespace glassbench::cli {
-
-namespace {
-
-std::string Seconds(std::chrono::microseconds time) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%lld.%06lld",
-                  static_cast<long long>(time.count() / 1'000'000),
-                  static_cast<long long>(time.count() % 1'000'000));
-    return text;
-}
-
-}  // namespace
 
 std::string JUnitXml(const std::string& suite, const std::vector<JUnitCase>& cases) {
     int failures = 0;
@@ -28,7 +15,7 @@ std::string JUnitXml(const std::string& suite, const std::vector<JUnitCase>& cas
         skipped += c.skipped ? 1 : 0;
         total += c.time;
         body += "    <testcase classname=\"" + XmlText(suite) + "\" name=\"" + XmlText(c.name) +
-                "\" time=\"" + Seconds(c.time) + "\"";
+                "\" time=\"" + SecondsText(c.time) + "\"";
         if (c.failure) {
             body += ">\n      <failure message=\"" + XmlText(*c.failure) + "\">" +
                     XmlText(*c.failure) + "</failure>\n    </testcase>\n";
@@ -41,7 +28,7 @@ std::string JUnitXml(const std::string& suite, const std::vector<JUnitCase>& cas
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n  <testsuite name=\"" +
            XmlText(suite) + "\" tests=\"" + std::to_string(cases.size()) + "\" failures=\"" +
            std::to_string(failures) + "\" errors=\"0\" skipped=\"" + std::to_string(skipped) +
-           "\" time=\"" + Seconds(total) + "\">\n" + body + "  </testsuite>\n</testsuites>\n";
+           "\" time=\"" + SecondsText(total) + "\">\n" + body + "  </testsuite>\n</testsuites>\n";
 }
 
 }  // namespace glassbench::cli

@@ -10,14 +10,21 @@
 // either line is stamped within the wake-up's own latency. Pending bytes on the replies line
 // that nothing follows for 100 ms are reported as an incomplete reply, so one lost byte does
 // not shift every later reply.
+//
+// --record writes what is seen as a play script (ScriptRecorder.h). Its file is opened before
+// either line, so a path that cannot be written stops the run before a port is touched; the
+// recorder is settled after every wake-up in which no reply is half read.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
-#include <cstdio>
+#include <ctime>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -25,6 +32,8 @@
 #include "cli/FrameReport.h"
 #include "cli/Json.h"
 #include "cli/PortSession.h"
+#include "cli/ScriptRecorder.h"
+#include "cli/Seconds.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/FrameDecode.h"
 #include "protocol/FrameScanner.h"
@@ -49,6 +58,7 @@ struct MonitorSettings {
     bool json = false;
     std::optional<int> count;
     std::optional<int> seconds;
+    std::string record;  // empty: no recording
 };
 
 MonitorSettings ReadMonitorSettings(const OptionValues& values) {
@@ -64,22 +74,32 @@ MonitorSettings ReadMonitorSettings(const OptionValues& values) {
     if (const int* seconds = values.Find<int>("seconds")) {
         settings.seconds = *seconds;
     }
+    settings.record = values.Get("record", settings.record);
     return settings;
 }
 
-// Seconds since the start with microseconds: "12.345678", a JSON number too.
-std::string Seconds(Clock::duration since) {
-    const auto us = std::max<long long>(
-        std::chrono::duration_cast<std::chrono::microseconds>(since).count(), 0);
-    char text[32];
-    std::snprintf(text, sizeof(text), "%lld.%06lld", us / 1'000'000, us % 1'000'000);
-    return text;
+// The wall-clock time a recording began, for its header: "2025-03-14 09:26:53 +0100".
+std::string LocalTimeText() {
+    const std::time_t now = std::time(nullptr);
+    // std::localtime's shared result is safe here: nothing else in the process reads the zone.
+    const std::tm* local = std::localtime(&now);
+    char text[64];
+    return local != nullptr && std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S %z", local) > 0
+               ? text
+               : "?";
 }
 
 class Monitor {
   public:
-    Monitor(const MonitorSettings& settings, std::ostream& out)
-        : settings_(settings), out_(out), start_(Clock::now()) {}
+    // `record`: the recording's file, if any.
+    Monitor(const MonitorSettings& settings, std::ostream& out, std::ostream* record)
+        : settings_(settings), out_(out), start_(Clock::now()) {
+        if (record != nullptr) {
+            recorder_.emplace(*record, !settings.replies.empty(), start_);
+        }
+    }
+
+    bool RecordingFailed() const { return recorder_ && recorder_->Failed(); }
 
     // Runs until a stop request, --count frames or --seconds; returns the line that vanished,
     // if one did.
@@ -109,6 +129,12 @@ class Monitor {
                 (replies != nullptr && !Drain(*replies, false, woken == 1u))) {
                 break;
             }
+            if (recorder_ && reply_.empty()) {
+                recorder_->Settle();
+            }
+            if (RecordingFailed()) {
+                break;
+            }
         }
         Finish();
         return goneTap_;
@@ -118,9 +144,20 @@ class Monitor {
     bool Done() const { return settings_.count && frames_ >= *settings_.count; }
 
     void Start() {
+        if (recorder_) {
+            recorder_->Comment("Recorded by glassbench-cli monitor on " + LocalTimeText());
+            recorder_->Comment("frames on " + settings_.port +
+                               (settings_.replies.empty() ? ", no replies watched"
+                                                          : ", replies on " + settings_.replies) +
+                               ", at " + std::to_string(settings_.bitsPerSecond) + " baud");
+            recorder_->Comment("Replay: glassbench-cli play " + settings_.record +
+                               " --port=DEVICE [--no-wait]");
+        }
         if (settings_.json) {
             JsonObject start;
-            start.String("kind", "start").Raw("t", Seconds({})).String("port", settings_.port);
+            start.String("kind", "start")
+                .Raw("t", SecondsText(Clock::duration{}))
+                .String("port", settings_.port);
             if (settings_.replies.empty()) {
                 start.Null("replies");
             } else {
@@ -166,10 +203,17 @@ class Monitor {
         scanner_.Expire(now, events_);
         Report(now);
         if (const auto due = ReplyExpiry(); due && now >= *due) {
-            Print(now, "incomplete_reply", "incomplete reply " + protocol::FormatHexLine(reply_),
-                  protocol::FormatHexLine(reply_));
-            reply_.clear();
+            ReportIncompleteReply(now);
         }
+    }
+
+    void ReportIncompleteReply(TimePoint now) {
+        Print(now, "incomplete_reply", "incomplete reply " + protocol::FormatHexLine(reply_),
+              protocol::FormatHexLine(reply_));
+        if (recorder_) {
+            recorder_->IncompleteReply(reply_, now);
+        }
+        reply_.clear();
     }
 
     std::optional<TimePoint> ReplyExpiry() const {
@@ -186,7 +230,10 @@ class Monitor {
             return;
         }
         ++replies_;
-        const std::string t = Seconds(at - start_);
+        if (recorder_) {
+            recorder_->Reply(reply_, at);
+        }
+        const std::string t = SecondsText(at - start_);
         if (settings_.json) {
             JsonObject follows;
             if (lastFrame_) {
@@ -223,7 +270,10 @@ class Monitor {
                     ++incomplete_;
                     break;
             }
-            const std::string t = Seconds(at - start_);
+            if (recorder_) {
+                recorder_->Piece(event, at);
+            }
+            const std::string t = SecondsText(at - start_);
             if (settings_.json) {
                 out_ << EventJson(event, JsonObject().Raw("t", t)).Text() << std::endl;
             } else {
@@ -242,11 +292,12 @@ class Monitor {
                                                 : std::string("unknown command")) +
                     " (" + protocol::FormatHexByte(*decoded.id) + ")";
         }
-        lastFrame_ = LastFrame{Seconds(at - start_), protocol::FormatHexLine(event.bytes), label};
+        lastFrame_ =
+            LastFrame{SecondsText(at - start_), protocol::FormatHexLine(event.bytes), label};
     }
 
     void Print(TimePoint at, const char* kind, const std::string& text, const std::string& hex) {
-        const std::string t = Seconds(at - start_);
+        const std::string t = SecondsText(at - start_);
         if (settings_.json) {
             out_ << JsonObject().String("kind", kind).Raw("t", t).String("hex", hex).Text()
                  << std::endl;
@@ -263,10 +314,12 @@ class Monitor {
             Report(now);
         }
         if (!reply_.empty()) {
-            Print(now, "incomplete_reply", "incomplete reply " + protocol::FormatHexLine(reply_),
-                  protocol::FormatHexLine(reply_));
+            ReportIncompleteReply(now);
         }
-        const std::string t = Seconds(now - start_);
+        if (recorder_) {
+            recorder_->Finish();
+        }
+        const std::string t = SecondsText(now - start_);
         if (settings_.json) {
             out_ << JsonObject()
                         .String("kind", "summary")
@@ -297,6 +350,7 @@ class Monitor {
     protocol::Bytes reply_;
     TimePoint replyAt_{};
     std::optional<LastFrame> lastFrame_;
+    std::optional<ScriptRecorder> recorder_;
     const serial::LineTap* goneTap_ = nullptr;
     int frames_ = 0;
     int badChecksums_ = 0;
@@ -309,6 +363,18 @@ class Monitor {
 
 int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err) {
     const MonitorSettings settings = ReadMonitorSettings(values);
+    std::ofstream record;
+    if (!settings.record.empty()) {
+        errno = 0;
+        record.open(settings.record, std::ios::binary | std::ios::trunc);
+        if (!record) {
+            err << "glassbench-cli: " << settings.record << ": cannot be written\n";
+            if (errno != 0) {
+                err << std::generic_category().message(errno) << ".\n";
+            }
+            return kExitUsage;
+        }
+    }
     const serial::StopRequest stop;
     const auto system = serial::CreatePlatformSerialSystem();
     std::unique_ptr<serial::LineTap> taps[2];
@@ -327,14 +393,18 @@ int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err)
             err << notice << "\n";
         }
     }
-    Monitor monitor(settings, out);
-    if (const serial::LineTap* gone = monitor.Run(*taps[0], taps[1].get(), stop)) {
+    Monitor monitor(settings, out, record.is_open() ? &record : nullptr);
+    const serial::LineTap* gone = monitor.Run(*taps[0], taps[1].get(), stop);
+    if (gone != nullptr) {
         err << "glassbench-cli monitor: " << *names[gone == taps[0].get() ? 0 : 1]
             << " has gone away (unplugged, or its other end closed): "
             << gone->LastError().message() << "\n";
-        return kExitGone;
     }
-    return kExitOk;
+    if (monitor.RecordingFailed()) {
+        err << "glassbench-cli monitor: " << settings.record << ": the recording could not be "
+            << "written to the end\n";
+    }
+    return gone != nullptr || monitor.RecordingFailed() ? kExitGone : kExitOk;
 }
 
 }  // namespace glassbench::cli

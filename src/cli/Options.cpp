@@ -28,7 +28,7 @@ std::optional<OptionValue> ReadPort(const Option& option, const std::string& tex
         // A device path, or a network port, whose name is checked here rather than at the open.
         std::string reason;
         if (serial::IsNetworkPortName(text) && !serial::ParseNetworkPortName(text, reason)) {
-            error = "--" + std::string(option.name) + ": " + reason;
+            error = "--" + std::string(option.name) + " " + reason;
             return std::nullopt;
         }
         return text;
@@ -182,6 +182,15 @@ std::optional<OptionValue> ReadValue(const Option& option, const std::string& te
             return ReadSpeed(option, text, error);
         case ValueKind::Port:
             return ReadPort(option, text, error);
+        case ValueKind::Listen: {
+            std::string reason;
+            if (auto address =
+                    serial::ParseNetworkPortName(text, reason, serial::PortUse::Listen)) {
+                return *address;
+            }
+            error = "--" + std::string(option.name) + " " + reason;
+            return std::nullopt;
+        }
         case ValueKind::Seed:
             return ReadSeed(option, text, error);
         case ValueKind::FaultMix: {
@@ -200,6 +209,21 @@ std::optional<OptionValue> ReadValue(const Option& option, const std::string& te
             error = Quoted(option, text) + " is not " + std::to_string(protocol::kReplyLength) +
                     " bytes as hex pairs or ??";
             return std::nullopt;
+        case ValueKind::Bytes: {
+            auto bytes = protocol::ParseHexPairs(text);
+            if (!bytes) {
+                error = Quoted(option, text) +
+                        " is not hex pairs (two hex digits a byte, blanks between bytes optional)";
+                return std::nullopt;
+            }
+            const auto count = static_cast<int>(bytes->size());
+            if (count < option.min || count > option.max) {
+                error = "--" + std::string(option.name) + " holds " + std::to_string(count) +
+                        " bytes, not " + RangeText(option);
+                return std::nullopt;
+            }
+            return *std::move(bytes);
+        }
     }
     return std::nullopt;
 }

@@ -21,6 +21,7 @@
 
 #include "module/ModuleFaults.h"
 #include "protocol/HexText.h"
+#include "serial/NetworkPort.h"
 
 namespace glassbench::cli {
 
@@ -35,9 +36,11 @@ enum class ValueKind {
     Command,   // a list index 0-19, a list text or a section name [the list index]
     Speed,     // a speed of the Speed list [its row]
     Port,      // a device path, a network port or a position of the Port list [the device]
+    Listen,    // a network port to serve, port 0 for any free one [serial::NetworkAddress]
     Seed,      // 0 to 2^64 - 1 [std::uint64_t]
     FaultMix,  // NAME:WEIGHT,... [module::FaultMix]
     Reply,     // five bytes as hex pairs or ?? [protocol::BytePattern]
+    Bytes,     // Option::min to Option::max bytes as strict hex pairs [std::vector<std::uint8_t>]
 };
 
 struct Option {
@@ -45,7 +48,7 @@ struct Option {
     ValueKind kind = ValueKind::Flag;
     std::string_view valueName;  // how the usage names the value: "DEVICE|INDEX"
     std::string_view help;       // one sentence for the usage, without a full stop
-    int min = 0;                 // Range
+    int min = 0;                 // Range; Bytes: how many
     int max = 0;
     std::string_view unit = {};  // Range: the unit its message names ("milliseconds")
     bool required = false;
@@ -83,8 +86,9 @@ struct ParsedArgs {
 std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
                                     std::span<const Option> options, std::string& error);
 
-using OptionValue =
-    std::variant<bool, int, std::uint64_t, std::string, module::FaultMix, protocol::BytePattern>;
+using OptionValue = std::variant<bool, int, std::uint64_t, std::string, module::FaultMix,
+                                 protocol::BytePattern, serial::NetworkAddress,
+                                 std::vector<std::uint8_t>>;
 
 // `text` read as `option`'s kind says; nullopt with the reason in `error` when it cannot be.
 std::optional<OptionValue> ReadValue(const Option& option, const std::string& text,

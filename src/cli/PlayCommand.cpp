@@ -2,8 +2,8 @@
 // reply it must get. The whole script is read and checked first, so a bad line stops it
 // before the port is opened. Then the port opens as send opens it (the pulse unless
 // --no-pulse), and each line runs send's printed exchange, its expectation, and its --wait-ms
-// pause; --interval paces the lines as it paces send's repetitions. Both pauses end at once on
-// a stop request, which ends the run after the exchange in progress.
+// pause (unless --no-wait); --interval paces the lines as it paces send's repetitions. Both
+// pauses end at once on a stop request, which ends the run after the exchange in progress.
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -55,6 +55,16 @@ std::optional<std::string> CheckExpectation(const protocol::BytePattern& expect,
     return reason;
 }
 
+// What a line's test case is called after its number: the command, or for raw bytes "raw
+// frame" and the command code they carry.
+std::string CaseName(const OutgoingFrame& frame) {
+    if (frame.raw.empty()) {
+        return std::string(protocol::CommandAt(frame.fields.commandIndex)->listText);
+    }
+    return frame.raw.size() > 2 ? "raw frame (" + protocol::FormatHexByte(frame.raw[2]) + ")"
+                                : "raw frame";
+}
+
 }  // namespace
 
 int RunPlay(const OptionValues& values, std::ostream& out, std::ostream& err) {
@@ -77,20 +87,20 @@ int RunPlay(const OptionValues& values, std::ostream& out, std::ostream& err) {
     if (!link) {
         return kExitNoPort;
     }
+    const bool waits = !values.Has("no-wait");
     std::vector<JUnitCase> cases;
     int frames = 0;
     int replies = 0;
     int failed = 0;
     for (const PlayStep& step : script.steps) {
         JUnitCase& report = cases.emplace_back();
-        report.name = path + ":" + std::to_string(step.line) + " " +
-                      std::string(protocol::CommandAt(step.fields.commandIndex)->listText);
+        report.name = path + ":" + std::to_string(step.line) + " " + CaseName(step.frame);
         report.skipped = true;
         if (stop.Requested() || (frames > 0 && !Pause(stop, port.interval))) {
             continue;
         }
         protocol::CommandFrame frame{};
-        const PrintedResult printed = PrintedExchange(*link, step.fields, frame, out);
+        const PrintedResult printed = PrintedExchange(*link, step.frame, frame, out);
         const serial::ExchangeResult& result = printed.result;
         ++frames;
         report.skipped = false;
@@ -108,7 +118,7 @@ int RunPlay(const OptionValues& values, std::ostream& out, std::ostream& err) {
                 report.failure = report.failure.value_or("expectation failed: " + *reason);
             }
         }
-        if (step.waitAfter.count() > 0) {
+        if (waits && step.waitAfter.count() > 0) {
             Pause(stop, step.waitAfter);
         }
     }

@@ -1,6 +1,8 @@
 #include "cli/PlayScript.h"
 
-#include "cli/CommandLine.h"
+#include <algorithm>
+
+#include "protocol/FrameInverse.h"
 
 namespace glassbench::cli {
 
@@ -21,7 +23,7 @@ std::optional<PlayStep> ParseStep(const std::vector<std::string>& words, std::st
         return std::nullopt;
     }
     PlayStep step;
-    step.fields = FrameFields(*values);
+    step.frame = OutgoingFrameOf(*values);
     if (const auto* expect = values->Find<protocol::BytePattern>("expect")) {
         step.expect = *expect;
     }
@@ -87,6 +89,47 @@ std::optional<std::vector<std::string>> SplitShellWords(std::string_view line, s
         words.push_back(std::move(word));
     }
     return words;
+}
+
+std::string ShellWord(std::string_view text) {
+    const auto plain = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+               std::string_view("+-./:=_,").find(c) != std::string_view::npos;
+    };
+    if (!text.empty() && std::all_of(text.begin(), text.end(), plain)) {
+        return std::string(text);
+    }
+    std::string word = "\"";
+    for (const char c : text) {
+        if (std::string_view("$`\"\\").find(c) != std::string_view::npos) {
+            word += '\\';
+        }
+        word += c;
+    }
+    return word + '"';
+}
+
+std::string FrameOptionsText(const std::vector<std::uint8_t>& bytes) {
+    const auto fields = protocol::FieldsForFrame(bytes.data(), static_cast<int>(bytes.size()));
+    if (!fields) {
+        return "--raw=" + ShellWord(protocol::FormatHexLine(bytes));
+    }
+    const protocol::CommandInfo& command = *protocol::CommandAt(fields->commandIndex);
+    const protocol::CommandFields start;
+    std::string text = "--command=" + ShellWord(command.listText);
+    if (protocol::HeaderLength(command.layout) > 3) {
+        text += " --x=" + fields->xText + " --y=" + fields->yText;
+    }
+    if (fields->transparentIndex != start.transparentIndex) {
+        text += " --transparent=" + std::to_string(fields->transparentIndex);
+    }
+    if (fields->fontSizeIndex != start.fontSizeIndex) {
+        text += " --font-size=" + std::to_string(fields->fontSizeIndex);
+    }
+    if (fields->lcdsType != start.lcdsType) {
+        text += " --lcd-type=" + std::to_string(static_cast<int>(fields->lcdsType));
+    }
+    return text + " --data=" + ShellWord(fields->dataText);
 }
 
 PlayScript ParsePlayScript(std::string_view text) {

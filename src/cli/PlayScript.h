@@ -9,9 +9,13 @@
 // everything up to the next unescaped one, a backslash in them escaping only $, `, " and \;
 // outside quotes a backslash keeps the next character. A # that begins a word starts a comment.
 // The words are then read as send reads its options, by the command table's row for a script
-// line (CommandLine.h): the frame options, plus --expect=PATTERN (the five-byte reply it must
-// get, "??" for any byte) and --wait-ms=N (a pause after the exchange). Every line is checked
-// before anything is sent, so a script with one bad line sends nothing at all.
+// line (CommandLine.h): the frame options or --raw=HEX, plus --expect=PATTERN (the five-byte
+// reply it must get, "??" for any byte) and --wait-ms=N (a pause after the exchange). Every line
+// is checked before anything is sent, so a script with one bad line sends nothing at all.
+//
+// The way back, for scripts written from captured frames: a frame's options are the plainest
+// frame options that build it (protocol/FrameInverse.h), those the frame depends on and that
+// differ from the window's start-up values, or --raw with its bytes where no options build it.
 #pragma once
 
 #include <chrono>
@@ -20,14 +24,14 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/CommandFrame.h"
+#include "cli/CommandLine.h"
 #include "protocol/HexText.h"
 
 namespace glassbench::cli {
 
 struct PlayStep {
     int line = 0;  // from 1
-    protocol::CommandFields fields;
+    OutgoingFrame frame;
     std::optional<protocol::BytePattern> expect;
     std::chrono::milliseconds waitAfter{0};
 };
@@ -42,6 +46,13 @@ struct PlayScript {
     int badLine = 0;
     std::string error;
 };
+
+// A word as the splitting above reads it back: as it is where that is safe, else in double
+// quotes.
+std::string ShellWord(std::string_view text);
+
+// The options of a script line that sends exactly these bytes.
+std::string FrameOptionsText(const std::vector<std::uint8_t>& bytes);
 
 // The steps of a whole script. Blank and comment lines are skipped; a line may end in CR LF,
 // and a UTF-8 byte-order mark before the first line is ignored.

@@ -60,23 +60,25 @@ bool Pause(const serial::StopRequest& stop, std::chrono::milliseconds pause) {
     return stop.WaitUntil(serial::Clock::now() + pause);
 }
 
-PrintedResult PrintedExchange(serial::SerialLink& link, const protocol::CommandFields& fields,
+PrintedResult PrintedExchange(serial::SerialLink& link, const OutgoingFrame& outgoing,
                               protocol::CommandFrame& frame, std::ostream& out) {
-    protocol::DataStore store{};
-    const auto built = protocol::BuildCommandFrame(fields, frame, store);
+    const std::vector<std::uint8_t> bytes = WireBytes(outgoing);
+    std::copy(bytes.begin(), bytes.end(), frame.begin());
+    const auto length = static_cast<int>(bytes.size());
     const auto start = serial::Clock::now();
     PrintedResult printed;
     serial::ExchangeResult& result = printed.result;
-    result = serial::Exchange(
-        link, frame, built.frameLength, [&](const serial::ExchangeResult& written) {
-            if (!written.Sent()) {
-                // A frame that did not go out whole is never shown as sent.
-                out << "sent: none (" << SendFailure(written.sendError) << ")" << std::endl;
-                return;
-            }
-            const int shown = protocol::TranscriptBytes(frame, built.frameLength, fields.lcdsType);
-            out << "sent: " << protocol::FormatHexLine(frame.data(), shown) << std::endl;
-        });
+    result = serial::Exchange(link, frame, length, [&](const serial::ExchangeResult& written) {
+        if (!written.Sent()) {
+            // A frame that did not go out whole is never shown as sent.
+            out << "sent: none (" << SendFailure(written.sendError) << ")" << std::endl;
+            return;
+        }
+        const int shown = outgoing.raw.empty()
+                              ? protocol::TranscriptBytes(frame, length, outgoing.fields.lcdsType)
+                              : length;
+        out << "sent: " << protocol::FormatHexLine(frame.data(), shown) << std::endl;
+    });
     printed.took = serial::Clock::now() - start;
     if (!result.Sent()) {
         return printed;

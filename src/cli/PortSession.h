@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/CommandLine.h"
 #include "cli/Options.h"
 #include "protocol/CommandFrame.h"
 #include "serial/Exchange.h"
@@ -71,11 +72,11 @@ struct PrintedResult {
     serial::Clock::duration took{};
 };
 
-// Builds the frame for `fields` into `frame`, runs the shared exchange and prints what send
-// prints of it: "sent: BYTES" (as the transcript shows them) or "sent: none (REASON)", then,
-// for a frame that went out, "received: BYTES" or "received: none (N of 5 bytes)". The reply
-// stays in `frame`'s reply area.
-PrintedResult PrintedExchange(serial::SerialLink& link, const protocol::CommandFields& fields,
+// Puts the outgoing frame into `frame`, runs the shared exchange and prints what send prints of
+// it: "sent: BYTES" (a built frame as the transcript shows it, raw bytes as they are) or "sent:
+// none (REASON)", then, for a frame that went out, "received: BYTES" or "received: none (N of 5
+// bytes)". The reply stays in `frame`'s reply area.
+PrintedResult PrintedExchange(serial::SerialLink& link, const OutgoingFrame& outgoing,
                               protocol::CommandFrame& frame, std::ostream& out);
 
 // Why a frame did not go out, in the words of a line of output.

@@ -1,6 +1,7 @@
 // "send": the window's send action from the command line. Opens a port as the window does,
-// then for each repetition builds the frame and runs the window's exchange: empty the receive
-// queue, write the frame, wait for the five-byte reply with the window's 100000 tries.
+// then for each repetition builds the frame (or takes --raw's bytes as they are) and runs the
+// window's exchange: empty the receive queue, write the frame, wait for the five-byte reply with
+// the window's 100000 tries.
 // --interval paces the repetitions; what arrives during a pause is thrown away with the rest
 // of the receive queue before the next frame.
 #include <chrono>
@@ -23,7 +24,7 @@ constexpr int kExitNoReply = 1;
 int RunSend(const OptionValues& values, std::ostream& out, std::ostream& err) {
     const PortSettings port = ReadPortSettings(values);
     const int repeat = values.Get("repeat", 1);
-    const protocol::CommandFields fields = FrameFields(values);
+    const OutgoingFrame outgoing = OutgoingFrameOf(values);
 
     const serial::StopRequest stop;
     StreamMessageSink sink(err);
@@ -42,7 +43,7 @@ int RunSend(const OptionValues& values, std::ostream& out, std::ostream& err) {
         }
         protocol::CommandFrame frame{};
         ++exchanges;
-        const PrintedResult printed = PrintedExchange(*link, fields, frame, out);
+        const PrintedResult printed = PrintedExchange(*link, outgoing, frame, out);
         if (printed.result.replied) {
             exchangeUs.push_back(
                 std::chrono::duration_cast<std::chrono::microseconds>(printed.took).count());

@@ -1,21 +1,13 @@
-// The virtual display module: a stand-in for the real module on a pseudo-terminal.
+// The virtual display module: a stand-in for the real module, on a pseudo-terminal or on TCP.
 //
-// It opens a pseudo-terminal pair and publishes the terminal side's path as a symbolic link,
-// which the tool opens like any serial device. It reads the master side, finds and checks
-// frames with the protocol's scanner in its lenient reading (protocol/FrameScanner.h), prints
-// one line per frame (ModuleFrames.h) and answers each with five bytes.
-//
-// Everything runs in one poll loop on a monotonic clock: the master side, a self-pipe for
-// SIGINT, SIGTERM and SIGHUP, and a watch on the terminal's closes. With wire timing the module
-// acts as if every byte took its ten bit times at the speed the other side set (a pty master
-// reports the terminal side's settings): the answer starts only when the frame's last byte would
-// have arrived, and leaves byte by byte at the same pace.
-//
-// The module keeps a descriptor of the terminal side open itself, so the master never reports
-// a hang-up while the tool is away and the loop never spins; the tool may close and reopen the
-// port at will. A tool that dies holding TIOCEXCL would leave the pty exclusive (its settings
-// outlive the tool, since the pty does); when the terminal is closed and nobody holds its lock
-// any more, the module clears that mode.
+// On a pseudo-terminal (POSIX systems) it publishes the terminal side's path as a symbolic
+// link, which the tool opens like any serial device (ModuleOnPty.cpp). On TCP (every system,
+// the only way on Windows) it listens on the address it is given and serves one client at a
+// time, as raw bytes (socket://) or as an RFC 2217 access server (rfc2217://) that takes the
+// line settings and modem lines the client asks for (ModuleOnTcp.cpp). Either way ModuleCore.h
+// finds and checks the frames with the protocol's scanner in its lenient reading
+// (protocol/FrameScanner.h), prints one line for each (ModuleFrames.h) and answers it, with the
+// line's own pace on the wire when asked for.
 #pragma once
 
 #include <cstdint>
@@ -24,11 +16,13 @@
 #include <string>
 
 #include "module/ModuleFaults.h"
+#include "serial/NetworkPort.h"
 
 namespace glassbench::module {
 
 struct ModuleOptions {
-    std::string linkPath;  // empty: DefaultLinkPath()
+    std::string linkPath;  // empty: $XDG_RUNTIME_DIR/glassbench-module (or /tmp/...-UID)
+    std::optional<serial::NetworkAddress> listen;  // on TCP instead of a pseudo-terminal
     int replyDelayMs = 0;
     bool silent = false;
     int replyLength = protocol::kReplyLength;
@@ -37,11 +31,12 @@ struct ModuleOptions {
     FaultMix faultMix = kDefaultFaultMix;
 };
 
-// $XDG_RUNTIME_DIR/glassbench-module, or /tmp/glassbench-module-UID without that variable.
-std::string DefaultLinkPath();
+// Whether this system has pseudo-terminals for the module; without them it runs on TCP only.
+bool HasPseudoTerminals();
 
-// Runs until SIGINT, SIGTERM or SIGHUP; removes its link on the way out. Returns 0, or 1 when the
-// pseudo-terminal or the link cannot be set up (the reason on `err`).
+// Runs until SIGINT, SIGTERM or SIGHUP (Ctrl+C or a closed console on Windows); removes its
+// link on the way out. Returns 0, or 1 when the pseudo-terminal, the link or the listening
+// socket cannot be set up (the reason on `err`).
 int RunVirtualModule(const ModuleOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace glassbench::module

@@ -68,13 +68,14 @@ StyleFields DecodeStyle(std::uint8_t style, bool spiPossible) {
     fields.byte = style;
     if (((high == 0xF || high == 0) && low <= 6) || !spiPossible) {
         fields.transparent = high == 0xF;
-        fields.fontSize = kFontSizes[static_cast<std::size_t>(std::min(low, 7))];
-        return fields;
+        fields.fontValue = low;
+    } else {
+        fields.spiForm = true;
+        fields.characters = high;
+        fields.transparent = (low & 0x08) != 0;
+        fields.fontValue = low & 0x07;
     }
-    fields.spiForm = true;
-    fields.characters = high;
-    fields.transparent = (low & 0x08) != 0;
-    fields.fontSize = kFontSizes[static_cast<std::size_t>(low & 0x07)];
+    fields.fontSize = kFontSizes[static_cast<std::size_t>(std::min(fields.fontValue, 7))];
     return fields;
 }
 

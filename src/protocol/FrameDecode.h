@@ -29,6 +29,7 @@ struct StyleFields {
     std::uint8_t byte = 0;
     bool spiForm = false;
     bool transparent = false;
+    int fontValue = 0;          // 0 for none, 1-6 for the sizes, 7 and above for no size
     std::string_view fontSize;  // "none", "8x16" ... "32x32", or "?" for a value with no size
     int characters = 0;         // the SPI form only
 };

@@ -19,6 +19,7 @@ void FrameScanner::Push(std::uint8_t byte, TimePoint at, std::vector<ScanEvent>&
         }
         FlushGarbage(events);
         frame_.push_back(byte);
+        first_ = at;
         return;
     }
     frame_.push_back(byte);
@@ -29,7 +30,7 @@ void FrameScanner::Push(std::uint8_t byte, TimePoint at, std::vector<ScanEvent>&
         const ReplyStatus status =
             CheckFrame(frame_.data(), static_cast<int>(frame_.size()), reading_).status;
         const std::uint8_t command = shortHeader ? 0 : frame_[2];
-        events.push_back({ScanEvent::Kind::Frame, std::move(frame_), status, command, at});
+        events.push_back({ScanEvent::Kind::Frame, std::move(frame_), status, command, at, first_});
         frame_.clear();
     }
 }

@@ -31,6 +31,7 @@ struct ScanEvent {
     ReplyStatus status = ReplyStatus::Good;  // frames only
     std::uint8_t command = 0;                // frames only: the byte to answer with
     TimePoint at{};                          // when its last byte arrived
+    TimePoint from{};                        // frames only: when their start byte arrived
 };
 
 class FrameScanner {
@@ -50,6 +51,7 @@ class FrameScanner {
     Reading reading_;
     Bytes garbage_;
     Bytes frame_;
+    TimePoint first_{};  // when frame_'s start byte arrived
     TimePoint last_{};
 };
 

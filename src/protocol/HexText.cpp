@@ -85,6 +85,21 @@ std::optional<BytePattern> ParseBytePattern(std::string_view text) {
     return pattern;
 }
 
+std::optional<std::vector<std::uint8_t>> ParseHexPairs(std::string_view text) {
+    const auto pattern = ParseBytePattern(text);
+    if (!pattern) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes;
+    for (const auto& byte : *pattern) {
+        if (!byte) {
+            return std::nullopt;
+        }
+        bytes.push_back(*byte);
+    }
+    return bytes;
+}
+
 bool MatchesBytePattern(const BytePattern& pattern, const std::uint8_t* bytes, int n) {
     if (n < 0 || static_cast<std::size_t>(n) != pattern.size()) {
         return false;

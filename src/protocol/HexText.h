@@ -49,6 +49,10 @@ using BytePattern = std::vector<std::optional<std::uint8_t>>;
 // character at the end, gives nullopt.
 std::optional<BytePattern> ParseBytePattern(std::string_view text);
 
+// Bytes meant byte for byte: the same layout with two hex digits in every pair, and nullopt for
+// anything else (a lone digit, any other character), unlike the Data field's forgiving reading.
+std::optional<std::vector<std::uint8_t>> ParseHexPairs(std::string_view text);
+
 // Whether the first `n` bytes are exactly as long as the pattern and match it.
 bool MatchesBytePattern(const BytePattern& pattern, const std::uint8_t* bytes, int n);
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <string>
 
 namespace glassbench::serial {
 
@@ -24,7 +25,8 @@ bool IsNetworkPortName(std::string_view name) {
     return name.find(kSeparator) != std::string_view::npos;
 }
 
-std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::string& reason) {
+std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::string& reason,
+                                                   PortUse use) {
     const auto separator = name.find(kSeparator);
     const std::string_view scheme = name.substr(0, separator);
     const SchemeName* known = nullptr;
@@ -68,13 +70,27 @@ std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::s
     }
     unsigned value = 0;
     const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value == 0 ||
+    const unsigned lowest = use == PortUse::Listen ? 0 : 1;
+    if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value < lowest ||
         value > 65535) {
-        reason =
-            quoted + ": the TCP port '" + std::string(port) + "' is not a number from 1 to 65535";
+        reason = quoted + ": the TCP port '" + std::string(port) + "' is not a number from " +
+                 std::to_string(lowest) + " to 65535";
         return std::nullopt;
     }
     return NetworkAddress{known->scheme, std::string(host), static_cast<std::uint16_t>(value)};
+}
+
+std::string FormatNetworkPortName(const NetworkAddress& address) {
+    std::string_view scheme;
+    for (const SchemeName& row : kSchemes) {
+        scheme = row.scheme == address.scheme ? row.name : scheme;
+    }
+    // An IPv6 address in brackets, and a host that begins with one, or it would be read as
+    // the brackets of one.
+    const bool bracket =
+        address.host.find(':') != std::string::npos || address.host.starts_with('[');
+    return std::string(scheme) + std::string(kSeparator) + (bracket ? "[" : "") + address.host +
+           (bracket ? "]" : "") + ":" + std::to_string(address.port);
 }
 
 }  // namespace glassbench::serial

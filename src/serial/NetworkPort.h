@@ -37,9 +37,17 @@ inline constexpr std::chrono::milliseconds kAnswerTime{400};
 // Whether `name` is written as a URL ("scheme://..."), and so is no device path.
 bool IsNetworkPortName(std::string_view name);
 
+// What a name is for: a port to connect to, or an address to listen on, where port 0 asks the
+// system for any free one.
+enum class PortUse { Connect, Listen };
+
 // The parts of a network port name, or nullopt with the reason in `reason`: an unknown
-// scheme, no host, no port number, a port of 0 or over 65535.
-std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::string& reason);
+// scheme, no host, no port number, a port over 65535, or (to connect) of 0.
+std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::string& reason,
+                                                   PortUse use = PortUse::Connect);
+
+// The name again, as ParseNetworkPortName reads it (an IPv6 host in brackets).
+std::string FormatNetworkPortName(const NetworkAddress& address);
 
 // The connected, negotiated port; null with the system's reason in `error`. `name` is what
 // its notices call it.

@@ -176,6 +176,10 @@ WaitToken Socket::InputToken() {
     return native_->fd.Get();
 }
 
+WaitToken Socket::OutputToken() {
+    return native_->fd.Get();
+}
+
 std::uint16_t Socket::LocalPort() const {
     sockaddr_storage address{};
     socklen_t length = sizeof(address);

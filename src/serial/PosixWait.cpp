@@ -10,11 +10,15 @@
 
 namespace glassbench::serial {
 
-std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline) {
+std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline,
+                                      std::span<const WaitToken> writable) {
     std::vector<pollfd> fds;
-    fds.reserve(tokens.size());
+    fds.reserve(tokens.size() + writable.size());
     for (const WaitToken token : tokens) {
         fds.push_back({static_cast<int>(token), POLLIN, 0});
+    }
+    for (const WaitToken token : writable) {
+        fds.push_back({static_cast<int>(token), POLLOUT, 0});
     }
     for (;;) {
         const timespec timeout = TimeLeft(deadline);

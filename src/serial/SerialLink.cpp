@@ -214,6 +214,7 @@ int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
     int total = 0;
     bool woken = false;
     for (;;) {
+        device_->ExpectInput(wanted - total);
         const IoResult got = Collect(*device_, buffer + total, wanted - total, woken);
         total += got.count;
         lastReceived_ = total;

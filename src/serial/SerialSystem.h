@@ -7,7 +7,8 @@
 // the system's monotonic clock. On POSIX systems PosixSerialSystem.cpp opens devices (flock,
 // TIOCEXCL), PosixSerialDevice.cpp drives an open one (ioctl, poll) and PosixTermios.cpp builds
 // its raw line settings; Win32SerialSystem.cpp does all of it with the Win32 communications
-// functions, and the unit tests use a scripted fake whose clock moves only when the link waits.
+// functions and overlapped reads and writes (a wait for input is a read in flight), and the
+// unit tests use a scripted fake whose clock moves only when the link waits.
 #pragma once
 
 #include <chrono>
@@ -78,23 +79,31 @@ class SerialDevice {
 
     virtual bool ReadLineSettings(LineSettings& settings) = 0;
     virtual bool WriteLineSettings(const LineSettings& settings) = 0;
-    // Reads the driver's time-out block and writes back its read half: no limit between
-    // bytes, 1000 ms per byte asked for, no constant part; the write half stays as it was.
-    // Only Windows has such a block (its reads are bounded by it); elsewhere reads never wait
+    // Reads the driver's time-out block and writes back its read half: a read returns as soon
+    // as a byte is queued, or after a second with none; the write half stays as it was. Only
+    // Windows has such a block (its waits for input are reads); elsewhere reads never wait
     // inside the driver and there is nothing to set.
     virtual TimeoutsResult ApplyReadTimeouts() = 0;
     // Raises or drops DTR and RTS. NoModemLines: the device has none (pseudo-terminals).
     virtual ModemResult SetModemLines(bool dtr, bool rts) = 0;
 
-    // Non-blocking: takes what the driver has room for.
+    // Non-blocking: takes what the driver has room for. WouldBlock: nothing taken yet; wait
+    // for output, then call again with the same bytes. (On Windows the write stays in flight
+    // meanwhile, and that call reports what it completed, or how it failed.)
     virtual IoResult Write(const std::uint8_t* bytes, int count) = 0;
     // The number of bytes in the receive queue.
     virtual IoResult QueuedInput() = 0;
     // Non-blocking: reads at most `count` queued bytes.
     virtual IoResult Read(std::uint8_t* buffer, int count) = 0;
-    // Waits until input is queued (or output room is free), the device disappears, or the
-    // deadline passes. Returns Ready at once if the condition already holds.
+    // Waits until input is queued (or output room is free, or a write in flight has ended),
+    // the device disappears, or the deadline passes. Returns Ready at once if the condition
+    // already holds. A write still in flight at the deadline is given up (cancelled).
     virtual WaitResult Wait(WaitFor what, TimePoint deadline) = 0;
+    // The bytes a caller is about to collect, waiting for them if need be. A device whose wait
+    // for input is a read (Windows) starts that read now and asks for that many, so that a
+    // whole reply comes in one read; a wait still ends with the first bytes the driver hands
+    // over. Devices that poll need not know.
+    virtual void ExpectInput(int count) { static_cast<void>(count); }
     // Throws away everything in the receive queue.
     virtual void DiscardInput() = 0;
     // Makes ready a wait for input over several devices (WaitForInput) and tells what to
@@ -130,7 +139,10 @@ std::unique_ptr<SerialSystem> CreateLocalSerialSystem();
 
 // Waits until one of `tokens` is ready or the deadline passes, resuming after signals: the
 // index of a ready one, or nullopt at the deadline. Ready at once if one is ready already.
-std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline);
+// `writable` tokens (a socket's OutputToken) end it when they have room to write; which of
+// them did is not told (on Windows one event stands for both ways), so callers look again.
+std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline,
+                                      std::span<const WaitToken> writable = {});
 
 // Waits in one wait until one of `devices` has input queued or has gone, or the deadline
 // passes; the index of such a device (the first of them, if several), or nullopt at the

@@ -41,6 +41,10 @@ class Socket {
     WaitResult Wait(WaitFor what, TimePoint deadline);
     // What WaitForAny watches for this socket's input (or, listening, a connection).
     WaitToken InputToken();
+    // What WaitForAny watches, as a writable token, for room to send again after a send
+    // that would have blocked; asked for again before each wait until the next Send. It may
+    // be the input token itself (Windows), so the wait may end for either.
+    WaitToken OutputToken();
 
     // The port a listening socket took (the one asked for, or the system's choice for 0).
     std::uint16_t LocalPort() const;

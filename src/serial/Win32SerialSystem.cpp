@@ -1,17 +1,30 @@
 // The serial services on Windows: the communications functions over a COM handle.
 //
-// The handle is opened for overlapped use, unlike the plain blocking handle a Win32 tool
-// would take: the link must wait for bytes against a deadline, and only an overlapped
-// WaitCommEvent can be waited for with a time limit. Reads and writes still behave as the
-// blocking calls would from the link's side: a read asks only for bytes already queued, so it
-// completes at once, and a write is handed to the driver whole.
+// The handle is opened for overlapped use, so that every wait has a time limit and one wait
+// can watch several ports and a stop request at once (WaitForInput). Input is waited for the
+// way Windows serial programs do it: a read is handed to the driver and its event waited for,
+// with the read time-outs set so that a read returns as soon as bytes are queued. It asks for
+// the bytes the caller is about to collect (ExpectInput, which starts it: the rest of a reply),
+// or for one byte when the wait is over several ports. What it brings is kept in the device's own
+// buffer, which QueuedInput and Read serve first; bytes queued behind it are read with a read of
+// exactly their number, which ends at once. A wait that reaches its deadline cancels its read and
+// keeps what it brought; a read left in flight by a wait over several ports is taken up by the next
+// wait, so nothing arriving in between is missed, and a discard cancels it and drops what it
+// brought, so no stale byte comes after a discard.
+//
+// A write is done when Windows says it completed, with the count it completed. One the driver
+// takes as pending (ERROR_IO_PENDING) reports nothing written yet (WouldBlock): the link waits
+// for it (Wait for output) until its own deadline, and the next Write with the same bytes
+// reports what it completed, or its failure. A write still in flight at that deadline is
+// cancelled, and the wait reports the time-out.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "serial/SerialSystem.h"
@@ -22,8 +35,12 @@ namespace glassbench::serial {
 
 namespace {
 
-std::error_code LastSystemError() {
-    return {static_cast<int>(::GetLastError()), std::system_category()};
+// A read ends after this long with nothing, if no byte has come: only an outer bound, since
+// every wait has its own deadline.
+constexpr DWORD kReadTimeoutMs = 1000;
+
+std::error_code SystemError(DWORD code) {
+    return {static_cast<int>(code), std::system_category()};
 }
 
 // What a failed read, write or query means: these are what a pulled USB adapter reports.
@@ -42,37 +59,99 @@ IoStatus StatusOf(DWORD error) {
     }
 }
 
-void CloseEvent(HANDLE handle) {
+void CloseSystemHandle(HANDLE handle) {
     ::CloseHandle(handle);
 }
 
-// A manual-reset event that overlapped operations signal.
-class Event : public UniqueHandle<HANDLE, &CloseEvent> {
+using Handle = UniqueHandle<HANDLE, &CloseSystemHandle>;
+
+// One overlapped read or write and the buffer it works on; both stay where they are for as long
+// as the driver has them, and a manual-reset event says when it has ended.
+class Transfer {
   public:
-    Event() : UniqueHandle(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    Transfer() : event_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+    std::vector<std::uint8_t> buffer;
+
+    bool InFlight() const { return inFlight_; }
+    WaitToken Token() const { return reinterpret_cast<WaitToken>(event_.Get()); }
+    // Why the last start, ending or cancel failed.
+    DWORD Error() const { return error_; }
+
+    // Hands the first `count` bytes of `buffer` to ReadFile or WriteFile: Done with the count
+    // moved when the driver finished at once, WouldBlock while it is in flight, else the
+    // failure.
+    IoResult Start(HANDLE device, bool read, int count) {
+        overlapped_ = OVERLAPPED{};
+        // The low bit keeps a completion-port packet from being queued: the handle has no
+        // port, and Wine would otherwise ask its server to post one for every operation that
+        // ends at once.
+        overlapped_.hEvent =
+            reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(event_.Get()) | 1);
+        DWORD moved = 0;
+        const auto size = static_cast<DWORD>(count);
+        const BOOL done = read ? ::ReadFile(device, buffer.data(), size, &moved, &overlapped_)
+                               : ::WriteFile(device, buffer.data(), size, &moved, &overlapped_);
+        if (done) {
+            return {static_cast<int>(moved), IoStatus::Done};
+        }
+        error_ = ::GetLastError();
+        if (error_ == ERROR_IO_PENDING) {
+            inFlight_ = true;
+            return {0, IoStatus::WouldBlock};
+        }
+        return {0, StatusOf(error_)};
+    }
+
+    // How it ended, once it has (waiting until `deadline` at most): Done with the count moved,
+    // or the failure with what moved before it. nullopt while it is still in flight.
+    std::optional<IoResult> Ended(HANDLE device, TimePoint deadline = {}) {
+        const WaitToken token = Token();
+        if (inFlight_ && deadline > Clock::now() && !WaitForAny({&token, 1}, deadline)) {
+            return std::nullopt;
+        }
+        return Outcome(device, FALSE);
+    }
+
+    // Ends it now: cancelled, and waited for until the driver has let go of block and buffer.
+    // What it moved before (or completed as it was cancelled) still counts.
+    IoResult Cancel(HANDLE device) {
+        ::CancelIoEx(device, &overlapped_);
+        return *Outcome(device, TRUE);
+    }
+
+  private:
+    std::optional<IoResult> Outcome(HANDLE device, BOOL wait) {
+        DWORD moved = 0;
+        if (::GetOverlappedResult(device, &overlapped_, &moved, wait)) {
+            inFlight_ = false;
+            return IoResult{static_cast<int>(moved), IoStatus::Done};
+        }
+        error_ = ::GetLastError();
+        if (error_ == ERROR_IO_INCOMPLETE) {
+            return std::nullopt;
+        }
+        inFlight_ = false;
+        return IoResult{static_cast<int>(moved), StatusOf(error_)};
+    }
+
+    Handle event_;
+    OVERLAPPED overlapped_{};
+    bool inFlight_ = false;
+    DWORD error_ = 0;
 };
 
 class Win32SerialDevice final : public SerialDevice {
   public:
-    explicit Win32SerialDevice(HANDLE handle) : handle_(handle) {
-        // Wake a waiting link for every byte that arrives.
-        ::SetCommMask(handle_, EV_RXCHAR);
-    }
+    explicit Win32SerialDevice(HANDLE handle) : handle_(handle) {}
 
     ~Win32SerialDevice() override {
-        // Overlapped operations must finish before their OVERLAPPED blocks go away. A pending
-        // WaitCommEvent ends when the event mask changes, as Windows documents; Wine 8's
-        // CancelIo does not end it, and the wait for it below would never return.
-        ::SetCommMask(handle_, 0);
-        ::CancelIo(handle_);
-        DWORD ignored = 0;
-        if (waitPending_) {
-            ::GetOverlappedResult(handle_, &waitOverlapped_, &ignored, TRUE);
+        // The driver must let go of every OVERLAPPED block and buffer before they go.
+        for (Transfer* transfer : {&read_, &write_}) {
+            if (transfer->InFlight()) {
+                transfer->Cancel(handle_.Get());
+            }
         }
-        if (writePending_) {
-            ::GetOverlappedResult(handle_, &writeOverlapped_, &ignored, TRUE);
-        }
-        ::CloseHandle(handle_);
     }
 
     Win32SerialDevice(const Win32SerialDevice&) = delete;
@@ -81,7 +160,7 @@ class Win32SerialDevice final : public SerialDevice {
     bool ReadLineSettings(LineSettings& settings) override {
         DCB dcb{};
         dcb.DCBlength = sizeof(dcb);
-        if (!::GetCommState(handle_, &dcb)) {
+        if (!::GetCommState(handle_.Get(), &dcb)) {
             return Fail();
         }
         reported_ = dcb;
@@ -124,7 +203,7 @@ class Win32SerialDevice final : public SerialDevice {
             dcb.fErrorChar = FALSE;
         }
         dcb.fOutxCtsFlow = settings.hardwareFlow ? TRUE : FALSE;
-        if (!::SetCommState(handle_, &dcb)) {
+        if (!::SetCommState(handle_.Get(), &dcb)) {
             return Fail();
         }
         reported_ = dcb;
@@ -133,17 +212,18 @@ class Win32SerialDevice final : public SerialDevice {
 
     TimeoutsResult ApplyReadTimeouts() override {
         COMMTIMEOUTS block{};
-        if (::GetCommTimeouts(handle_, &block) != 1) {
+        if (::GetCommTimeouts(handle_.Get(), &block) != 1) {
             Fail();
             return TimeoutsResult::ReadFailed;
         }
-        // No limit between bytes, 1000 ms per byte asked for, no constant part. A read asks
-        // only for bytes already queued, so this is an outer bound that never applies. The
-        // write time-outs stay as the driver reported them.
-        block.ReadIntervalTimeout = 0;
-        block.ReadTotalTimeoutMultiplier = 1000;
-        block.ReadTotalTimeoutConstant = 0;
-        if (::SetCommTimeouts(handle_, &block) != 1) {
+        // Windows' own "return at once with what is queued, or with the first bytes to come,
+        // or after the constant with nothing". (Wine 8 ignores the multiplier's MAXDWORD and
+        // ends such a read only when every byte asked for has come, or when it is cancelled.)
+        // The write time-outs stay as the driver reported them.
+        block.ReadIntervalTimeout = MAXDWORD;
+        block.ReadTotalTimeoutMultiplier = MAXDWORD;
+        block.ReadTotalTimeoutConstant = kReadTimeoutMs;
+        if (::SetCommTimeouts(handle_.Get(), &block) != 1) {
             Fail();
             return TimeoutsResult::WriteFailed;
         }
@@ -153,15 +233,15 @@ class Win32SerialDevice final : public SerialDevice {
     ModemResult SetModemLines(bool dtr, bool rts) override {
         DCB dcb{};
         dcb.DCBlength = sizeof(dcb);
-        if (!::GetCommState(handle_, &dcb)) {
+        if (!::GetCommState(handle_.Get(), &dcb)) {
             Fail();
             return ModemResult::Failed;
         }
         dcb.fDtrControl = dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
         dcb.fRtsControl = rts ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-        if (!::SetCommState(handle_, &dcb)) {
+        if (!::SetCommState(handle_.Get(), &dcb)) {
             const DWORD error = ::GetLastError();
-            error_ = {static_cast<int>(error), std::system_category()};
+            error_ = SystemError(error);
             // Virtual COM ports without modem lines refuse the control fields.
             return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED
                        ? ModemResult::NoModemLines
@@ -171,117 +251,96 @@ class Win32SerialDevice final : public SerialDevice {
     }
 
     IoResult Write(const std::uint8_t* bytes, int count) override {
-        if (writePending_ && !FinishWrite(false)) {
-            return {0, IoStatus::WouldBlock};
+        // After a wait for output the caller asks again with the same bytes: the write that
+        // was in flight is theirs.
+        std::optional<IoResult> ended = std::exchange(writeEnded_, std::nullopt);
+        if (!ended && write_.InFlight()) {
+            ended = write_.Ended(handle_.Get());
+            if (!ended) {
+                return {0, IoStatus::WouldBlock};
+            }
         }
-        // The driver works on its own copy while the write is in flight, as it would on a
-        // blocking handle; the caller's buffer is free as soon as this returns.
-        writeBuffer_.assign(bytes, bytes + count);
-        writeOverlapped_ = OVERLAPPED{};
-        writeOverlapped_.hEvent = writeEvent_.Get();
-        DWORD written = 0;
-        if (::WriteFile(handle_, writeBuffer_.data(), static_cast<DWORD>(count), &written,
-                        &writeOverlapped_)) {
-            return {static_cast<int>(written), IoStatus::Done};
+        if (ended) {
+            return Written(*ended, count);
         }
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_IO_PENDING) {
-            writePending_ = true;
-            return {count, IoStatus::Done};
-        }
-        error_ = {static_cast<int>(error), std::system_category()};
-        return {0, StatusOf(error)};
+        // The driver works on its own copy, as it would on a blocking handle; the caller's
+        // buffer is free as soon as this returns.
+        write_.buffer.assign(bytes, bytes + count);
+        const IoResult started = write_.Start(handle_.Get(), false, count);
+        return started.status == IoStatus::WouldBlock ? started : Written(started, count);
     }
 
     IoResult QueuedInput() override {
-        DWORD errors = 0;
-        COMSTAT status{};
-        // Also clears a pending line error (framing, overrun, parity); those are ignored.
-        if (!::ClearCommError(handle_, &errors, &status)) {
-            const DWORD error = ::GetLastError();
-            error_ = {static_cast<int>(error), std::system_category()};
-            return {0, StatusOf(error)};
+        Settle();
+        const int kept = static_cast<int>(kept_.size());
+        // What a read brought comes first, and is all the caller needs to know of yet; bytes
+        // arriving now go to the read in flight first; after a failure only what was kept is
+        // left to take.
+        if (kept > 0 || read_.InFlight() || failure_ != IoStatus::Done) {
+            return kept > 0 || failure_ == IoStatus::Done ? IoResult{kept, IoStatus::Done}
+                                                          : IoResult{0, failure_};
         }
-        return {static_cast<int>(status.cbInQue), IoStatus::Done};
+        return DriverQueue();
     }
 
     IoResult Read(std::uint8_t* buffer, int count) override {
-        // Only what is queued is read. A read of an empty queue would wait inside the driver
-        // for the next bytes, up to the read time-out of a second a byte, and so could take a
-        // late reply past the end of its window.
-        const IoResult queued = QueuedInput();
-        if (queued.status != IoStatus::Done) {
-            return queued;
-        }
-        if (queued.count == 0) {
-            return {0, IoStatus::WouldBlock};
-        }
-        count = std::min(count, queued.count);
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = readEvent_.Get();
-        DWORD got = 0;
-        if (!::ReadFile(handle_, buffer, static_cast<DWORD>(count), &got, &overlapped)) {
-            DWORD error = ::GetLastError();
-            // The bytes asked for are already queued, so the read completes at once; the
-            // 1000 ms-per-byte read time-out is only an outer bound.
-            if (error != ERROR_IO_PENDING ||
-                !::GetOverlappedResult(handle_, &overlapped, &got, TRUE)) {
-                error = error == ERROR_IO_PENDING ? ::GetLastError() : error;
-                error_ = {static_cast<int>(error), std::system_category()};
-                return {0, StatusOf(error)};
+        Settle();
+        const int kept = static_cast<int>(kept_.size());
+        if (kept < count && !read_.InFlight() && failure_ == IoStatus::Done) {
+            // Only what is queued is read, so the read ends at once; a read of more would
+            // wait for bytes still to come, past the caller's deadline.
+            const IoResult queued = DriverQueue();
+            if (queued.status != IoStatus::Done && kept == 0) {
+                return queued;
+            }
+            if (queued.status == IoStatus::Done && queued.count > 0) {
+                ReadQueued(std::min(count - kept, queued.count));
             }
         }
-        if (got == 0) {
-            return {0, IoStatus::WouldBlock};
+        if (kept_.empty() && failure_ != IoStatus::Done) {
+            return {0, failure_};
         }
-        return {static_cast<int>(got), IoStatus::Done};
+        return Serve(buffer, count);
     }
 
     WaitResult Wait(WaitFor what, TimePoint deadline) override {
         if (what == WaitFor::Output) {
-            if (!writePending_) {
-                return WaitResult::Ready;
+            return WaitForWrite(deadline);
+        }
+        const int wanted = std::exchange(expected_, 1);
+        for (;;) {
+            const std::optional<WaitToken> token = ArmRead(wanted);
+            if (!token) {
+                return failure_ == IoStatus::Done ? WaitResult::Ready : WaitResult::Gone;
             }
-            const DWORD rc = ::WaitForSingleObject(writeEvent_.Get(), MillisecondsUntil(deadline));
-            if (rc == WAIT_TIMEOUT) {
-                return WaitResult::TimedOut;
+            if (!WaitForAny({&*token, 1}, deadline)) {
+                // The read ends with the wait, with what it has brought: Wine 8 keeps the
+                // bytes of a read that asked for more until all of them have come.
+                CancelRead();
+                return !kept_.empty()               ? WaitResult::Ready
+                       : failure_ != IoStatus::Done ? WaitResult::Gone
+                                                    : WaitResult::TimedOut;
             }
-            return FinishWrite(true) ? WaitResult::Ready : WaitResult::Gone;
         }
-        switch (ArmInputWait()) {
-            case Armed::Ready:
-                return WaitResult::Ready;
-            case Armed::Gone:
-                return WaitResult::Gone;
-            case Armed::Pending:
-                break;
-        }
-        // A wait that times out stays pending with its OVERLAPPED block and is picked up by
-        // the next call, so no arriving byte is missed between two waits.
-        const DWORD rc = ::WaitForSingleObject(commEvent_.Get(), MillisecondsUntil(deadline));
-        if (rc == WAIT_TIMEOUT) {
-            return WaitResult::TimedOut;
-        }
-        waitPending_ = false;
-        DWORD ignored = 0;
-        if (rc != WAIT_OBJECT_0 ||
-            !::GetOverlappedResult(handle_, &waitOverlapped_, &ignored, FALSE)) {
-            error_ = LastSystemError();
-            return WaitResult::Gone;
-        }
-        return WaitResult::Ready;
     }
 
-    std::optional<WaitToken> InputToken() override {
-        if (ArmInputWait() != Armed::Pending) {
-            return std::nullopt;
-        }
-        return reinterpret_cast<WaitToken>(commEvent_.Get());
+    void ExpectInput(int count) override {
+        expected_ = std::max(count, 1);
+        // On its way before the caller first looks at the queue, the read finds the reply
+        // sooner and spares the look a query of the driver.
+        ArmRead(expected_);
     }
+
+    std::optional<WaitToken> InputToken() override { return ArmRead(1); }
 
     void DiscardInput() override {
-        if (!::PurgeComm(handle_, PURGE_RXCLEAR)) {
-            error_ = LastSystemError();
+        // A byte the read in flight holds, or takes before it is cancelled, is as stale as
+        // the queue.
+        CancelRead();
+        kept_.clear();
+        failure_ = IoStatus::Done;
+        if (!::PurgeComm(handle_.Get(), PURGE_RXCLEAR)) {
+            Fail();
         }
     }
 
@@ -289,63 +348,148 @@ class Win32SerialDevice final : public SerialDevice {
 
   private:
     bool Fail() {
-        error_ = LastSystemError();
+        error_ = SystemError(::GetLastError());
         return false;
     }
 
-    enum class Armed { Ready, Pending, Gone };
-
-    // Input queued already, or a WaitCommEvent pending on commEvent_ for the next byte.
-    Armed ArmInputWait() {
-        const IoResult queued = QueuedInput();
-        if (queued.status != IoStatus::Done) {
-            return Armed::Gone;
+    // The receive queue's count. Also clears a pending line error (framing, overrun, parity),
+    // which is ignored, and with it the halt that fAbortOnError puts on reads.
+    IoResult DriverQueue() {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!::ClearCommError(handle_.Get(), &errors, &status)) {
+            const DWORD error = ::GetLastError();
+            error_ = SystemError(error);
+            return {0, StatusOf(error)};
         }
-        if (queued.count > 0) {
-            return Armed::Ready;
-        }
-        if (!waitPending_) {
-            waitOverlapped_ = OVERLAPPED{};
-            waitOverlapped_.hEvent = commEvent_.Get();
-            eventMask_ = 0;
-            if (::WaitCommEvent(handle_, &eventMask_, &waitOverlapped_)) {
-                return Armed::Ready;
-            }
-            if (::GetLastError() != ERROR_IO_PENDING) {
-                error_ = LastSystemError();
-                return Armed::Gone;
-            }
-            waitPending_ = true;
-        }
-        return Armed::Pending;
+        return {static_cast<int>(status.cbInQue), IoStatus::Done};
     }
 
-    // Collects the result of the write in flight; false while it is still running (when
-    // not told to wait) or when it failed.
-    bool FinishWrite(bool wait) {
-        DWORD written = 0;
-        if (!::GetOverlappedResult(handle_, &writeOverlapped_, &written, wait ? TRUE : FALSE)) {
-            if (::GetLastError() == ERROR_IO_INCOMPLETE) {
-                return false;
-            }
-            error_ = LastSystemError();
+    // A read in flight for up to `count` bytes, and the event that says it has ended; nullopt
+    // when there is nothing to wait for: bytes are kept already, the read failed, or it ended
+    // at once (with nothing: its time-out; the next call starts another).
+    std::optional<WaitToken> ArmRead(int count) {
+        Settle();
+        if (!kept_.empty() || failure_ != IoStatus::Done) {
+            return std::nullopt;
         }
-        writePending_ = false;
-        return true;
+        if (!read_.InFlight()) {
+            read_.buffer.resize(static_cast<std::size_t>(count));
+            const IoResult started = read_.Start(handle_.Get(), true, count);
+            if (started.status != IoStatus::WouldBlock) {
+                Keep(started);
+                return std::nullopt;
+            }
+        }
+        return read_.Token();
     }
 
-    HANDLE handle_;
+    // Takes in the read in flight if it has ended.
+    void Settle() {
+        if (read_.InFlight()) {
+            if (const std::optional<IoResult> ended = read_.Ended(handle_.Get())) {
+                Keep(*ended);
+            }
+        }
+    }
+
+    // Ends the read in flight now, keeping what it brought.
+    void CancelRead() {
+        if (read_.InFlight()) {
+            Keep(read_.Cancel(handle_.Get()));
+        }
+    }
+
+    // What a read brought, into the device's own buffer; a failure is kept in failure_ until
+    // the next discard. A read that was cancelled, or that a line error aborted (a driver with
+    // fAbortOnError set), is no failure while the device still answers the queue query, which
+    // also clears the error.
+    void Keep(const IoResult& got) {
+        kept_.insert(kept_.end(), read_.buffer.begin(), read_.buffer.begin() + got.count);
+        if (got.status == IoStatus::Done ||
+            (read_.Error() == ERROR_OPERATION_ABORTED && DriverQueue().status == IoStatus::Done)) {
+            return;
+        }
+        error_ = SystemError(read_.Error());
+        failure_ = got.status;
+    }
+
+    // Reads `count` bytes that the driver has queued.
+    void ReadQueued(int count) {
+        read_.buffer.resize(static_cast<std::size_t>(count));
+        const IoResult started = read_.Start(handle_.Get(), true, count);
+        if (started.status != IoStatus::WouldBlock) {
+            Keep(started);
+            return;
+        }
+        // Queued bytes are there to take; a driver that does not hand them over within the
+        // read time-out has stopped answering.
+        const auto deadline = Clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+        if (const std::optional<IoResult> ended = read_.Ended(handle_.Get(), deadline)) {
+            Keep(*ended);
+            return;
+        }
+        CancelRead();
+        if (kept_.empty() && failure_ == IoStatus::Done) {
+            error_ = std::make_error_code(std::errc::timed_out);
+            failure_ = IoStatus::Failed;
+        }
+    }
+
+    // Up to `count` bytes from the device's own buffer.
+    IoResult Serve(std::uint8_t* buffer, int count) {
+        const int n = std::min(count, static_cast<int>(kept_.size()));
+        std::copy_n(kept_.begin(), n, buffer);
+        kept_.erase(kept_.begin(), kept_.begin() + n);
+        return {n, n > 0 ? IoStatus::Done : IoStatus::WouldBlock};
+    }
+
+    // What a write that has ended means to the caller of Write, which asked for `count`.
+    IoResult Written(const IoResult& ended, int count) {
+        if (ended.status != IoStatus::Done) {
+            error_ = SystemError(write_.Error());
+            return {0, ended.status};
+        }
+        if (ended.count == 0 && count > 0) {
+            // The driver's own write time-outs ended it with nothing taken.
+            error_ = std::make_error_code(std::errc::timed_out);
+            return {0, IoStatus::Failed};
+        }
+        return ended;
+    }
+
+    WaitResult WaitForWrite(TimePoint deadline) {
+        if (!write_.InFlight()) {
+            return WaitResult::Ready;
+        }
+        writeEnded_ = write_.Ended(handle_.Get(), deadline);
+        if (writeEnded_) {
+            return WaitResult::Ready;
+        }
+        // The caller gives up on this write: it must not complete later and be taken for the
+        // next frame's. One that completed whole as it was cancelled still counts.
+        const IoResult cancelled = write_.Cancel(handle_.Get());
+        if (cancelled.status == IoStatus::Done &&
+            cancelled.count == static_cast<int>(write_.buffer.size())) {
+            writeEnded_ = cancelled;
+            return WaitResult::Ready;
+        }
+        return WaitResult::TimedOut;
+    }
+
+    Handle handle_;
     DCB reported_{};
     bool haveReported_ = false;
-    Event readEvent_;
-    Event writeEvent_;
-    Event commEvent_;
-    OVERLAPPED writeOverlapped_{};
-    std::vector<std::uint8_t> writeBuffer_;
-    bool writePending_ = false;
-    OVERLAPPED waitOverlapped_{};
-    DWORD eventMask_ = 0;
-    bool waitPending_ = false;
+    Transfer read_;
+    Transfer write_;
+    // How the write in flight ended, when a wait for output saw it end: for the next Write.
+    std::optional<IoResult> writeEnded_;
+    // Bytes reads brought, ahead of the driver's queue.
+    std::vector<std::uint8_t> kept_;
+    // How a read failed, until the next discard; Done while none has.
+    IoStatus failure_ = IoStatus::Done;
+    // The bytes the caller waits for (ExpectInput), for the next wait's read.
+    int expected_ = 1;
     std::error_code error_;
 };
 
@@ -361,7 +505,7 @@ class Win32SerialSystem final : public SerialSystem {
             // means.
             error = code == ERROR_ACCESS_DENIED
                         ? std::make_error_code(std::errc::device_or_resource_busy)
-                        : std::error_code(static_cast<int>(code), std::system_category());
+                        : SystemError(code);
             return nullptr;
         }
         return std::make_unique<Win32SerialDevice>(handle);

@@ -2,9 +2,11 @@
 // which Winsock sets when something happens on it (data, a connection, room to send, the
 // peer's close). Waits are waits on that event, so a socket joins the waits over serial
 // devices and the stop request (WaitForAny) like any other handle. WSAEnumNetworkEvents
-// resets the event and tells what happened; what a wait for input learns about room to send
-// (and the other way round) is kept in `seen` for the wait that wants it. Winsock is started
-// once, on first use.
+// resets the event and tells what happened once; `seen` keeps it until the call that uses it
+// up (a receive, an accept, a send that would block), which is when Winsock records it again
+// if it still holds. So a socket is ready as long as poll would say so on POSIX systems, however
+// many waits look at it in between, and the one event can stand for both ways at once. Winsock
+// is started once, on first use.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -49,21 +51,25 @@ bool Started() {
 }
 
 constexpr long kInputEvents = FD_READ | FD_ACCEPT | FD_CLOSE;
-constexpr long kOutputEvents = FD_WRITE | FD_CONNECT | FD_CLOSE;
+constexpr long kOutputEvents = FD_WRITE | FD_CLOSE;
+// A connect's end, which is told once and only a connect waits for.
+constexpr long kAllEvents = kInputEvents | kOutputEvents | FD_CONNECT;
 
 }  // namespace
 
 struct Socket::Native {
     UniqueSocket socket;
     UniqueEvent event;
-    long seen = 0;  // network events told by WSAEnumNetworkEvents and not yet waited for
+    long seen = 0;  // network events told by WSAEnumNetworkEvents and not yet used up
+    // Whether a wait over several things looks for room to send too (OutputToken), until the
+    // next send.
+    bool roomWanted = false;
     int connectError = 0;
 
     // Ties the socket to its event; the socket becomes non-blocking.
     bool Tie(std::error_code& error) {
         event.Reset(::WSACreateEvent());
-        if (!event ||
-            ::WSAEventSelect(socket.Get(), event.Get(), kInputEvents | kOutputEvents) != 0) {
+        if (!event || ::WSAEventSelect(socket.Get(), event.Get(), kAllEvents) != 0) {
             error = LastWsaError();
             return false;
         }
@@ -81,13 +87,23 @@ struct Socket::Native {
         }
     }
 
-    // Until one of `wanted` has happened (it is then taken from `seen`) or the deadline.
+    // The event, for a wait over several things. What was seen already would not set it again,
+    // so a wait on it would not end: it is set here. One event stands for both ways, and each
+    // look resets it, so every look asks for both ways that are wanted, whichever comes first.
+    WaitToken Token() {
+        Gather();
+        if ((seen & (kInputEvents | (roomWanted ? kOutputEvents : 0))) != 0) {
+            ::WSASetEvent(event.Get());
+        }
+        return reinterpret_cast<WaitToken>(event.Get());
+    }
+
+    // Until one of `wanted` has happened or the deadline. The peer's close stays seen: every
+    // later wait ends at once.
     WaitResult WaitFor(long wanted, TimePoint deadline) {
         for (;;) {
             Gather();
             if ((seen & wanted) != 0) {
-                // The peer's close stays seen: every later wait ends at once.
-                seen &= ~(wanted & ~FD_CLOSE);
                 return WaitResult::Ready;
             }
             const DWORD rc = ::WaitForSingleObject(event.Get(), MillisecondsUntil(deadline));
@@ -197,6 +213,7 @@ std::unique_ptr<Socket> Socket::ListenOn(const SocketAddress& address, std::erro
 
 std::unique_ptr<Socket> Socket::Accept(std::error_code& error) {
     auto native = std::make_unique<Native>();
+    native_->seen &= ~FD_ACCEPT;
     native->socket.Reset(::accept(native_->socket.Get(), nullptr, nullptr));
     if (!native->socket) {
         const int code = ::WSAGetLastError();
@@ -214,12 +231,15 @@ std::unique_ptr<Socket> Socket::Accept(std::error_code& error) {
 }
 
 IoResult Socket::Send(const std::uint8_t* bytes, int count) {
+    native_->roomWanted = false;
     const int n = ::send(native_->socket.Get(), reinterpret_cast<const char*>(bytes), count, 0);
     if (n != SOCKET_ERROR) {
         return {n, IoStatus::Done};
     }
     const int code = ::WSAGetLastError();
     if (code == WSAEWOULDBLOCK) {
+        // Winsock tells of room again (FD_WRITE) only after a send that would have blocked.
+        native_->seen &= ~FD_WRITE;
         return {0, IoStatus::WouldBlock};
     }
     error_ = WsaError(code);
@@ -228,6 +248,8 @@ IoResult Socket::Send(const std::uint8_t* bytes, int count) {
 }
 
 IoResult Socket::Receive(std::uint8_t* buffer, int count) {
+    // Winsock records FD_READ again after this recv if bytes are still queued.
+    native_->seen &= ~FD_READ;
     const int n = ::recv(native_->socket.Get(), reinterpret_cast<char*>(buffer), count, 0);
     if (n > 0) {
         return {n, IoStatus::Done};
@@ -251,13 +273,12 @@ WaitResult Socket::Wait(WaitFor what, TimePoint deadline) {
 }
 
 WaitToken Socket::InputToken() {
-    // Anything seen already would not set the event again: a wait on it would not end.
-    native_->Gather();
-    if ((native_->seen & kInputEvents) != 0) {
-        native_->seen &= ~(kInputEvents & ~FD_CLOSE);
-        ::WSASetEvent(native_->event.Get());
-    }
-    return reinterpret_cast<WaitToken>(native_->event.Get());
+    return native_->Token();
+}
+
+WaitToken Socket::OutputToken() {
+    native_->roomWanted = true;
+    return native_->Token();
 }
 
 std::uint16_t Socket::LocalPort() const {

@@ -1,5 +1,6 @@
 // One wait over several event handles on Windows: WaitForMultipleObjects, so that whichever
 // is set first wakes the caller at once.
+#include <algorithm>
 #include <vector>
 
 #include "serial/SerialSystem.h"
@@ -7,11 +8,20 @@
 
 namespace glassbench::serial {
 
-std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline) {
+std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline,
+                                      std::span<const WaitToken> writable) {
+    // An event is set for whatever it stands for: a socket's stands for room to write too, so
+    // its writable token is its input token again. WaitForMultipleObjects refuses a handle
+    // twice, so each goes in once.
     std::vector<HANDLE> handles;
-    handles.reserve(tokens.size());
-    for (const WaitToken token : tokens) {
-        handles.push_back(reinterpret_cast<HANDLE>(token));
+    handles.reserve(tokens.size() + writable.size());
+    for (const auto& list : {tokens, writable}) {
+        for (const WaitToken token : list) {
+            const HANDLE handle = reinterpret_cast<HANDLE>(token);
+            if (std::find(handles.begin(), handles.end(), handle) == handles.end()) {
+                handles.push_back(handle);
+            }
+        }
     }
     if (handles.empty() || handles.size() > MAXIMUM_WAIT_OBJECTS) {
         return std::nullopt;

@@ -1,12 +1,17 @@
 // The command line's plain logic, without running the program: the text escaping of the
-// machine-readable outputs, and the command table with the usage made from it.
+// machine-readable outputs, the command table with the usage made from it, and the play scripts
+// written from traffic.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <sstream>
 #include <string>
 
+#include "TestHex.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandList.h"
+#include "cli/PlayScript.h"
+#include "cli/ScriptRecorder.h"
 #include "cli/TextEscape.h"
 
 namespace glassbench::cli {
@@ -60,6 +65,71 @@ TEST(CommandTable, EveryOptionIsOneItemOfTheUsageInLinesOf79Columns) {
             EXPECT_EQ(items.count(OptionSynopsis(option)), 1u) << OptionSynopsis(option);
         }
     }
+}
+
+using namespace std::chrono_literals;
+using protocol::ScanEvent;
+
+// Every rule of a recording in one run, fed as a monitor would feed it: comments in their place,
+// the reply after its frame as --expect, a frame without one, a reply read after the next frame
+// in the same wake-up (it goes to the open frame whose code it carries), the pause from a reply
+// to the next frame's start, and lines held until the next frame settles them.
+TEST(ScriptRecorder, WritesEachFrameWithItsReplyAndThePauseBeforeTheNext) {
+    std::ostringstream out;
+    const protocol::TimePoint t0{};
+    ScriptRecorder recorder(out, true, t0);
+    const auto frame = [&](const char* hex, auto from, auto at) {
+        recorder.Piece({ScanEvent::Kind::Frame, testing::Bytes(hex), {}, 0, t0 + at, t0 + from},
+                       t0 + at);
+    };
+    recorder.Comment("header");
+    recorder.Piece({ScanEvent::Kind::Garbage, {0x01, 0x02}}, t0 + 2ms);
+    recorder.Reply(testing::Bytes("AA 04 80 00 2E"), t0 + 2500us);
+    frame("AA 04 80 00 2E", 3ms, 4ms);
+    recorder.Reply(testing::Bytes("AA 04 80 00 2E"), t0 + 9ms);
+    recorder.Settle();
+    const std::string before =
+        "# header\n# 0.002000 noise: 01 02\n"
+        "# 0.002500 reply AA 04 80 00 2E follows no frame\n";
+    EXPECT_EQ(out.str(), before);
+    frame("AA 04 80 00 2F", 40ms, 41ms);
+    recorder.Settle();
+    frame("AA 0A 86 00 0A 00 14 2A 48 49 13", 45ms, 46ms);
+    recorder.Reply(testing::Bytes("AA 04 86 00 34"), t0 + 47ms);
+    recorder.Settle();
+    recorder.Piece({ScanEvent::Kind::Dropped, testing::Bytes("AA 09 8A")}, t0 + 200ms);
+    recorder.Finish();
+    EXPECT_EQ(out.str(),
+              before +
+                  "--command=\"Clear Screen\" --data=00 --expect=\"AA 04 80 00 2E\" --wait-ms=31"
+                  "  # 0.004000 Clear Screen (80) data=[00] checksum=2E good, length 4 good\n"
+                  "--raw=\"AA 04 80 00 2F\"  # 0.041000 Clear Screen (80) data=[00] checksum=2F "
+                  "bad (sum 2E), length 4 good; no reply\n"
+                  "--command=\"Ascii String Display\" --x=10 --y=20 --font-size=1 --lcd-type=1 "
+                  "--data=\"48 49\" --expect=\"AA 04 86 00 34\"  # 0.046000 Ascii String Display "
+                  "(86) x=10 y=20 style=2A (spi chars=2 transparent=yes font=12x24) data=[48 49] "
+                  "checksum=13 good, length 10 good\n"
+                  "# 0.200000 incomplete: AA 09 8A\n");
+}
+
+// decode --script's lines send the frames they were decoded from, byte for byte, in order: as
+// frame options where those build them, else raw; noise and a cut-off frame stay comments.
+TEST(DecodeScript, ReplaysToTheSameBytes) {
+    const std::string frames =
+        "AA 04 80 00 2E AA 04 80 00 2F AA 04 90 00 3E AA 0A 86 00 0A 00 14 2A 48 49 13 AA 0E 9C 00 "
+        "05 00 06 01 02 03 04 F1 41 42 DD AA 05 80 00 01 30 AA 07 8A FF FF 00 00 39 AA 03 84 31";
+    const std::string args[] = {"decode", "--script", "01 " + frames, "AA 09 8A"};
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
+    const PlayScript script = ParsePlayScript(out.str());
+    ASSERT_EQ(script.badLine, 0) << script.error << "\n" << out.str();
+    std::vector<std::uint8_t> replayed;
+    for (const PlayStep& step : script.steps) {
+        const auto bytes = WireBytes(step.frame);
+        replayed.insert(replayed.end(), bytes.begin(), bytes.end());
+    }
+    EXPECT_EQ(testing::Hex(replayed), frames) << out.str();
+    EXPECT_EQ(out.str().rfind("# noise: 01\n", 0), 0u) << out.str();
 }
 
 }  // namespace

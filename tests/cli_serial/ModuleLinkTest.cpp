@@ -8,11 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "TestHex.h"
 #include "serial/SerialLink.h"
 
@@ -24,11 +23,6 @@ using Bytes = std::vector<std::uint8_t>;
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(ModuleLinkTest, EveryByteValueCrossesUnchangedBothWays) {
@@ -70,7 +64,8 @@ TEST(ModuleLinkTest, EveryByteValueCrossesUnchangedBothWays) {
         EXPECT_EQ(link.ReceiveExact(got.data(), static_cast<int>(got.size()), 100000), 1);
         EXPECT_EQ(Hex(got), Hex(replies));
         // The garbage, which no reply shows, reached the module whole (0x11 is XON).
-        EXPECT_NE(ReadAll(log).find("garbage: 0D 0A 11\n"), std::string::npos) << ReadAll(log);
+        EXPECT_NE(TempDir::Read(log).find("garbage: 0D 0A 11\n"), std::string::npos)
+            << TempDir::Read(log);
         // A frame that stalls is dropped after the gap, unanswered; the module reports it
         // before it takes the next frame's first byte.
         const Bytes stalled{0xAA, 0x09, 0x8A};
@@ -80,7 +75,8 @@ TEST(ModuleLinkTest, EveryByteValueCrossesUnchangedBothWays) {
         ASSERT_EQ(link.SendBytes(clear.data(), 5), 5);
         ASSERT_EQ(link.ReceiveExact(got.data(), 5, 100000), 1);
         EXPECT_EQ(Hex(got.data(), 5), Hex(clear));
-        EXPECT_NE(ReadAll(log).find("dropped incomplete frame: AA 09 8A\n"), std::string::npos);
+        EXPECT_NE(TempDir::Read(log).find("dropped incomplete frame: AA 09 8A\n"),
+                  std::string::npos);
     }
 }
 

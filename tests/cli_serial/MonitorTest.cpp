@@ -1,6 +1,7 @@
 // glassbench-cli monitor on pseudo-terminals the test writes into from the master side, as a
-// microcontroller's and a module's TX lines would. Every wait is a deadline on the monitor's
-// output; the 100 ms stall is waited for by its report.
+// microcontroller's and a module's TX lines would, and what it records played back to the
+// virtual module. Every wait is a deadline on the monitor's output; the 100 ms stall is waited
+// for by its report.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -8,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -75,8 +77,11 @@ struct TappedLine {
 // frame that ends the run at --count=3; the lines are only ever listened to.
 TEST(MonitorTest, DecodesFramesNoiseStallsAndRepliesWithoutWriting) {
     TappedLine port, replies;
-    Process monitor(GLASSBENCH_CLI, {"monitor", "--port=" + port.path, "--replies", replies.path,
-                                     "--speed=115200", "--count=3"});
+    // Whichever CLI is under test: on Windows the wait over both lines is over their reads.
+    std::vector<std::string> args(Cli().command.begin() + 1, Cli().command.end());
+    args.insert(args.end(), {"monitor", "--port=" + port.path, "--replies", replies.path,
+                             "--speed=115200", "--count=3"});
+    Process monitor(Cli().command[0], args);
     ASSERT_TRUE(monitor.WaitFor(" baud\n", 10s)) << monitor.err();
     port.Write("01 02 AA 04 80 00 2E");
     ASSERT_TRUE(monitor.WaitFor("length 4 good\n", 10s)) << monitor.out();
@@ -173,6 +178,79 @@ TEST(MonitorTest, WatchesLinesBehindSer2net) {
         << r.out;
     EXPECT_EQ(port.Received(), "");
     EXPECT_EQ(replies.Received(), "");
+}
+
+// The round trip. The module's answers to five frames (a bad checksum, an unknown code, an SPI
+// text among them) are taken by sending it the frames as they are; then the frames, noise and a
+// frame cut off go into one tapped line and the answers into another, recorded by monitor
+// --record. Played back, the recording puts the same frames before the module, in order, and
+// meets every expectation; a module that answers otherwise fails them.
+TEST_F(ModuleTest, ARecordingReplaysTheFramesAndExpectsTheirReplies) {
+    const std::string frames[] = {"AA 04 80 00 2E", "AA 04 80 00 2F", "AA 04 90 00 3E",
+                                  "AA 0A 86 00 0A 00 14 2A 48 49 13",
+                                  "AA 09 8A 00 64 00 32 F8 00 CB"};
+    StartModule();
+    std::string reference;
+    for (const std::string& frame : frames) {
+        reference += "--raw=\"" + frame + "\"\n";
+    }
+    const auto play = [&](const std::filesystem::path& script, std::vector<std::string> options) {
+        options.insert(options.begin(), {"play", script.string(), "--port=" + path, "--no-pulse"});
+        return RunProcess(GLASSBENCH_CLI, options);
+    };
+    const std::size_t start = module->out().size();
+    const ProcessResult sent = play(dir.Write("reference.gbs", reference), {});
+    ASSERT_EQ(sent.exitCode, 0) << sent.out << sent.err;
+    ASSERT_TRUE(module->WaitFor(" -> status ", 10s, 5)) << module->out();
+    const std::string described = module->out().substr(start);
+
+    TappedLine port, replies;
+    const auto file = dir.path() / "recorded.gbs";
+    Process monitor(GLASSBENCH_CLI, {"monitor", "--port=" + port.path, "--replies=" + replies.path,
+                                     "--record=" + file.string()});
+    ASSERT_TRUE(monitor.WaitFor(" baud\n", 10s)) << monitor.err();
+    port.Write("01 02");
+    std::smatch reply;
+    for (std::string rest = sent.out; const std::string& frame : frames) {
+        port.Write(frame);
+        ASSERT_TRUE(monitor.WaitFor(" frame " + frame + ": ", 10s)) << monitor.out();
+        ASSERT_TRUE(std::regex_search(rest, reply, std::regex("received: ([0-9A-F ]{14})\n")));
+        const std::string answer = reply[1];
+        rest = reply.suffix();
+        replies.Write(answer);
+        ASSERT_TRUE(monitor.WaitFor(" reply " + answer, 10s)) << monitor.out();
+    }
+    port.Write("AA 09 8A");
+    ASSERT_TRUE(monitor.WaitFor(" incomplete: AA 09 8A\n", 10s)) << monitor.out();
+    monitor.Signal(SIGINT);
+    EXPECT_EQ(monitor.Finish(10s).exitCode, 0);
+    // What the frames and comments are, the replay below shows; the header is the rest.
+    const std::string recording = TempDir::Read(file);
+    EXPECT_TRUE(std::regex_search(
+        recording, std::regex("^# Recorded by glassbench-cli monitor on .*\n# frames on " +
+                              port.path + ", replies on " + replies.path + ", at 9600 baud\n")))
+        << recording;
+    EXPECT_EQ(CountOf(recording, "\n--raw="), 2) << recording;
+
+    const auto junit = dir.path() / "recorded.xml";
+    const std::size_t before = module->out().size();
+    const ProcessResult played = play(file, {"--junit=" + junit.string()});
+    EXPECT_EQ(played.exitCode, 0) << played.out << played.err;
+    EXPECT_EQ(CountOf(played.out, "expect: ok\n"), 5) << played.out;
+    EXPECT_TRUE(module->WaitFor(" -> status ", 10s, 10)) << module->out();
+    EXPECT_EQ(module->out().substr(before), described);
+    EXPECT_TRUE(std::regex_search(TempDir::Read(junit),
+                                  std::regex("recorded.gbs:\\d+ raw frame \\(90\\)\"")))
+        << TempDir::Read(junit);
+
+    // Each answer carries the frame's number where the status was: 3 and 4 differ.
+    path = (dir.path() / "numbering").string();
+    StartModule({"--faults=1", "--fault-mix=normal:1"});
+    const ProcessResult failed = play(file, {"--no-wait"});
+    EXPECT_EQ(failed.exitCode, 1) << failed.err;
+    EXPECT_NE(failed.out.find("played: 5 frames, 5 replies, 2 expectations failed\n"),
+              std::string::npos)
+        << failed.out;
 }
 
 }  // namespace

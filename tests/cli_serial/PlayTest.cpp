@@ -1,10 +1,9 @@
 // glassbench-cli play against the virtual module: the shipped demo, a failed expectation with
-// its JUnit report, scripts that must stop before anything is sent, and a stop during a pause.
+// its JUnit report, scripts that must stop before anything is sent, and a pause skipped or
+// stopped.
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <string>
 
@@ -15,11 +14,6 @@ namespace glassbench::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class PlayTest : public ModuleTest {
   protected:
@@ -40,7 +34,7 @@ TEST_F(PlayTest, TheDemoMeetsEveryExpectationOfTheModule) {
                           "expect: ok\n){8}played: 8 frames, 8 replies, 0 expectations failed\n")))
         << r.out;
     EXPECT_TRUE(module->WaitFor("-> status 0\n", 10s, 8)) << module->out();
-    const std::string report = ReadFile(junit);
+    const std::string report = TempDir::Read(junit);
     EXPECT_EQ(CountOf(report, "<testcase "), 8) << report;
     EXPECT_NE(report.find("tests=\"8\" failures=\"0\" errors=\"0\" skipped=\"0\""),
               std::string::npos);
@@ -63,7 +57,7 @@ TEST_F(PlayTest, AFailedExpectationExitsOneAndFailsItsTestCase) {
               "expect: FAIL (wanted AA 04 80 01 ??, got AA 04 80 00 2E)\n"
               "sent: AA 09 8A 00 0A 00 02 F8 00 41\nreceived: AA 04 8A 00 38\n"
               "played: 2 frames, 2 replies, 1 expectations failed\n");
-    const std::string report = ReadFile(junit);
+    const std::string report = TempDir::Read(junit);
     EXPECT_NE(report.find("tests=\"2\" failures=\"1\""), std::string::npos) << report;
     EXPECT_NE(report.find("a&amp;b&lt;c&gt;&apos;d&quot;.gbs:1 Clear Screen\""), std::string::npos)
         << report;
@@ -86,6 +80,7 @@ TEST_F(PlayTest, ABadLineStopsTheScriptBeforeTheModuleSeesAFrame) {
         {"--expect=\"AA 04 80 00\"", "--expect 'AA 04 80 00' is not 5 bytes as hex pairs or ??"},
         {"--expect=AA0480002G", "--expect 'AA0480002G' is not 5 bytes as hex pairs or ??"},
         {"--wait-ms=-1", "--wait-ms '-1' is not 0 to 3600000 milliseconds"},
+        {"--raw=AA0480002E --data=00", "--raw and --data do not go together"},
     };
     for (const auto& [line, reason] : cases) {
         const auto script = dir.Write("bad.gbs", std::string("--data=00\r\n\n# next\n") + line);
@@ -100,9 +95,11 @@ TEST_F(PlayTest, ABadLineStopsTheScriptBeforeTheModuleSeesAFrame) {
     EXPECT_EQ(CountOf(module->out(), "-> status"), 1) << module->out();
 }
 
-TEST_F(PlayTest, AStopSignalEndsAPauseAtOnce) {
+// --no-wait skips the pause; without it a stop request ends the pause at once.
+TEST_F(PlayTest, NoWaitSkipsAPauseAndAStopSignalEndsOneAtOnce) {
     StartModule();
     const auto script = dir.Write("pause.gbs", "--data=00 --wait-ms=600000\n--data=00\n");
+    EXPECT_EQ(Play(script.string(), {"--no-wait"}).exitCode, 0);  // both replies, no pause
     const auto junit = dir.path() / "report.xml";
     Process play(GLASSBENCH_CLI, {"play", script.string(), "--port=" + path, "--no-pulse",
                                   "--junit=" + junit.string()});
@@ -114,7 +111,7 @@ TEST_F(PlayTest, AStopSignalEndsAPauseAtOnce) {
     EXPECT_EQ(r.out,
               "sent: AA 04 80 00 2E\nreceived: AA 04 80 00 2E\n"
               "played: 1 frames, 1 replies, 0 expectations failed\n");
-    EXPECT_NE(ReadFile(junit).find("tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"1\""),
+    EXPECT_NE(TempDir::Read(junit).find("tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"1\""),
               std::string::npos);
 }
 

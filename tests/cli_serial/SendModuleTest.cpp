@@ -96,7 +96,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, SendTest, ::testing::Values(
     SendCase{"LongestFrameAt1200Baud", {"--wire-timing"}, {"--no-pulse", "--speed=1200",
              "--command=Draw Point", "--data=" + LongestDrawPointData()}, 0,
              "sent: AA 3E 8A 00 00 00 00 " + LongestDrawPointData() + " 3F\nreceived: AA 04 8A 00 38\n",
-             560ms}),
+             560ms},
+    // Raw bytes go as they are, the whole buffer's worth: Draw Point with L = 255, a bad length.
+    SendCase{"LongestRawFrame", {}, {"--no-pulse", "--raw=AAFF8A" + std::string(504, '0') + "33"}, 0,
+             "sent: AA FF 8A( 00){252} 33\nreceived: AA 04 8A 03 3B\n", 0ms}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

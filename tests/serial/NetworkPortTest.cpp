@@ -297,5 +297,51 @@ TEST(NetworkPortTest, AConnectionNeverTakenEndsTheOpenAtItsBound) {
     EXPECT_GE(Clock::now() - start, kConnectTime);
 }
 
+// A peer that reads nothing fills the socket. A wait over both ways (the module's, with bytes
+// the socket has not taken yet) ends for input from that peer and, once the peer reads, for
+// room; and not while neither is there, also after the input has been taken. On Windows both
+// tokens are the socket's one event, which the wait takes once.
+TEST(NetworkPortTest, AWaitOverBothWaysEndsForWhicheverComes) {
+    std::error_code error;
+    auto listener = Socket::Listen("127.0.0.1", 0, error);
+    ASSERT_NE(listener, nullptr) << error.message();
+    const TimePoint deadline = Clock::now() + 20s;
+    auto client = Socket::Connect("127.0.0.1", listener->LocalPort(), deadline, error);
+    ASSERT_NE(client, nullptr) << error.message();
+    ASSERT_EQ(listener->Wait(WaitFor::Input, deadline), WaitResult::Ready);
+    auto server = listener->Accept(error);
+    ASSERT_NE(server, nullptr) << error.message();
+
+    const std::vector<std::uint8_t> block(64 * 1024, 0xFF);
+    std::size_t sent = 0;
+    for (IoResult r; r.status == IoStatus::Done;) {
+        r = client->Send(block.data(), static_cast<int>(block.size()));
+        sent += r.status == IoStatus::Done ? static_cast<std::size_t>(r.count) : 0;
+    }
+    const auto waitBothWays = [&](TimePoint until) {
+        const WaitToken input = client->InputToken(), output = client->OutputToken();
+        return WaitForAny({&input, 1}, until, {&output, 1}).has_value();
+    };
+    EXPECT_FALSE(waitBothWays(Clock::now()));
+
+    const std::uint8_t byte = 0x5A;
+    ASSERT_EQ(server->Send(&byte, 1).count, 1);
+    EXPECT_TRUE(waitBothWays(deadline));
+    std::uint8_t got = 0;
+    EXPECT_EQ(client->Receive(&got, 1).count, 1);
+    EXPECT_EQ(got, byte);
+    EXPECT_FALSE(waitBothWays(Clock::now()));
+
+    std::vector<std::uint8_t> buffer(block.size());
+    for (std::size_t read = 0; read < sent;) {
+        ASSERT_EQ(server->Wait(WaitFor::Input, deadline), WaitResult::Ready) << read << "/" << sent;
+        const IoResult r = server->Receive(buffer.data(), static_cast<int>(buffer.size()));
+        ASSERT_NE(r.status, IoStatus::Gone);
+        read += r.status == IoStatus::Done ? static_cast<std::size_t>(r.count) : 0;
+    }
+    EXPECT_TRUE(waitBothWays(deadline));
+    EXPECT_EQ(client->Send(block.data(), 1).status, IoStatus::Done);
+}
+
 }  // namespace
 }  // namespace glassbench::serial

@@ -52,6 +52,7 @@ class RecordingSerialSystem final : public serial::SerialSystem {
         serial::WaitResult Wait(serial::WaitFor w, serial::TimePoint t) override {
             return real->Wait(w, t);
         }
+        void ExpectInput(int n) override { real->ExpectInput(n); }
         void DiscardInput() override { real->DiscardInput(); }
         std::optional<serial::WaitToken> InputToken() override { return real->InputToken(); }
         std::error_code LastError() const override { return real->LastError(); }
