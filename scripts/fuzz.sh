@@ -23,24 +23,45 @@ CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLAS
     -DGLASSBENCH_WERROR=ON >/dev/null
 cmake --build build-fuzz -j"$jobs"
 
-found=()
-for source in fuzz/fuzz_*.cpp; do
-    target=$(basename "$source" .cpp)
-    corpus="build-fuzz/corpus-$target"
-    log="build-fuzz/$target.log"
+# One target: its run, then a line of figures in build-fuzz/TARGET.result, or its findings.
+fuzz_one() {
+    local target=$1 corpus="build-fuzz/corpus-$1" log="build-fuzz/$1.log"
     mkdir -p "$corpus"
-    options=(-max_total_time="$seconds" -timeout=10 -print_final_stats=1
+    local options=(-max_total_time="$seconds" -timeout=10 -print_final_stats=1
         -artifact_prefix=build-fuzz/)
     [ -f "fuzz/$target.dict" ] && options+=(-dict="fuzz/$target.dict")
     # New inputs go to the first folder; the committed seeds are only read.
     if build-fuzz/fuzz/"$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
-        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-        speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-        printf '%-14s %12s executions %8s exec/s  corpus %s\n' "$target" "$runs" "$speed" \
-            "$(find "$corpus" -type f | wc -l)"
+        printf '%-14s %12s executions %8s exec/s  corpus %s\n' "$target" \
+            "$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")" \
+            "$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")" \
+            "$(find "$corpus" -type f | wc -l)" >"build-fuzz/$target.result"
     else
-        tail -n 40 "$log" >&2
-        echo "$target found a problem; its input is in build-fuzz/, its log in $log" >&2
+        echo found >"build-fuzz/$target.result"
+    fi
+}
+
+# libFuzzer runs on one core: the targets run side by side, one a core, so the whole run takes
+# about SECONDS times the targets over the cores.
+targets=()
+for source in fuzz/fuzz_*.cpp; do
+    targets+=("$(basename "$source" .cpp)")
+    rm -f "build-fuzz/${targets[-1]}.result"
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do
+        wait -n || true
+    done
+    fuzz_one "${targets[-1]}" &
+done
+wait
+
+found=()
+for target in "${targets[@]}"; do
+    if [ "$(cat "build-fuzz/$target.result" 2>/dev/null)" != found ] &&
+        [ -s "build-fuzz/$target.result" ]; then
+        cat "build-fuzz/$target.result"
+    else
+        tail -n 40 "build-fuzz/$target.log" >&2
+        echo "$target found a problem; its input is in build-fuzz/, its log in build-fuzz/$target.log" >&2
         found+=("$target")
     fi
 done
