@@ -86,9 +86,9 @@ struct ParsedArgs {
 std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
                                     std::span<const Option> options, std::string& error);
 
-using OptionValue = std::variant<bool, int, std::uint64_t, std::string, module::FaultMix,
-                                 protocol::BytePattern, serial::NetworkAddress,
-                                 std::vector<std::uint8_t>>;
+using OptionValue =
+    std::variant<bool, int, std::uint64_t, std::string, module::FaultMix, protocol::BytePattern,
+                 serial::NetworkAddress, std::vector<std::uint8_t>>;
 
 // `text` read as `option`'s kind says; nullopt with the reason in `error` when it cannot be.
 std::optional<OptionValue> ReadValue(const Option& option, const std::string& text,
