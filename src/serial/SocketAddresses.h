@@ -10,6 +10,7 @@
 #include <ws2tcpip.h>
 #else
 #include <netdb.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #endif
 
@@ -27,6 +28,13 @@ struct SocketAddress {
     int length = 0;
 
     const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+    sockaddr* Get() { return reinterpret_cast<sockaddr*>(&storage); }
+    // The port, IPv4 or IPv6.
+    std::uint16_t Port() const {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&storage);
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&storage);
+        return ntohs(storage.ss_family == AF_INET6 ? v6->sin6_port : v4->sin_port);
+    }
 };
 
 struct AddressLookup {

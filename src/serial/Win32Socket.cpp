@@ -282,14 +282,9 @@ WaitToken Socket::OutputToken() {
 }
 
 std::uint16_t Socket::LocalPort() const {
-    sockaddr_storage address{};
-    int length = sizeof(address);
-    if (::getsockname(native_->socket.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return 0;
-    }
-    const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
-    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
-    return ntohs(address.ss_family == AF_INET6 ? v6->sin6_port : v4->sin_port);
+    SocketAddress address;
+    int length = sizeof(address.storage);
+    return ::getsockname(native_->socket.Get(), address.Get(), &length) == 0 ? address.Port() : 0;
 }
 
 }  // namespace glassbench::serial

@@ -78,19 +78,17 @@ struct TappedLine {
 TEST(MonitorTest, DecodesFramesNoiseStallsAndRepliesWithoutWriting) {
     TappedLine port, replies;
     // Whichever CLI is under test: on Windows the wait over both lines is over their reads.
-    std::vector<std::string> args(Cli().command.begin() + 1, Cli().command.end());
-    args.insert(args.end(), {"monitor", "--port=" + port.path, "--replies", replies.path,
-                             "--speed=115200", "--count=3"});
-    Process monitor(Cli().command[0], args);
-    ASSERT_TRUE(monitor.WaitFor(" baud\n", 10s)) << monitor.err();
+    const auto monitor = Cli().Start({"monitor", "--port=" + port.path, "--replies", replies.path,
+                                      "--speed=115200", "--count=3"});
+    ASSERT_TRUE(monitor->WaitFor(" baud\n", 10s)) << monitor->err();
     port.Write("01 02 AA 04 80 00 2E");
-    ASSERT_TRUE(monitor.WaitFor("length 4 good\n", 10s)) << monitor.out();
+    ASSERT_TRUE(monitor->WaitFor("length 4 good\n", 10s)) << monitor->out();
     replies.Write("AA 04 80 00 2E");
-    ASSERT_TRUE(monitor.WaitFor(" reply ", 10s)) << monitor.out();
+    ASSERT_TRUE(monitor->WaitFor(" reply ", 10s)) << monitor->out();
     port.Write("AA 09 8A");
-    ASSERT_TRUE(monitor.WaitFor("incomplete: ", 10s)) << monitor.out();
+    ASSERT_TRUE(monitor->WaitFor("incomplete: ", 10s)) << monitor->out();
     port.Write("AA 04 80 00 2F AA 09 8A 00 64 00 32 F8 00 CB AA");
-    const ProcessResult r = monitor.Finish(10s);
+    const ProcessResult r = monitor->Finish(10s);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const std::string t = "(\\d+\\.\\d{6})";
@@ -159,17 +157,16 @@ TEST(MonitorTest, WatchesLinesBehindSer2net) {
     const Ser2net portServer(port.path, "socket"), repliesServer(replies.path, "rfc2217");
     ASSERT_FALSE(portServer.Name().empty() || repliesServer.Name().empty())
         << portServer.Error() << repliesServer.Error();
-    std::vector<std::string> args(Cli().command.begin() + 1, Cli().command.end());
-    args.insert(args.end(), {"monitor", "--port=" + portServer.Name(),
-                             "--replies=" + repliesServer.Name(), "--speed=115200", "--count=2"});
-    Process monitor(Cli().command[0], args);
-    ASSERT_TRUE(monitor.WaitFor(" baud\n", 10s)) << monitor.err();
+    const auto monitor =
+        Cli().Start({"monitor", "--port=" + portServer.Name(), "--replies=" + repliesServer.Name(),
+                     "--speed=115200", "--count=2"});
+    ASSERT_TRUE(monitor->WaitFor(" baud\n", 10s)) << monitor->err();
     port.Write("AA 04 80 00 2E");
-    ASSERT_TRUE(monitor.WaitFor("length 4 good\n", 10s)) << monitor.out();
+    ASSERT_TRUE(monitor->WaitFor("length 4 good\n", 10s)) << monitor->out();
     replies.Write("AA 04 80 FF 2D");
-    ASSERT_TRUE(monitor.WaitFor(" reply ", 10s)) << monitor.out();
+    ASSERT_TRUE(monitor->WaitFor(" reply ", 10s)) << monitor->out();
     port.Write("AA 04 81 00 2F");
-    const ProcessResult r = monitor.Finish(10s);
+    const ProcessResult r = monitor->Finish(10s);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(std::regex_search(r.out, std::regex("\\d reply AA 04 80 FF 2D after Clear Screen")))
         << r.out;
