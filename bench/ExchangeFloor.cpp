@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "protocol/CommandFrame.h"
 #include "serial/Exchange.h"
 #include "serial/SerialSystem.h"
 
@@ -26,7 +27,7 @@ using glassbench::serial::Clock;
 
 // Clear Screen, which the module answers with five bytes.
 constexpr BYTE kFrame[] = {0xAA, 0x04, 0x80, 0x00, 0x2E};
-constexpr DWORD kReplyLength = 5;
+constexpr DWORD kReplyLength = glassbench::protocol::kReplyLength;
 
 HANDLE OpenPort(const char* name, DWORD bitsPerSecond) {
     const HANDLE port =
