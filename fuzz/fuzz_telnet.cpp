@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "serial/Telnet.h"
+#include "net/Telnet.h"
 
 namespace {
 

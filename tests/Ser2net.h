@@ -1,12 +1,14 @@
-// ser2net in front of a serial device, for a test (scripts/ser2net.sh): the network port name it
-// serves, and ser2net stopped when the object goes. Empty Name() when it did not start; the
-// reason is then in Error().
+// ser2net in front of a serial device, for a test (scripts/ser2net.sh): the network port names it
+// serves, one a kind, and ser2net stopped when the object goes. Empty Name() when it did not
+// start; the reason is then in Error().
 #pragma once
 
 #include <signal.h>
 
 #include <chrono>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "RunProcess.h"
 
@@ -14,11 +16,18 @@ namespace glassbench::testing {
 
 class Ser2net {
   public:
-    // `kind`: "rfc2217" or "socket".
-    Ser2net(const std::string& device, const std::string& kind)
-        : process_(GLASSBENCH_SOURCE_DIR "/scripts/ser2net.sh", {device, kind}) {
+    // `kinds`: "rfc2217" or "socket", or several of them joined by commas: one accepter each,
+    // all in front of the one device.
+    Ser2net(const std::string& device, const std::string& kinds)
+        : process_(GLASSBENCH_SOURCE_DIR "/scripts/ser2net.sh", {device, kinds}) {
         if (process_.WaitFor("\n", std::chrono::seconds(15))) {
-            name_ = kind + "://127.0.0.1:" + process_.out().substr(0, process_.out().find('\n'));
+            std::istringstream kindList(kinds);
+            std::istringstream ports(process_.out().substr(0, process_.out().find('\n')));
+            std::string kind;
+            std::string port;
+            while (std::getline(kindList, kind, ',') && ports >> port) {
+                names_.push_back(kind + "://127.0.0.1:" + port);
+            }
         }
     }
     ~Ser2net() {
@@ -29,12 +38,14 @@ class Ser2net {
     Ser2net(const Ser2net&) = delete;
     Ser2net& operator=(const Ser2net&) = delete;
 
-    const std::string& Name() const { return name_; }
+    // The first accepter's name, "" when ser2net did not start.
+    std::string Name() const { return names_.empty() ? std::string() : names_.front(); }
+    const std::vector<std::string>& Names() const { return names_; }
     const std::string& Error() const { return process_.err(); }
 
   private:
     Process process_;
-    std::string name_;
+    std::vector<std::string> names_;
 };
 
 }  // namespace glassbench::testing

@@ -376,15 +376,18 @@ int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err)
         }
     }
     const serial::StopRequest stop;
-    const auto system = serial::CreatePlatformSerialSystem();
+    const auto system = serial::CreatePlatformSerialSystem(stop.Token());
     std::unique_ptr<serial::LineTap> taps[2];
     const std::string* names[2] = {&settings.port, &settings.replies};
     for (int i = 0; i < 2 && !names[i]->empty(); ++i) {
         std::error_code reason;
-        taps[i] = serial::LineTap::Open(*system, *names[i], settings.bitsPerSecond, reason);
+        std::string detail;
+        taps[i] = serial::LineTap::Open(*system, *names[i], settings.bitsPerSecond, reason, detail);
         if (!taps[i]) {
-            PrintOpenFailure(*names[i], reason, err);
-            return kExitNoPort;
+            if (!stop.Requested()) {
+                PrintOpenFailure(*names[i], reason, detail, err);
+            }
+            return NoPortExit(stop, err);
         }
     }
     for (const auto& tap : taps) {

@@ -85,7 +85,7 @@ int RunPlay(const OptionValues& values, std::ostream& out, std::ostream& err) {
     StreamMessageSink sink(err);
     const auto link = OpenSessionPort(port, sink, stop, err);
     if (!link) {
-        return kExitNoPort;
+        return NoPortExit(stop, err);
     }
     const bool waits = !values.Has("no-wait");
     std::vector<JUnitCase> cases;

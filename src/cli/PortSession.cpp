@@ -29,8 +29,14 @@ void StreamMessageSink::ShowMessage(serial::WindowHandle, std::string_view text,
     err_ << caption << ": " << text << "\n";
 }
 
-void PrintOpenFailure(std::string_view device, const std::error_code& reason, std::ostream& err) {
-    err << serial::CouldNotOpenPortText(device) << "\n" << reason.message();
+void PrintOpenFailure(std::string_view device, const std::error_code& reason,
+                      std::string_view detail, std::ostream& err) {
+    std::string text(detail.empty() ? reason.message() : detail);
+    // A sentence of its own, as the system's messages are.
+    if (!text.empty() && text.front() >= 'a' && text.front() <= 'z') {
+        text.front() = static_cast<char>(text.front() - 'a' + 'A');
+    }
+    err << serial::CouldNotOpenPortText(device) << "\n" << text;
     if (reason == std::errc::permission_denied) {
         err << ". Serial devices belong to the 'dialout' group: add yourself with "
                "'sudo usermod -aG dialout $USER' and log in again";
@@ -42,10 +48,13 @@ std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings
                                                     serial::MessageSink& sink,
                                                     const serial::StopRequest& stop,
                                                     std::ostream& err) {
-    auto link = std::make_unique<serial::SerialLink>(serial::CreatePlatformSerialSystem(),
-                                                     settings.names, &sink);
+    auto link = std::make_unique<serial::SerialLink>(
+        serial::CreatePlatformSerialSystem(stop.Token()), settings.names, &sink);
     if (link->OpenPort(settings.portIndex, settings.speedIndex, nullptr) != 0) {
-        PrintOpenFailure(link->PortName(settings.portIndex), link->LastOpenError(), err);
+        if (!stop.Requested()) {
+            PrintOpenFailure(link->PortName(settings.portIndex), link->LastOpenError(),
+                             link->LastOpenReason(), err);
+        }
         return nullptr;
     }
     if (settings.pulse) {
@@ -54,6 +63,14 @@ std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings
         });
     }
     return link;
+}
+
+int NoPortExit(const serial::StopRequest& stop, std::ostream& err) {
+    if (!stop.Requested()) {
+        return kExitNoPort;
+    }
+    err << "glassbench-cli: stopped by signal " << stop.Signal() << "\n";
+    return stop.ExitCode();
 }
 
 bool Pause(const serial::StopRequest& stop, std::chrono::milliseconds pause) {
@@ -89,8 +106,12 @@ PrintedResult PrintedExchange(serial::SerialLink& link, const OutgoingFrame& out
                                        protocol::kReplyLength)
             << std::endl;
     } else {
-        out << "received: none (" << result.received << " of " << protocol::kReplyLength << " bytes"
-            << (result.portFailed ? "; the port failed" : "") << ")" << std::endl;
+        out << "received: none (" << result.received << " of " << protocol::kReplyLength
+            << " bytes";
+        if (result.portFailed) {
+            out << "; " << (result.failure.empty() ? "the port failed" : result.failure);
+        }
+        out << (result.stopped ? "; stopped" : "") << ")" << std::endl;
     }
     return printed;
 }
@@ -101,6 +122,9 @@ std::string SendFailure(const std::error_code& error) {
     }
     if (error == std::errc::timed_out) {
         return "the port took no more bytes in time";
+    }
+    if (error == std::errc::operation_canceled) {
+        return "stopped";
     }
     return error.message();
 }

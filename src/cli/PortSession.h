@@ -53,15 +53,21 @@ class StreamMessageSink : public serial::MessageSink {
 };
 
 // The opened, configured port, or null after printing why it would not open ("Could not
-// open port NAME." and the system's reason) on `err`.
+// open port NAME." and the system's reason) on `err`. Every wait of the port's ends at a
+// request of `stop`.
 std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings,
                                                     serial::MessageSink& sink,
                                                     const serial::StopRequest& stop,
                                                     std::ostream& err);
 
-// "Could not open port NAME." and the system's reason, with a hint where it is the dialout
-// group.
-void PrintOpenFailure(std::string_view device, const std::error_code& reason, std::ostream& err);
+// "Could not open port NAME." and the reason, in `detail`'s words where there are any (see
+// SerialLink::LastOpenReason), with a hint where it is the dialout group.
+void PrintOpenFailure(std::string_view device, const std::error_code& reason,
+                      std::string_view detail, std::ostream& err);
+
+// The exit status when the port did not open: kExitNoPort, or after a stop request (which
+// also ends a connect) the request's own, said on `err`.
+int NoPortExit(const serial::StopRequest& stop, std::ostream& err);
 
 // The pause between exchanges; false, at once, when a stop was requested.
 bool Pause(const serial::StopRequest& stop, std::chrono::milliseconds pause);

@@ -30,7 +30,7 @@ int RunSend(const OptionValues& values, std::ostream& out, std::ostream& err) {
     StreamMessageSink sink(err);
     const auto link = OpenSessionPort(port, sink, stop, err);
     if (!link) {
-        return kExitNoPort;
+        return NoPortExit(stop, err);
     }
 
     std::vector<long long> exchangeUs;

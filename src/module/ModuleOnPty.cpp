@@ -28,14 +28,14 @@
 
 #include "module/ModuleCore.h"
 #include "module/ModulePlatform.h"
-#include "serial/PosixFd.h"
+#include "net/PosixFd.h"
 #include "serial/PosixTermios.h"
 
 namespace glassbench::module {
 
 namespace {
 
-using serial::UniqueFd;
+using net::UniqueFd;
 
 std::string SystemReason() {
     return std::strerror(errno);

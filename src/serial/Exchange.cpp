@@ -9,6 +9,7 @@ ExchangeResult Exchange(SerialLink& link, protocol::CommandFrame& frame, int fra
     link.DiscardInput();
     result.written = link.SendBytes(frame.data(), frameLength);
     result.sendError = link.LastSendError();
+    result.stopped = link.LastWaitStopped();
     if (afterWrite) {
         afterWrite(result);
     }
@@ -19,6 +20,8 @@ ExchangeResult Exchange(SerialLink& link, protocol::CommandFrame& frame, int fra
     result.replied = link.ReceiveExact(reply, protocol::kReplyLength, kReplyTries) == 1;
     result.received = link.LastReceivedCount();
     result.portFailed = link.LastReceiveFailed();
+    result.failure = link.LastReceiveDetail();
+    result.stopped = link.LastWaitStopped();
     return result;
 }
 

@@ -36,6 +36,9 @@ struct ExchangeResult {
     bool replied = false;     // five bytes came within the window
     int received = 0;         // bytes collected, whole reply or not
     bool portFailed = false;  // the wait ended because the device failed or disappeared
+    // Why it failed, in words, where the device knows more (SerialLink::LastReceiveDetail).
+    std::string failure;
+    bool stopped = false;  // a stop request ended the write or the wait
 
     bool Sent() const { return frameLength > 0 && written == frameLength; }
 };

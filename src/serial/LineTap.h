@@ -23,10 +23,12 @@ namespace glassbench::serial {
 
 class LineTap {
   public:
-    // Null, with the system's reason in `error`, when the device will not open or will not
-    // take the settings.
+    // Null, with the system's reason in `error` (and in `detail` where more is known, see
+    // SerialSystem::LastOpenDetail), when the device will not open or will not take the
+    // settings.
     static std::unique_ptr<LineTap> Open(SerialSystem& system, const std::string& name,
-                                         int bitsPerSecond, std::error_code& error);
+                                         int bitsPerSecond, std::error_code& error,
+                                         std::string& detail);
 
     // Up to `room` bytes that have arrived: Done with their count (0 when none), or Gone once
     // the device has disappeared (a pulled adapter, a pseudo-terminal whose other side closed),

@@ -7,8 +7,9 @@
 // HOST is a name, an IPv4 address or an IPv6 address in brackets ([::1]). OpenNetworkPort
 // connects within kConnectTime and, for rfc2217, negotiates the Telnet options; the device it
 // returns is one more SerialDevice, so every caller of the link gets network ports unchanged.
-// A server that does not answer a request within kAnswerTime is not waited for again for that
-// request, and the device says so once through its notices.
+// A server that does not answer a request within kAnswerTime is waited for kSlowAnswerTime
+// only for that request from then on, until it answers one again, and the device says so once
+// through its notices. A stop request ends every wait, the connect's included.
 #pragma once
 
 #include <chrono>
@@ -19,6 +20,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "net/ByteStream.h"
 #include "serial/SerialSystem.h"
 
 namespace glassbench::serial {
@@ -33,6 +35,9 @@ struct NetworkAddress {
 
 inline constexpr std::chrono::seconds kConnectTime{3};
 inline constexpr std::chrono::milliseconds kAnswerTime{400};
+// A request the server has once left unanswered within kAnswerTime gets this long; an answer,
+// however late, gives it kAnswerTime again.
+inline constexpr std::chrono::milliseconds kSlowAnswerTime{50};
 
 // Whether `name` is written as a URL ("scheme://..."), and so is no device path.
 bool IsNetworkPortName(std::string_view name);
@@ -49,9 +54,19 @@ std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::s
 // The name again, as ParseNetworkPortName reads it (an IPv6 host in brackets).
 std::string FormatNetworkPortName(const NetworkAddress& address);
 
-// The connected, negotiated port; null with the system's reason in `error`. `name` is what
-// its notices call it.
+// The connected, negotiated port; null with the system's reason in `error`, and in `detail`
+// what the server said before it closed, in words ("" when it said nothing). `name` is what
+// its notices call it; every wait ends at a request of `stop`.
 std::unique_ptr<SerialDevice> OpenNetworkPort(const NetworkAddress& address,
-                                              const std::string& name, std::error_code& error);
+                                              const std::string& name, StopToken stop,
+                                              std::error_code& error, std::string& detail);
+
+// A device on a stream that is connected already (a socket, or a scripted stream in the
+// tests): the same device OpenNetworkPort makes, and the same start, within `settle` for a raw
+// port. Null with the reason, as OpenNetworkPort.
+std::unique_ptr<SerialDevice> StartNetworkPort(std::unique_ptr<net::ByteStream> stream,
+                                               NetworkScheme scheme, const std::string& name,
+                                               std::chrono::nanoseconds settle,
+                                               std::error_code& error, std::string& detail);
 
 }  // namespace glassbench::serial

@@ -1,39 +1,56 @@
 // A serial port at the far end of a TCP connection, behind the same interface as a local
 // device.
 //
-// Everything the server sends is read by Pump, without waiting: data goes to `input_` (the
-// receive queue as the link sees it), negotiation answers go straight back, and com-port
-// answers are counted per command. A request that wants an answer (a setting, the modem
-// lines, a purge) is sent and then waited for, reading on meanwhile, up to kAnswerTime; a
-// command the server has once left unanswered is not waited for again. Writes go through
-// `outgoing_`, so that a frame the socket takes only in part keeps its place, and every
-// 0xFF of a frame is doubled on rfc2217 before it goes. Nothing the server sends is trusted:
-// the codec bounds every command, and answers that mean nothing here are dropped.
+// The connection is a TelnetSession (net/TelnetSession.h), which reads, decodes and writes with
+// its bounds; this device adds what a serial port is to its callers. Data that arrives waits in
+// `input_` (the receive queue as the link sees it), at most kMaxInput bytes: past that the
+// oldest are dropped, counted and told once. Com-port answers are counted per command. A
+// request that wants an answer (a setting, the modem lines, a purge) is sent and waited for,
+// reading on meanwhile, up to kAnswerTime, or kSlowAnswerTime for a command the server has
+// been slow to answer until it answers one again. A write is queued in the session and
+// reported as written only as the socket takes it, so a server that reads nothing holds the
+// caller at its deadline; there what has not begun to go is given up, as a serial driver's
+// write is cancelled. A connection the server closes hands out no more input: bytes that came
+// with the close are the server's last words, which the failure quotes, never a reply.
 #include <algorithm>
 #include <array>
 #include <deque>
 #include <functional>
-#include <map>
 #include <set>
 #include <utility>
 
+#include "net/Errors.h"
+#include "net/Socket.h"
+#include "net/TelnetSession.h"
 #include "serial/NetworkPort.h"
-#include "serial/Socket.h"
-#include "serial/Telnet.h"
 
 namespace glassbench::serial {
 
 namespace {
 
-using telnet::ComPort;
-using telnet::Option;
+using net::telnet::ComPort;
+namespace telnet = net::telnet;
+
+// Bounds, each a good deal beyond what a well-behaved server needs, and small enough that no
+// server can make the tool hold much or spend long in one call:
+// - input held for the caller: a reply is 5 bytes and a frame 256; 64 KiB is more than five
+//   seconds of a 115200-baud line, longer than any caller leaves the port unread;
+// - one pump reads 16 KiB at most, a fraction of a millisecond of work;
+// - a write queues 4 KiB at most: a frame, doubled 0xFF bytes and all, is 512 bytes;
+// - Telnet bytes waiting to go, beyond what the socket holds: the requests of an open are
+//   about 60 bytes; the answers to one pump's requests are 16 KiB at most (each as long as its
+//   request), so 64 KiB unsent means the server sends requests and does not read the answers.
+constexpr std::size_t kMaxInput = 64 * 1024;
+constexpr net::SessionLimits kLimits{16 * 1024, 4 * 1024, 64 * 1024};
+// A server's last words, quoted in a failure, at most.
+constexpr std::size_t kMaxWords = 80;
 
 constexpr std::uint8_t Code(ComPort command) {
     return static_cast<std::uint8_t>(command);
 }
 
-std::string CommandName(ComPort command) {
-    switch (command) {
+std::string CommandName(std::uint8_t command) {
+    switch (static_cast<ComPort>(command)) {
         case ComPort::SetBaudRate:
             return "SET-BAUDRATE";
         case ComPort::SetDataSize:
@@ -51,34 +68,55 @@ std::string CommandName(ComPort command) {
     }
 }
 
-class NetworkSerialDevice final : public SerialDevice {
-  public:
-    NetworkSerialDevice(const NetworkAddress& address, std::string name,
-                        std::unique_ptr<Socket> socket)
-        : name_(std::move(name)),
-          telnet_(address.scheme == NetworkScheme::Rfc2217),
-          socket_(std::move(socket)) {}
+std::string Ms(std::chrono::milliseconds time) {
+    return std::to_string(time.count()) + " ms";
+}
 
-    // The Telnet options: binary both ways, no go-aheads, and the com-port option, which
-    // decides whether this is an RFC 2217 port or a plain Telnet one.
-    bool Negotiate() {
-        telnet::Bytes out;
-        codec_.RequestLocal(Option::Binary, out);
-        codec_.RequestRemote(Option::Binary, out);
-        codec_.RequestLocal(Option::SuppressGoAhead, out);
-        codec_.RequestRemote(Option::SuppressGoAhead, out);
-        codec_.RequestLocal(Option::ComPort, out);
-        if (!SendAll(out)) {
-            return false;
+// Bytes as a line of text: printable ASCII as it is, anything else as \xNN, without the line
+// ends a server closes its line with.
+std::string Printable(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty() && (bytes.back() == '\r' || bytes.back() == '\n')) {
+        bytes = bytes.first(bytes.size() - 1);
+    }
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const std::uint8_t b : bytes) {
+        if (b >= 0x20 && b < 0x7F) {
+            text += static_cast<char>(b);
+        } else {
+            text += {'\\', 'x', kDigits[b >> 4], kDigits[b & 15]};
         }
-        const bool answered = PumpUntil([this] {
-            return codec_.LocalSettled(Option::ComPort) && codec_.LocalSettled(Option::Binary) &&
-                   codec_.RemoteSettled(Option::Binary);
-        });
-        if (gone_) {
-            return false;
+    }
+    return text;
+}
+
+class NetworkSerialDevice final : public SerialDevice, private net::SessionEvents {
+  public:
+    NetworkSerialDevice(std::unique_ptr<net::ByteStream> stream, NetworkScheme scheme,
+                        std::string name)
+        : name_(std::move(name)),
+          stream_(std::move(stream)),
+          session_(*stream_, telnet::Role::Client,
+                   scheme == NetworkScheme::Rfc2217 ? net::Framing::Telnet : net::Framing::Raw,
+                   kLimits) {}
+
+    // On rfc2217 the Telnet options: binary both ways, no go-aheads, and the com-port option,
+    // which decides whether this is an RFC 2217 port or a plain Telnet one. On a raw port the
+    // server's first moments, `settle`: a server that cannot serve the connection says so and
+    // closes at once (ser2net: "Port's device already in use"). False when the connection
+    // ended meanwhile.
+    bool Start(std::chrono::nanoseconds settle) {
+        if (!session_.IsTelnet()) {
+            WaitUntil([] { return false; }, stream_->Now() + settle);
+            return !session_.Failed() || Fail();
         }
-        comPort_ = codec_.LocalEnabled(Option::ComPort);
+        session_.Offer();
+        const bool answered =
+            WaitUntil([this] { return session_.OfferAnswered(); }, stream_->Now() + kAnswerTime);
+        if (session_.Failed()) {
+            return Fail();
+        }
+        comPort_ = session_.ComPortEnabled();
         if (!answered) {
             Note("did not answer the Telnet negotiation within " + Ms(kAnswerTime) +
                  ": going on without line settings or modem lines");
@@ -91,8 +129,8 @@ class NetworkSerialDevice final : public SerialDevice {
     }
 
     bool ReadLineSettings(LineSettings& settings) override {
-        if (gone_) {
-            return Gone();
+        if (session_.Failed()) {
+            return Fail();
         }
         settings = settings_;
         return true;
@@ -101,30 +139,30 @@ class NetworkSerialDevice final : public SerialDevice {
     bool WriteLineSettings(const LineSettings& settings) override {
         settings_ = settings;
         if (!comPort_) {
-            if (!telnet_) {
+            if (!session_.IsTelnet()) {
                 Note(
                     "is a raw TCP port: it has no speed or modem lines to set, so the speed "
                     "is ignored");
             }
-            return true;
+            return !session_.Failed() || Fail();
         }
         const auto baud = telnet::BigEndian32(static_cast<std::uint32_t>(settings.bitsPerSecond));
         const std::uint8_t parity = settings.parity ? telnet::kParityEven : telnet::kParityNone;
         const std::uint8_t stop = settings.stopBits == 2 ? telnet::kStopTwo : telnet::kStopOne;
-        const std::vector<std::pair<ComPort, telnet::Bytes>> requests{
+        const std::vector<Request> requests{
             {ComPort::SetBaudRate, {baud.begin(), baud.end()}},
             {ComPort::SetDataSize, {static_cast<std::uint8_t>(settings.dataBits)}},
             {ComPort::SetParity, {parity}},
             {ComPort::SetStopSize, {stop}},
             {ComPort::SetControl, {telnet::kNoFlowControl}},
         };
-        if (!Request(requests)) {
+        if (!Ask(requests)) {
             return false;
         }
         // The server answers with what it now has; another speed than asked for would put
         // every byte on the line wrong.
         const auto& answer = lastAnswer_[Code(ComPort::SetBaudRate)];
-        if (answered_.contains(Code(ComPort::SetBaudRate)) &&
+        if (!answer.empty() &&
             telnet::ReadBigEndian32(answer) != static_cast<std::uint32_t>(settings.bitsPerSecond)) {
             Note("kept " + std::to_string(telnet::ReadBigEndian32(answer)) + " baud instead of " +
                  std::to_string(settings.bitsPerSecond));
@@ -142,102 +180,116 @@ class NetworkSerialDevice final : public SerialDevice {
         }
         const std::uint8_t dtrValue = dtr ? telnet::kDtrOn : telnet::kDtrOff;
         const std::uint8_t rtsValue = rts ? telnet::kRtsOn : telnet::kRtsOff;
-        return Request({{ComPort::SetControl, {dtrValue}}, {ComPort::SetControl, {rtsValue}}})
+        return Ask({{ComPort::SetControl, {dtrValue}}, {ComPort::SetControl, {rtsValue}}})
                    ? ModemResult::Done
                    : ModemResult::Failed;
     }
 
     IoResult Write(const std::uint8_t* bytes, int count) override {
-        if (!Flush()) {
-            return {0, gone_ ? IoStatus::Gone : IoStatus::WouldBlock};
+        if (session_.Failed()) {
+            return Lost();
         }
-        telnet::Bytes encoded;
-        if (telnet_) {
-            telnet::AppendData(encoded, {bytes, static_cast<std::size_t>(count)});
-        } else {
-            encoded.assign(bytes, bytes + count);
+        // Bytes queued by an earlier call are still on their way: these are the same bytes
+        // again, and what has gone of them is reported.
+        if (!WriteInFlight() && count > 0) {
+            session_.QueueData({bytes, static_cast<std::size_t>(count)});
         }
-        const IoResult sent = socket_->Send(encoded.data(), static_cast<int>(encoded.size()));
-        if (sent.status != IoStatus::Done) {
-            return Lost(sent);
+        session_.Flush();
+        if (session_.Failed()) {
+            return Lost();
         }
-        // The bytes whose first encoded byte went out are taken; the rest of a doubled 0xFF
-        // that went out half stays in `outgoing_` and goes before anything else.
-        int taken = 0;
-        std::size_t used = 0;
-        while (taken < count && used < static_cast<std::size_t>(sent.count)) {
-            used += telnet_ && bytes[taken] == telnet::kIac ? 2 : 1;
-            ++taken;
-        }
-        if (used > static_cast<std::size_t>(sent.count)) {
-            outgoing_.assign(encoded.begin() + sent.count, encoded.begin() + used);
-        }
-        return {taken, taken > 0 ? IoStatus::Done : IoStatus::WouldBlock};
+        const std::uint64_t sent = session_.DataSent();
+        const auto n = static_cast<int>(sent > reported_ ? sent - reported_ : 0);
+        reported_ += static_cast<std::uint64_t>(n);
+        return {n, n > 0 ? IoStatus::Done : IoStatus::WouldBlock};
     }
 
     IoResult QueuedInput() override {
         Pump();
-        if (input_.empty() && gone_) {
-            return {0, IoStatus::Gone};
+        if (session_.Failed()) {
+            return Lost();
         }
         return {static_cast<int>(input_.size()), IoStatus::Done};
     }
 
     IoResult Read(std::uint8_t* buffer, int count) override {
         Pump();
+        if (session_.Failed()) {
+            return Lost();
+        }
         const int n = std::min(count, static_cast<int>(input_.size()));
+        if (n == 0) {
+            return {0, IoStatus::WouldBlock};
+        }
         std::copy_n(input_.begin(), n, buffer);
         input_.erase(input_.begin(), input_.begin() + n);
-        if (n == 0) {
-            return {0, gone_ ? IoStatus::Gone : IoStatus::WouldBlock};
-        }
+        words_.clear();
         return {n, IoStatus::Done};
     }
 
     WaitResult Wait(WaitFor what, TimePoint deadline) override {
         for (;;) {
-            if (gone_) {
-                return WaitResult::Gone;
+            if (session_.Failed()) {
+                // Input that came before the end is there to be found, and refused, by a read.
+                return what == WaitFor::Input && !input_.empty() ? WaitResult::Ready : Gone();
             }
-            if (what == WaitFor::Input ? !input_.empty() : outgoing_.empty()) {
+            if (what == WaitFor::Input ? !input_.empty()
+                                       : !WriteInFlight() || session_.DataSent() > reported_) {
                 return WaitResult::Ready;
             }
-            const WaitResult waited = socket_->Wait(what, deadline);
+            const bool output = what == WaitFor::Output || session_.HasQueued();
+            const WaitResult waited = stream_->Wait(what == WaitFor::Input, output, deadline);
+            if (waited == WaitResult::Gone) {
+                error_ = stream_->LastError();
+                return waited;
+            }
             if (waited != WaitResult::Ready) {
-                error_ = socket_->LastError();
+                if (what == WaitFor::Output) {
+                    GiveUpWrite();
+                }
                 return waited;
             }
             // Readable may mean no more than a Telnet command or a modem-state notice.
-            what == WaitFor::Input ? Pump() : static_cast<void>(Flush());
+            Pump();
         }
     }
 
     void DiscardInput() override {
+        words_.clear();
         Pump();
         input_.clear();
-        if (!comPort_ || unanswered_.contains(Code(ComPort::PurgeData))) {
+        if (!comPort_ || session_.Failed()) {
             return;
         }
         // The server empties its own buffer of what the line has received and answers; what
-        // reaches us before that answer was on its way already and is stale too.
-        purging_ = true;
-        Request({{ComPort::PurgeData, {telnet::kPurgeReceived}}});
-        purging_ = false;
+        // reaches us before that answer was on its way already and is stale too, so it is
+        // dropped until the answer comes (OnComPort). After the wait it is kept: a server
+        // that never answers a purge must not cost every reply.
+        dropping_ = true;
+        Ask({{ComPort::PurgeData, {telnet::kPurgeReceived}}});
+        dropping_ = false;
     }
 
     std::optional<WaitToken> InputToken() override {
         Pump();
-        if (!input_.empty() || gone_) {
+        if (!input_.empty() || session_.Failed()) {
             return std::nullopt;
         }
-        return socket_->InputToken();
+        return stream_->InputToken();
     }
 
     std::error_code LastError() const override { return error_; }
 
+    std::string ErrorDetail() const override { return detail_; }
+
     std::vector<std::string> TakeNotices() override { return std::exchange(notices_, {}); }
 
   private:
+    struct Request {
+        ComPort command;
+        telnet::Bytes value;
+    };
+
     // Says `text` once for this port, however often it happens.
     void Note(const std::string& text) {
         if (noted_.insert(text).second) {
@@ -245,177 +297,185 @@ class NetworkSerialDevice final : public SerialDevice {
         }
     }
 
-    static std::string Ms(std::chrono::milliseconds time) {
-        return std::to_string(time.count()) + " ms";
+    bool WriteInFlight() const { return session_.DataQueued() > reported_; }
+
+    // A write that runs out of time, or is stopped: what has not begun to go is thrown away,
+    // as a serial driver's write is cancelled, and the next write is a new one.
+    void GiveUpWrite() {
+        session_.DropUnsentData();
+        reported_ = std::max(reported_, session_.DataQueued());
     }
 
-    bool Gone() {
-        error_ = socket_->LastError() ? socket_->LastError()
-                                      : std::make_error_code(std::errc::connection_reset);
+    // The session's failure as the device's: its reason, and the server's last words when it
+    // closed the connection, read to the end first. Always false.
+    bool Fail() {
+        session_.Pump(*this);
+        error_ = session_.Error();
+        if (error_ == net::Error::ClosedByPeer) {
+            const std::string text = Printable(words_);
+            detail_.clear();
+            if (!text.empty()) {
+                detail_ = "the server closed the connection (\"" + text.substr(0, kMaxWords) +
+                          (text.size() > kMaxWords ? "..." : "") + "\")";
+            }
+        }
         return false;
     }
 
-    IoResult Lost(const IoResult& result) {
-        if (result.status == IoStatus::Gone || result.status == IoStatus::Failed) {
-            gone_ = result.status == IoStatus::Gone;
-            error_ = socket_->LastError();
-        }
-        return {0, result.status};
+    IoResult Lost() {
+        Fail();
+        const bool gone = error_ != net::Error::PeerReadsNothing;
+        return {0, gone ? IoStatus::Gone : IoStatus::Failed};
     }
 
-    // Everything the socket holds now, decoded; negotiation answers go back at once.
-    void Pump() {
-        std::uint8_t chunk[4096];
-        while (!gone_) {
-            const IoResult got = socket_->Receive(chunk, static_cast<int>(sizeof(chunk)));
-            if (got.status != IoStatus::Done) {
-                Lost(got);
-                return;
+    WaitResult Gone() {
+        Fail();
+        return WaitResult::Gone;
+    }
+
+    void Pump() { session_.Pump(*this); }
+
+    void OnData(std::span<const std::uint8_t> data) override {
+        if (words_.size() < kMaxWords + 1) {
+            words_.insert(words_.end(), data.begin(),
+                          data.begin() + static_cast<std::ptrdiff_t>(
+                                             std::min(data.size(), kMaxWords + 1 - words_.size())));
+        }
+        if (dropping_) {
+            return;
+        }
+        input_.insert(input_.end(), data.begin(), data.end());
+        if (input_.size() > kMaxInput) {
+            const std::size_t excess = input_.size() - kMaxInput;
+            input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(excess));
+            if (droppedInput_ == 0) {
+                Note("sent more than " + std::to_string(kMaxInput / 1024) +
+                     " KiB before it was read: the oldest bytes are dropped");
             }
-            if (!telnet_) {
-                input_.insert(input_.end(), chunk, chunk + got.count);
-                continue;
-            }
-            telnet::Bytes data;
-            telnet::Bytes answers;
-            std::vector<telnet::ComPortMessage> messages;
-            codec_.Decode({chunk, static_cast<std::size_t>(got.count)}, data, answers, messages);
-            std::size_t kept = 0;
-            for (const auto& message : messages) {
-                const std::uint8_t command = message.command - telnet::kServerOffset;
-                if (message.command < telnet::kServerOffset ||
-                    command >= telnet::kComPortCommands) {
-                    continue;
-                }
-                ++answerCount_[command];
-                answered_.insert(command);
-                lastAnswer_[command] = message.value;
-                if (purging_ && command == Code(ComPort::PurgeData)) {
-                    kept = message.dataBefore;
-                    purging_ = false;
-                    input_.clear();
-                }
-            }
-            input_.insert(input_.end(), data.begin() + static_cast<std::ptrdiff_t>(kept),
-                          data.end());
-            if (purging_) {
-                input_.clear();
-            }
-            if (!answers.empty()) {
-                SendAll(answers);
-            }
+            droppedInput_ += excess;
         }
     }
 
-    // Pumps until `done` holds, for kAnswerTime at most; false if it does not by then.
-    bool PumpUntil(const std::function<bool()>& done) {
-        const TimePoint deadline = Clock::now() + kAnswerTime;
+    void OnComPort(const telnet::ComPortMessage& message) override {
+        if (message.command < telnet::kServerOffset ||
+            message.command - telnet::kServerOffset >= telnet::kComPortCommands) {
+            return;  // a client's command, or none RFC 2217 has: nothing a client takes
+        }
+        const std::uint8_t command = message.command - telnet::kServerOffset;
+        ++answered_[command];
+        slow_[command] = false;
+        lastAnswer_[command] = message.value;
+        if (command == Code(ComPort::PurgeData)) {
+            // Whatever came before a purge's answer, in time or late, left the server before
+            // the purge did: stale.
+            input_.clear();
+        }
+    }
+
+    // Pumps until `done` holds or the deadline passes, sending what waits to go meanwhile;
+    // false if `done` does not hold by then. A stop request ends it as the deadline does.
+    bool WaitUntil(const std::function<bool()>& done, TimePoint deadline) {
         for (;;) {
             Pump();
             if (done()) {
                 return true;
             }
-            if (gone_ || socket_->Wait(WaitFor::Input, deadline) != WaitResult::Ready) {
+            if (session_.Failed() ||
+                stream_->Wait(true, session_.HasQueued(), deadline) != WaitResult::Ready) {
                 return false;
             }
         }
     }
 
-    // Sends com-port requests and waits for each command's answers, unless the server has
-    // been found not to give them. False only when the connection has gone.
-    bool Request(const std::vector<std::pair<ComPort, telnet::Bytes>>& requests) {
-        telnet::Bytes out;
-        std::map<std::uint8_t, int> awaited;
-        for (const auto& [command, value] : requests) {
-            telnet::AppendComPort(out, Code(command), value);
-            if (!unanswered_.contains(Code(command))) {
-                const auto known = awaited.find(Code(command));
-                awaited[Code(command)] =
-                    (known != awaited.end() ? known->second : answerCount_[Code(command)]) + 1;
+    // Sends com-port requests and waits for each command's answers. False only when the
+    // connection has ended or failed.
+    bool Ask(const std::vector<Request>& requests) {
+        std::array<int, telnet::kComPortCommands> awaited{};
+        bool slow = true;
+        for (const Request& r : requests) {
+            const std::uint8_t command = Code(r.command);
+            if (!session_.SendComPort(command, r.value)) {
+                return Fail();
             }
+            awaited[command] = ++asked_[command];
+            slow = slow && slow_[command];
         }
-        if (!SendAll(out)) {
-            return false;
-        }
-        PumpUntil([&] {
-            return std::all_of(awaited.begin(), awaited.end(), [&](const auto& entry) {
-                return answerCount_[entry.first] >= entry.second;
-            });
-        });
-        if (gone_) {
-            return Gone();
-        }
-        for (const auto& [command, count] : awaited) {
-            if (answerCount_[command] < count) {
-                unanswered_.insert(command);
-                Note("did not answer " + CommandName(static_cast<ComPort>(command)) + " within " +
-                     Ms(kAnswerTime) + ": going on without waiting for it");
+        const auto allAnswered = [&] {
+            for (std::size_t c = 0; c < awaited.size(); ++c) {
+                if (answered_[c] < awaited[c]) {
+                    return false;
+                }
             }
+            return true;
+        };
+        const auto wait = slow ? kSlowAnswerTime : kAnswerTime;
+        WaitUntil(allAnswered, stream_->Now() + wait);
+        if (session_.Failed()) {
+            return Fail();
         }
-        return true;
-    }
-
-    // What is left of a write that went out in part; false while some of it still waits.
-    bool Flush() {
-        while (!outgoing_.empty()) {
-            const IoResult sent =
-                socket_->Send(outgoing_.data(), static_cast<int>(outgoing_.size()));
-            if (sent.status != IoStatus::Done || sent.count == 0) {
-                Lost(sent);
-                return false;
-            }
-            outgoing_.erase(outgoing_.begin(), outgoing_.begin() + sent.count);
-        }
-        return true;
-    }
-
-    // Control bytes go whole, within kAnswerTime, after any data still waiting to go.
-    bool SendAll(const telnet::Bytes& bytes) {
-        outgoing_.insert(outgoing_.end(), bytes.begin(), bytes.end());
-        const TimePoint deadline = Clock::now() + kAnswerTime;
-        while (!Flush()) {
-            if (gone_ || socket_->Wait(WaitFor::Output, deadline) != WaitResult::Ready) {
-                error_ = error_ ? error_ : std::make_error_code(std::errc::timed_out);
-                return false;
+        for (std::size_t c = 0; c < awaited.size(); ++c) {
+            if (answered_[c] < awaited[c]) {
+                slow_[c] = true;
+                Note("did not answer " + CommandName(static_cast<std::uint8_t>(c)) + " within " +
+                     Ms(kAnswerTime) + ": waiting " + Ms(kSlowAnswerTime) +
+                     " for it until it answers again");
             }
         }
         return true;
     }
 
     std::string name_;
-    bool telnet_;
-    std::unique_ptr<Socket> socket_;
-    telnet::TelnetCodec codec_{telnet::Role::Client};
+    std::unique_ptr<net::ByteStream> stream_;
+    net::TelnetSession session_;
     bool comPort_ = false;
-    bool gone_ = false;
-    bool purging_ = false;
+    bool dropping_ = false;
     std::deque<std::uint8_t> input_;
-    telnet::Bytes outgoing_;
-    std::array<int, telnet::kComPortCommands> answerCount_{};
+    std::uint64_t droppedInput_ = 0;
+    // Data bytes of the session's that the caller has been told went out.
+    std::uint64_t reported_ = 0;
+    // Data since the caller last took any: what a server said before it closed.
+    std::vector<std::uint8_t> words_;
+    std::array<int, telnet::kComPortCommands> asked_{};
+    std::array<int, telnet::kComPortCommands> answered_{};
+    std::array<bool, telnet::kComPortCommands> slow_{};
     std::array<telnet::Bytes, telnet::kComPortCommands> lastAnswer_{};
-    std::set<std::uint8_t> answered_;
-    std::set<std::uint8_t> unanswered_;
     LineSettings settings_{9600, 8, false, 1, true, false, false};
     std::error_code error_;
+    std::string detail_;
     std::vector<std::string> notices_;
     std::set<std::string> noted_;
 };
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenNetworkPort(const NetworkAddress& address,
-                                              const std::string& name, std::error_code& error) {
-    auto socket = Socket::Connect(address.host, address.port, Clock::now() + kConnectTime, error);
-    if (!socket) {
-        return nullptr;
-    }
-    auto device = std::make_unique<NetworkSerialDevice>(address, name, std::move(socket));
-    if (address.scheme == NetworkScheme::Rfc2217 && !device->Negotiate()) {
-        error = device->LastError() ? device->LastError()
-                                    : std::make_error_code(std::errc::connection_reset);
+std::unique_ptr<SerialDevice> StartNetworkPort(std::unique_ptr<net::ByteStream> stream,
+                                               NetworkScheme scheme, const std::string& name,
+                                               std::chrono::nanoseconds settle,
+                                               std::error_code& error, std::string& detail) {
+    auto device = std::make_unique<NetworkSerialDevice>(std::move(stream), scheme, name);
+    if (!device->Start(settle)) {
+        error = device->LastError();
+        detail = device->ErrorDetail();
         return nullptr;
     }
     return device;
+}
+
+std::unique_ptr<SerialDevice> OpenNetworkPort(const NetworkAddress& address,
+                                              const std::string& name, StopToken stop,
+                                              std::error_code& error, std::string& detail) {
+    const TimePoint start = Clock::now();
+    auto socket =
+        net::Socket::Connect(address.host, address.port, start + kConnectTime, stop, error);
+    if (!socket) {
+        return nullptr;
+    }
+    // A server that cannot serve a raw connection says so about one round trip after the
+    // connect has ended, which itself took about one: twice the connect's time, and a margin
+    // for a busy server, is enough; never more than kAnswerTime.
+    const auto settle = std::min<std::chrono::nanoseconds>(
+        2 * (Clock::now() - start) + std::chrono::milliseconds(50), kAnswerTime);
+    return StartNetworkPort(std::move(socket), address.scheme, name, settle, error, detail);
 }
 
 }  // namespace glassbench::serial

@@ -10,11 +10,14 @@
 #include <cerrno>
 #include <utility>
 
-#include "serial/PosixFd.h"
-#include "serial/PosixPoll.h"
+#include "net/PosixFd.h"
+#include "net/PosixPoll.h"
 #include "serial/PosixTermios.h"
 
 namespace glassbench::serial {
+
+using net::PollOne;
+using net::UniqueFd;
 
 namespace {
 
@@ -40,7 +43,7 @@ IoStatus StatusOf(int error) {
 
 class PosixSerialDevice final : public SerialDevice {
   public:
-    explicit PosixSerialDevice(int fd) : owned_(fd), fd_(fd) {}
+    PosixSerialDevice(int fd, StopToken stop) : owned_(fd), fd_(fd), stop_(stop) {}
 
     ~PosixSerialDevice() override {
         // Give the device back as it was found: no longer exclusive, no longer locked.
@@ -158,7 +161,7 @@ class PosixSerialDevice final : public SerialDevice {
 
     WaitResult Wait(WaitFor what, TimePoint deadline) override {
         // A hung-up terminal polls readable too; the read that follows finds out.
-        return PollOne(fd_, what == WaitFor::Input ? POLLIN : POLLOUT, deadline, error_);
+        return PollOne(fd_, what == WaitFor::Input ? POLLIN : POLLOUT, deadline, stop_, error_);
     }
 
     void DiscardInput() override {
@@ -184,6 +187,7 @@ class PosixSerialDevice final : public SerialDevice {
 
     UniqueFd owned_;
     int fd_;
+    StopToken stop_;
     termios reported_{};
     bool haveReported_ = false;
     std::error_code error_;
@@ -191,8 +195,8 @@ class PosixSerialDevice final : public SerialDevice {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> MakePosixSerialDevice(int fd) {
-    return std::make_unique<PosixSerialDevice>(fd);
+std::unique_ptr<SerialDevice> MakePosixSerialDevice(int fd, StopToken stop) {
+    return std::make_unique<PosixSerialDevice>(fd, stop);
 }
 
 }  // namespace glassbench::serial

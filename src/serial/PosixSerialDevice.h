@@ -11,7 +11,7 @@
 namespace glassbench::serial {
 
 // Takes ownership of `fd`, which holds the device's flock and its TIOCEXCL; destroying the
-// device gives up both and closes it.
-std::unique_ptr<SerialDevice> MakePosixSerialDevice(int fd);
+// device gives up both and closes it. Its waits end at a request of `stop` too.
+std::unique_ptr<SerialDevice> MakePosixSerialDevice(int fd, StopToken stop = std::nullopt);
 
 }  // namespace glassbench::serial

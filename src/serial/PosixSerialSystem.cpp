@@ -9,10 +9,12 @@
 #include <cerrno>
 #include <ctime>
 
-#include "serial/PosixFd.h"
+#include "net/PosixFd.h"
 #include "serial/PosixSerialDevice.h"
 
 namespace glassbench::serial {
+
+using net::UniqueFd;
 
 namespace {
 
@@ -22,6 +24,8 @@ std::error_code Errno(int value) {
 
 class PosixSerialSystem final : public SerialSystem {
   public:
+    explicit PosixSerialSystem(StopToken stop) : stop_(stop) {}
+
     std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) override {
         // No O_CREAT: only a device that exists. O_NOCTTY: never become its controlling
         // process. O_NONBLOCK: the open does not wait for carrier, and no read or write ever
@@ -53,7 +57,7 @@ class PosixSerialSystem final : public SerialSystem {
             error = Errno(errno);
             return nullptr;
         }
-        return MakePosixSerialDevice(fd.Release());
+        return MakePosixSerialDevice(fd.Release(), stop_);
     }
 
     bool DeviceExists(const std::string& name) override {
@@ -64,12 +68,15 @@ class PosixSerialSystem final : public SerialSystem {
     TimePoint Now() override {
         return Clock::now();
     }
+
+  private:
+    StopToken stop_;
 };
 
 }  // namespace
 
-std::unique_ptr<SerialSystem> CreateLocalSerialSystem() {
-    return std::make_unique<PosixSerialSystem>();
+std::unique_ptr<SerialSystem> CreateLocalSerialSystem(StopToken stop) {
+    return std::make_unique<PosixSerialSystem>(stop);
 }
 
 std::chrono::nanoseconds ProcessCpuTime() {

@@ -10,10 +10,12 @@
 #include <atomic>
 #include <cerrno>
 
-#include "serial/PosixPoll.h"
+#include "net/PosixPoll.h"
 #include "serial/StopRequest.h"
 
 namespace glassbench::serial {
+
+using net::TimeLeft;
 
 namespace {
 

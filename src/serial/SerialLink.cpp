@@ -72,10 +72,15 @@ std::chrono::nanoseconds SerialLink::WireTime(int count) const {
                                     bitsPerSecond_};
 }
 
+std::string SerialLink::LastOpenReason() const {
+    return openDetail_.empty() ? openError_.message() : openDetail_;
+}
+
 int SerialLink::OpenPort(int portIndex, int speedIndex, WindowHandle owner) {
     owner_ = owner;
     ready_ = false;
     openError_.clear();
+    openDetail_.clear();
     // Release first, so a failed open leaves no port held even if one was ready before.
     device_.reset();
 
@@ -88,12 +93,14 @@ int SerialLink::OpenPort(int portIndex, int speedIndex, WindowHandle owner) {
     device_ = system_->Open(name, error);
     if (!device_) {
         openError_ = error ? error : std::make_error_code(std::errc::io_error);
+        openDetail_ = system_->LastOpenDetail();
         return 1;
     }
     const int code = Configure(speedIndex);
     PassNotices();
     if (code != 0) {
         openError_ = device_->LastError();
+        openDetail_ = device_->ErrorDetail();
         if (!openError_) {
             openError_ = std::make_error_code(std::errc::invalid_argument);
         }
@@ -150,6 +157,7 @@ void SerialLink::SetModemLines(bool dtr, bool rts) {
 
 int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
     sendError_.clear();
+    stopped_ = false;
     if (!ready_ || !device_) {
         sendError_ = std::make_error_code(std::errc::not_connected);
         return 0;
@@ -175,8 +183,10 @@ int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
         }
         const WaitResult waited = device_->Wait(WaitFor::Output, deadline);
         if (waited != WaitResult::Ready) {
+            stopped_ = waited == WaitResult::Stopped;
             sendError_ = waited == WaitResult::TimedOut ? std::make_error_code(std::errc::timed_out)
-                                                        : device_->LastError();
+                         : stopped_ ? std::make_error_code(std::errc::operation_canceled)
+                                    : device_->LastError();
             break;
         }
     }
@@ -193,6 +203,8 @@ int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
 int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
     lastReceived_ = 0;
     receiveGone_ = false;
+    receiveDetail_.clear();
+    stopped_ = false;
     if (tries <= 0) {
         return wanted == 0 ? 1 : 0;
     }
@@ -223,6 +235,7 @@ int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
         }
         if (got.status == IoStatus::Gone || got.status == IoStatus::Failed) {
             receiveGone_ = true;
+            receiveDetail_ = device_->ErrorDetail();
             return 0;
         }
         if (system_->Now() >= deadline) {
@@ -231,6 +244,11 @@ int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
         const WaitResult waited = device_->Wait(WaitFor::Input, deadline);
         if (waited == WaitResult::Gone) {
             receiveGone_ = true;
+            receiveDetail_ = device_->ErrorDetail();
+            return 0;
+        }
+        if (waited == WaitResult::Stopped) {
+            stopped_ = true;
             return 0;
         }
         woken = waited == WaitResult::Ready;

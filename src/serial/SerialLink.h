@@ -78,14 +78,23 @@ class SerialLink {
     bool IsReady() const { return ready_; }
     // The system's reason when the last OpenPort failed (what the callers' messages add).
     std::error_code LastOpenError() const { return openError_; }
+    // The same reason in words: where more is known than the code says (what a network
+    // server said as it closed), that; else the code's message.
+    std::string LastOpenReason() const;
     // Bytes the last ReceiveExact collected, whole reply or not.
     int LastReceivedCount() const { return lastReceived_; }
     // Whether the last ReceiveExact ended early because the device failed or disappeared,
     // rather than by a whole reply or its tries running out.
     bool LastReceiveFailed() const { return receiveGone_; }
+    // Where the device knows more of that failure than that it failed, the reason in words
+    // (a network server's last words as it closed the connection); "" otherwise.
+    std::string LastReceiveDetail() const { return receiveDetail_; }
+    // Whether the last SendBytes or ReceiveExact was ended by a stop request.
+    bool LastWaitStopped() const { return stopped_; }
     // Why the last SendBytes wrote less than asked: not_connected when no port was ready,
-    // timed_out when the driver took no more within the write's time, else the system's
-    // reason. Clear after a whole write.
+    // timed_out when the driver took no more within the write's time, operation_canceled
+    // when a stop request ended the wait, else the system's reason. Clear after a whole
+    // write.
     std::error_code LastSendError() const { return sendError_; }
     const PortNames& Names() const { return names_; }
     // The row's device name, or "" for an index outside the table.
@@ -115,12 +124,16 @@ class SerialLink {
     // When the last frame written will have left the wire; the reply window starts there.
     TimePoint wireFreeAt_{};
     std::error_code openError_;
+    std::string openDetail_;
     std::error_code sendError_;
+    std::string receiveDetail_;
+    bool stopped_ = false;
     int lastReceived_ = 0;
     bool receiveGone_ = false;
 };
 
-// The serial services of the system this program was built for (termios on Linux).
-std::unique_ptr<SerialSystem> CreatePlatformSerialSystem();
+// The serial services of the system this program was built for (termios on Linux), and the
+// network ports on every system. Every wait of theirs ends at a request of `stop` too.
+std::unique_ptr<SerialSystem> CreatePlatformSerialSystem(StopToken stop = std::nullopt);
 
 }  // namespace glassbench::serial

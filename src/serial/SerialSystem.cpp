@@ -11,20 +11,25 @@ namespace {
 
 class PortSystem final : public SerialSystem {
   public:
-    explicit PortSystem(std::unique_ptr<SerialSystem> local) : local_(std::move(local)) {}
+    PortSystem(std::unique_ptr<SerialSystem> local, StopToken stop)
+        : local_(std::move(local)), stop_(stop) {}
 
     std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) override {
+        detail_.clear();
         if (!IsNetworkPortName(name)) {
-            return local_->Open(name, error);
+            auto device = local_->Open(name, error);
+            detail_ = device ? std::string() : local_->LastOpenDetail();
+            return device;
         }
-        std::string reason;
-        const auto address = ParseNetworkPortName(name, reason);
+        const auto address = ParseNetworkPortName(name, detail_);
         if (!address) {
             error = std::make_error_code(std::errc::invalid_argument);
             return nullptr;
         }
-        return OpenNetworkPort(*address, name, error);
+        return OpenNetworkPort(*address, name, stop_, error, detail_);
     }
+
+    std::string LastOpenDetail() const override { return detail_; }
 
     // Whether a server answers is known only by connecting, which a look at the ports does
     // not do.
@@ -36,12 +41,14 @@ class PortSystem final : public SerialSystem {
 
   private:
     std::unique_ptr<SerialSystem> local_;
+    StopToken stop_;
+    std::string detail_;
 };
 
 }  // namespace
 
-std::unique_ptr<SerialSystem> CreatePlatformSerialSystem() {
-    return std::make_unique<PortSystem>(CreateLocalSerialSystem());
+std::unique_ptr<SerialSystem> CreatePlatformSerialSystem(StopToken stop) {
+    return std::make_unique<PortSystem>(CreateLocalSerialSystem(stop), stop);
 }
 
 }  // namespace glassbench::serial

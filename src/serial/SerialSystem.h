@@ -20,6 +20,7 @@
 #include <system_error>
 #include <vector>
 
+#include "net/Io.h"
 #include "protocol/Clock.h"
 
 namespace glassbench::serial {
@@ -49,24 +50,14 @@ struct LineSettings {
     bool operator==(const LineSettings&) const = default;
 };
 
-enum class IoStatus {
-    Done,        // `count` bytes moved (a query: `count` bytes queued)
-    WouldBlock,  // nothing could move without waiting
-    Gone,        // the device has disappeared: adapter pulled, other end of a pty closed
-    Failed,      // any other failure
-};
+using net::IoResult;
+using net::IoStatus;
+using net::StopToken;
+using net::WaitFor;
+using net::WaitForAny;
+using net::WaitResult;
+using net::WaitToken;
 
-struct IoResult {
-    int count = 0;
-    IoStatus status = IoStatus::Done;
-};
-
-enum class WaitFor { Input, Output };
-
-// What a wait over several things at once watches for input: a descriptor to poll on POSIX
-// systems, an event handle on Windows.
-using WaitToken = std::intptr_t;
-enum class WaitResult { Ready, TimedOut, Gone };
 enum class ModemResult { Done, NoModemLines, Failed };
 // Which half of setting the read time-outs failed, if any.
 enum class TimeoutsResult { Done, ReadFailed, WriteFailed };
@@ -113,6 +104,9 @@ class SerialDevice {
 
     // The system's reason for the last operation that failed.
     virtual std::error_code LastError() const = 0;
+    // Where more is known of that failure than its code says, the whole reason in words (a
+    // network server's last words before it closed the connection); "" otherwise.
+    virtual std::string ErrorDetail() const { return {}; }
     // What the device has to tell that is no failure, once each: a network port's server
     // that ignores a request, a setting it cannot have. Local devices have nothing to say.
     virtual std::vector<std::string> TakeNotices() { return {}; }
@@ -128,6 +122,9 @@ class SerialSystem {
     // Opens an existing device for reading and writing, exclusively: a device that another
     // program holds fails. Returns null with the system's reason in `error` on failure.
     virtual std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) = 0;
+    // Where more is known of the last failed Open than its code says, the whole reason in
+    // words (what a network server said as it closed the connection); "" otherwise.
+    virtual std::string LastOpenDetail() const { return {}; }
     // Whether a device of that name is present, without opening it.
     virtual bool DeviceExists(const std::string& name) = 0;
     virtual TimePoint Now() = 0;
@@ -135,14 +132,8 @@ class SerialSystem {
 
 // The local system's serial devices alone: termios on POSIX systems, the communications
 // functions on Windows (CreatePlatformSerialSystem, SerialLink.h, adds the network ports).
-std::unique_ptr<SerialSystem> CreateLocalSerialSystem();
-
-// Waits until one of `tokens` is ready or the deadline passes, resuming after signals: the
-// index of a ready one, or nullopt at the deadline. Ready at once if one is ready already.
-// `writable` tokens (a socket's OutputToken) end it when they have room to write; which of
-// them did is not told (on Windows one event stands for both ways), so callers look again.
-std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline,
-                                      std::span<const WaitToken> writable = {});
+// Their waits end at a request of `stop` too.
+std::unique_ptr<SerialSystem> CreateLocalSerialSystem(StopToken stop = std::nullopt);
 
 // Waits in one wait until one of `devices` has input queued or has gone, or the deadline
 // passes; the index of such a device (the first of them, if several), or nullopt at the

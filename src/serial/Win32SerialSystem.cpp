@@ -27,11 +27,14 @@
 #include <utility>
 #include <vector>
 
+#include "net/UniqueHandle.h"
+#include "net/Win32Time.h"
 #include "serial/SerialSystem.h"
-#include "serial/UniqueHandle.h"
-#include "serial/Win32Time.h"
 
 namespace glassbench::serial {
+
+using net::MillisecondsUntil;
+using net::UniqueHandle;
 
 namespace {
 

@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <atomic>
 
+#include "net/Win32Time.h"
 #include "serial/StopRequest.h"
-#include "serial/Win32Time.h"
 
 namespace glassbench::serial {
+
+using net::MillisecondsUntil;
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "ModuleFixture.h"
 #include "RunProcess.h"
 #include "TestHex.h"
-#include "serial/Socket.h"
+#include "net/Socket.h"
 
 namespace glassbench::testing {
 namespace {
@@ -152,19 +152,19 @@ TEST(ModuleOnTcp, AClientBackAtOnceIsServedAfresh) {
     std::error_code error;
     const std::uint8_t half[] = {0xAA, 0x09, 0x8A};
     const std::vector<std::uint8_t> clear{0xAA, 0x04, 0x80, 0x00, 0x2E};
-    auto gone = serial::Socket::Connect("127.0.0.1", port, deadline, error);
+    auto gone = net::Socket::Connect("127.0.0.1", port, deadline, std::nullopt, error);
     ASSERT_TRUE(gone) << error.message();
-    ASSERT_EQ(gone->Send(half, 3).count, 3);
+    ASSERT_EQ(gone->Send(half).count, 3);
     gone.reset();
-    const auto client = serial::Socket::Connect("127.0.0.1", port, deadline, error);
+    const auto client = net::Socket::Connect("127.0.0.1", port, deadline, std::nullopt, error);
     ASSERT_TRUE(client) << error.message();
-    ASSERT_EQ(client->Send(clear.data(), 5).count, 5);
+    ASSERT_EQ(client->Send(clear).count, 5);
     std::vector<std::uint8_t> reply(5);
-    for (int got = 0;
-         got < 5 && client->Wait(serial::WaitFor::Input, deadline) == serial::WaitResult::Ready;) {
-        const serial::IoResult r = client->Receive(reply.data() + got, 5 - got);
-        ASSERT_NE(r.status, serial::IoStatus::Gone) << module.process->out();
-        got += r.count;
+    for (std::size_t got = 0;
+         got < 5 && client->Wait(net::WaitFor::Input, deadline) == net::WaitResult::Ready;) {
+        const net::IoResult r = client->Receive(std::span(reply).subspan(got));
+        ASSERT_NE(r.status, net::IoStatus::Gone) << module.process->out();
+        got += static_cast<std::size_t>(r.count);
     }
     EXPECT_EQ(reply, clear);
     ASSERT_TRUE(module.process->WaitFor("-> status 0", 10s)) << module.process->out();

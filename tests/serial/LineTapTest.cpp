@@ -24,7 +24,8 @@ TEST(LineTapTest, ListensRawAtTheSpeedWithoutEverDrivingTheLine) {
         const TimePoint start = system.now;
         port.incoming[start + 5ms] = {0xAA, 0x04};
         std::error_code error;
-        auto tap = LineTap::Open(system, name, 115200, error);
+        std::string detail;
+        auto tap = LineTap::Open(system, name, 115200, error, detail);
         // No "modem" step, ever: a tapped line is not ours to drive.
         const std::vector<std::string> steps{"open " + name, "read-settings", "write-settings",
                                              "read-timeouts", "write-timeouts"};
@@ -43,7 +44,7 @@ TEST(LineTapTest, ListensRawAtTheSpeedWithoutEverDrivingTheLine) {
         }
         // Raw 8N1 at the speed, hardware flow control as the driver had it, DTR and RTS kept.
         EXPECT_EQ(port.written, (LineSettings{115200, 8, false, 1, true, true, true}));
-        EXPECT_EQ(LineTap::Open(system, name, 9600, error), nullptr);
+        EXPECT_EQ(LineTap::Open(system, name, 9600, error, detail), nullptr);
         EXPECT_EQ(error, std::errc::device_or_resource_busy);
 
         std::uint8_t buffer[8];

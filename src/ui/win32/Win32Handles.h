@@ -1,4 +1,4 @@
-// Owners for the Win32 handles the window takes (serial's one handle owner, UniqueHandle.h):
+// Owners for the Win32 handles the window takes (the one handle owner, net/UniqueHandle.h):
 // icons, fonts, the message hook and the thread-pool wait on the stop request. Each is released
 // exactly once, when its owner goes, however the scope is left. The dialog and its controls are the
 // dialog manager's: DialogBoxIndirectParamW destroys them before it returns, so the window keeps
@@ -7,11 +7,11 @@
 
 #include <windows.h>
 
-#include "serial/UniqueHandle.h"
+#include "net/UniqueHandle.h"
 
 namespace glassbench::ui::win32 {
 
-using serial::UniqueHandle;
+using net::UniqueHandle;
 
 inline void ReleaseIcon(HICON icon) {
     ::DestroyIcon(icon);

@@ -10,9 +10,9 @@
 #include <chrono>
 #include <system_error>
 
-#include "serial/SerialSystem.h"
+#include "net/Io.h"
 
-namespace glassbench::serial {
+namespace glassbench::net {
 
 // What is left until `deadline`, never less than nothing.
 inline timespec TimeLeft(TimePoint deadline) {
@@ -24,15 +24,16 @@ inline timespec TimeLeft(TimePoint deadline) {
     return ts;
 }
 
-// Until `fd` has one of `events`, or the deadline. Gone when it reports only a hang-up or an
-// error (a hung-up terminal, a reset socket), or when the wait itself fails; `error` then says
-// why.
-inline WaitResult PollOne(int fd, short events, TimePoint deadline, std::error_code& error) {
-    pollfd entry{fd, events, 0};
+// Until `fd` has one of `events`, the deadline, or (with a stop token) a stop request. Gone
+// when it reports only a hang-up or an error (a hung-up terminal, a reset socket), or when the
+// wait itself fails; `error` then says why.
+inline WaitResult PollOne(int fd, short events, TimePoint deadline, StopToken stop,
+                          std::error_code& error) {
+    pollfd entries[2] = {{fd, events, 0}, {stop ? static_cast<int>(*stop) : -1, POLLIN, 0}};
     for (;;) {
         const timespec timeout = TimeLeft(deadline);
-        entry.revents = 0;
-        const int rc = ::ppoll(&entry, 1, &timeout, nullptr);
+        entries[0].revents = entries[1].revents = 0;
+        const int rc = ::ppoll(entries, stop ? 2 : 1, &timeout, nullptr);
         if (rc < 0) {
             if (errno == EINTR) {
                 continue;
@@ -40,13 +41,16 @@ inline WaitResult PollOne(int fd, short events, TimePoint deadline, std::error_c
             error = {errno, std::generic_category()};
             return WaitResult::Gone;
         }
+        if (entries[1].revents != 0) {
+            return WaitResult::Stopped;
+        }
         if (rc == 0) {
             if (Clock::now() < deadline) {
                 continue;
             }
             return WaitResult::TimedOut;
         }
-        if ((entry.revents & events) != 0) {
+        if ((entries[0].revents & events) != 0) {
             return WaitResult::Ready;
         }
         error = {EIO, std::generic_category()};
@@ -54,4 +58,4 @@ inline WaitResult PollOne(int fd, short events, TimePoint deadline, std::error_c
     }
 }
 
-}  // namespace glassbench::serial
+}  // namespace glassbench::net

@@ -3,9 +3,9 @@
 
 #include <unistd.h>
 
-#include "serial/UniqueHandle.h"
+#include "net/UniqueHandle.h"
 
-namespace glassbench::serial {
+namespace glassbench::net {
 
 inline void CloseFd(int fd) {
     ::close(fd);
@@ -13,4 +13,4 @@ inline void CloseFd(int fd) {
 
 using UniqueFd = UniqueHandle<int, &CloseFd, -1>;
 
-}  // namespace glassbench::serial
+}  // namespace glassbench::net

@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <chrono>
 
-#include "serial/SerialSystem.h"
+#include "net/Io.h"
 
-namespace glassbench::serial {
+namespace glassbench::net {
 
 // Milliseconds until the deadline, rounded up so a wait never ends before it.
 inline DWORD MillisecondsUntil(TimePoint deadline) {
@@ -24,4 +24,4 @@ inline DWORD MillisecondsUntil(TimePoint deadline) {
     return static_cast<DWORD>(std::min<long long>(ms, INFINITE - 1));
 }
 
-}  // namespace glassbench::serial
+}  // namespace glassbench::net

@@ -1,6 +1,6 @@
-#include "serial/Telnet.h"
+#include "net/Telnet.h"
 
-namespace glassbench::serial::telnet {
+namespace glassbench::net::telnet {
 
 namespace {
 
@@ -170,4 +170,4 @@ std::uint32_t ReadBigEndian32(std::span<const std::uint8_t> value) {
     return result;
 }
 
-}  // namespace glassbench::serial::telnet
+}  // namespace glassbench::net::telnet

@@ -1,6 +1,7 @@
 // TCP sockets on Linux and other POSIX systems: non-blocking descriptors, waited on with
-// ppoll against a monotonic deadline. Sends use MSG_NOSIGNAL, so a peer that has gone ends a
-// send with EPIPE instead of ending the program with SIGPIPE.
+// ppoll against a monotonic deadline and the stop request's descriptor. Sends use
+// MSG_NOSIGNAL, so a peer that has gone ends a send with EPIPE instead of ending the program
+// with SIGPIPE.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -11,12 +12,13 @@
 
 #include <cerrno>
 
-#include "serial/PosixFd.h"
-#include "serial/PosixPoll.h"
-#include "serial/Socket.h"
-#include "serial/SocketAddresses.h"
+#include "net/Errors.h"
+#include "net/PosixFd.h"
+#include "net/PosixPoll.h"
+#include "net/Socket.h"
+#include "net/SocketAddresses.h"
 
-namespace glassbench::serial {
+namespace glassbench::net {
 
 struct Socket::Native {
     UniqueFd fd;
@@ -34,8 +36,19 @@ void NoDelay(int fd) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
 }
 
-// One address: a non-blocking connect, finished within the deadline.
-UniqueFd ConnectOne(const SocketAddress& address, TimePoint deadline, std::error_code& error) {
+void SmallSendBuffer(int fd) {
+    // What the tool sends is a frame at a time, as a serial driver's few kilobytes hold it.
+    // Linux grows a connection's send buffer to megabytes (4 MB on loopback): a server that
+    // stops reading would swallow thousands of frames, each shown as sent, before a write
+    // waited. With a few frames' room, the write that finds no room fails by its deadline.
+    int size = kSendBuffer;
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof(size));
+}
+
+// One address: a non-blocking connect, finished within the deadline unless a stop request
+// comes first.
+UniqueFd ConnectOne(const SocketAddress& address, TimePoint deadline, StopToken stop,
+                    std::error_code& error) {
     UniqueFd fd(::socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd) {
         error = Errno(errno);
@@ -47,9 +60,23 @@ UniqueFd ConnectOne(const SocketAddress& address, TimePoint deadline, std::error
             return {};
         }
         // A refused connection may poll as an error without room to write: SO_ERROR tells.
-        if (PollOne(fd.Get(), POLLOUT, deadline, error) == WaitResult::TimedOut) {
-            error = Errno(ETIMEDOUT);
-            return {};
+        // A wait that failed in itself leaves the connect unfinished: no connection.
+        std::error_code waitError;
+        switch (PollOne(fd.Get(), POLLOUT, deadline, stop, waitError)) {
+            case WaitResult::TimedOut:
+                error = Errno(ETIMEDOUT);
+                return {};
+            case WaitResult::Stopped:
+                error = std::make_error_code(std::errc::operation_canceled);
+                return {};
+            case WaitResult::Gone:
+                if (waitError.value() != EIO) {
+                    error = waitError;
+                    return {};
+                }
+                break;  // the connection's own error: SO_ERROR tells which
+            case WaitResult::Ready:
+                break;
         }
         int result = 0;
         socklen_t length = sizeof(result);
@@ -59,12 +86,14 @@ UniqueFd ConnectOne(const SocketAddress& address, TimePoint deadline, std::error
         }
     }
     NoDelay(fd.Get());
+    SmallSendBuffer(fd.Get());
     return fd;
 }
 
 }  // namespace
 
-Socket::Socket(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+Socket::Socket(std::unique_ptr<Native> native, StopToken stop)
+    : native_(std::move(native)), stop_(stop) {}
 Socket::~Socket() = default;
 
 bool Socket::SystemReady(std::error_code&) {
@@ -77,15 +106,16 @@ std::error_code Socket::LookupError(const AddressLookup& lookup) {
         return Errno(ETIMEDOUT);
     }
     if (lookup.addresses.empty()) {
-        return lookup.failure == EAI_SYSTEM ? Errno(errno) : Errno(EHOSTUNREACH);
+        return lookup.failure == EAI_SYSTEM ? Errno(lookup.systemError) : Errno(EHOSTUNREACH);
     }
     return {};
 }
 
 std::unique_ptr<Socket> Socket::ConnectTo(const SocketAddress& address, TimePoint deadline,
-                                          std::error_code& error) {
-    UniqueFd fd = ConnectOne(address, deadline, error);
-    return fd ? std::unique_ptr<Socket>(new Socket(std::make_unique<Native>(Native{std::move(fd)})))
+                                          StopToken stop, std::error_code& error) {
+    UniqueFd fd = ConnectOne(address, deadline, stop, error);
+    return fd ? std::unique_ptr<Socket>(
+                    new Socket(std::make_unique<Native>(Native{std::move(fd)}), stop))
               : nullptr;
 }
 
@@ -100,7 +130,8 @@ std::unique_ptr<Socket> Socket::ListenOn(const SocketAddress& address, std::erro
         error = Errno(errno);
         return nullptr;
     }
-    return std::unique_ptr<Socket>(new Socket(std::make_unique<Native>(Native{std::move(fd)})));
+    return std::unique_ptr<Socket>(
+        new Socket(std::make_unique<Native>(Native{std::move(fd)}), std::nullopt));
 }
 
 std::unique_ptr<Socket> Socket::Accept(std::error_code& error) {
@@ -109,7 +140,7 @@ std::unique_ptr<Socket> Socket::Accept(std::error_code& error) {
         if (fd) {
             NoDelay(fd.Get());
             return std::unique_ptr<Socket>(
-                new Socket(std::make_unique<Native>(Native{std::move(fd)})));
+                new Socket(std::make_unique<Native>(Native{std::move(fd)}), std::nullopt));
         }
         if (errno == EINTR) {
             continue;
@@ -122,10 +153,9 @@ std::unique_ptr<Socket> Socket::Accept(std::error_code& error) {
     }
 }
 
-IoResult Socket::Send(const std::uint8_t* bytes, int count) {
+IoResult Socket::Send(std::span<const std::uint8_t> bytes) {
     for (;;) {
-        const ssize_t n =
-            ::send(native_->fd.Get(), bytes, static_cast<std::size_t>(count), MSG_NOSIGNAL);
+        const ssize_t n = ::send(native_->fd.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n >= 0) {
             return {static_cast<int>(n), IoStatus::Done};
         }
@@ -140,9 +170,9 @@ IoResult Socket::Send(const std::uint8_t* bytes, int count) {
     }
 }
 
-IoResult Socket::Receive(std::uint8_t* buffer, int count) {
+IoResult Socket::Receive(std::span<std::uint8_t> buffer) {
     for (;;) {
-        const ssize_t n = ::recv(native_->fd.Get(), buffer, static_cast<std::size_t>(count), 0);
+        const ssize_t n = ::recv(native_->fd.Get(), buffer.data(), buffer.size(), 0);
         if (n > 0) {
             // Acknowledge at once, not up to 40 ms later as Linux does by default: a server
             // with Nagle's algorithm on (ser2net) holds its next small write, a reply, until
@@ -152,9 +182,9 @@ IoResult Socket::Receive(std::uint8_t* buffer, int count) {
             ::setsockopt(native_->fd.Get(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof(on));
             return {static_cast<int>(n), IoStatus::Done};
         }
-        if (n == 0) {
+        if (n == 0 && !buffer.empty()) {
             // The peer's end of file: it closed the connection.
-            error_ = Errno(ECONNRESET);
+            error_ = Error::ClosedByPeer;
             return {0, IoStatus::Gone};
         }
         if (errno == EINTR) {
@@ -168,8 +198,11 @@ IoResult Socket::Receive(std::uint8_t* buffer, int count) {
     }
 }
 
-WaitResult Socket::Wait(WaitFor what, TimePoint deadline) {
-    return PollOne(native_->fd.Get(), what == WaitFor::Input ? POLLIN : POLLOUT, deadline, error_);
+WaitResult Socket::Wait(bool input, bool output, TimePoint deadline) {
+    const short events = static_cast<short>((input ? POLLIN : 0) | (output ? POLLOUT : 0));
+    const WaitResult result = PollOne(native_->fd.Get(), events, deadline, stop_, error_);
+    // A hang-up or an error is for the receive or send that follows to tell.
+    return result == WaitResult::Gone && error_.value() == EIO ? WaitResult::Ready : result;
 }
 
 WaitToken Socket::InputToken() {
@@ -186,4 +219,4 @@ std::uint16_t Socket::LocalPort() const {
     return ::getsockname(native_->fd.Get(), address.Get(), &length) == 0 ? address.Port() : 0;
 }
 
-}  // namespace glassbench::serial
+}  // namespace glassbench::net

@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <vector>
 
-#include "serial/PosixPoll.h"
-#include "serial/SerialSystem.h"
+#include "net/Io.h"
+#include "net/PosixPoll.h"
 
-namespace glassbench::serial {
+namespace glassbench::net {
 
 std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline,
                                       std::span<const WaitToken> writable) {
@@ -38,4 +38,4 @@ std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoi
     }
 }
 
-}  // namespace glassbench::serial
+}  // namespace glassbench::net

@@ -16,7 +16,7 @@
 #include <span>
 #include <vector>
 
-namespace glassbench::serial::telnet {
+namespace glassbench::net::telnet {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -55,19 +55,51 @@ enum class ComPort : std::uint8_t {
 inline constexpr std::uint8_t kServerOffset = 100;
 inline constexpr int kComPortCommands = 13;
 
-// SET-CONTROL values this code uses.
+// SET-CONTROL's values, 0 to 19: which setting each one asks about or sets. Each setting's
+// row begins with the value that asks (0, 4, 7, 10, 13); then flow control none, XON/XOFF,
+// hardware; break, DTR and RTS on and off.
+enum class ControlSetting : std::uint8_t { OutboundFlow, Break, Dtr, Rts, InboundFlow };
+inline constexpr std::size_t kControlSettings = 5;
+struct ControlValue {
+    ControlSetting setting;
+    bool asks;  // asks for the setting's value, sets nothing
+};
+// clang-format off
+inline constexpr std::array<ControlValue, 20> kControlValues{{
+    {ControlSetting::OutboundFlow, true}, {ControlSetting::OutboundFlow, false},
+    {ControlSetting::OutboundFlow, false}, {ControlSetting::OutboundFlow, false},
+    {ControlSetting::Break, true}, {ControlSetting::Break, false}, {ControlSetting::Break, false},
+    {ControlSetting::Dtr, true}, {ControlSetting::Dtr, false}, {ControlSetting::Dtr, false},
+    {ControlSetting::Rts, true}, {ControlSetting::Rts, false}, {ControlSetting::Rts, false},
+    {ControlSetting::InboundFlow, true}, {ControlSetting::InboundFlow, false},
+    {ControlSetting::InboundFlow, false}, {ControlSetting::InboundFlow, false},
+    // DCD, DTR and DSR flow control
+    {ControlSetting::OutboundFlow, false}, {ControlSetting::InboundFlow, false},
+    {ControlSetting::OutboundFlow, false},
+}};
+// clang-format on
 inline constexpr std::uint8_t kNoFlowControl = 1;
+inline constexpr std::uint8_t kBreakOff = 6;
 inline constexpr std::uint8_t kDtrOn = 8;
 inline constexpr std::uint8_t kDtrOff = 9;
 inline constexpr std::uint8_t kRtsOn = 11;
 inline constexpr std::uint8_t kRtsOff = 12;
-// SET-PARITY and SET-STOPSIZE values.
+inline constexpr std::uint8_t kNoInboundFlowControl = 14;
+// SET-PARITY's values: NONE, ODD, EVEN, MARK, SPACE; SET-STOPSIZE's: 1, 2, 1.5 bits.
 inline constexpr std::uint8_t kParityNone = 1;
 inline constexpr std::uint8_t kParityEven = 3;
+inline constexpr std::uint8_t kParitySpace = 5;
 inline constexpr std::uint8_t kStopOne = 1;
 inline constexpr std::uint8_t kStopTwo = 2;
-// PURGE-DATA: the access server's buffer of what the serial line has received.
+inline constexpr std::uint8_t kStopOneAndHalf = 3;
+// PURGE-DATA's values: the access server's buffer of what the serial line has received, of
+// what it is to transmit, or both.
 inline constexpr std::uint8_t kPurgeReceived = 1;
+inline constexpr std::uint8_t kPurgeBoth = 3;
+// NOTIFY-MODEMSTATE's bits for the inputs: CTS, DSR and carrier detect.
+inline constexpr std::uint8_t kModemCts = 0x10;
+inline constexpr std::uint8_t kModemDsr = 0x20;
+inline constexpr std::uint8_t kModemCd = 0x80;
 
 // The longest com-port value that means anything here (a signature text); longer ones are
 // dropped.
@@ -139,4 +171,4 @@ void AppendComPort(Bytes& out, std::uint8_t command, std::span<const std::uint8_
 std::array<std::uint8_t, 4> BigEndian32(std::uint32_t value);
 std::uint32_t ReadBigEndian32(std::span<const std::uint8_t> value);
 
-}  // namespace glassbench::serial::telnet
+}  // namespace glassbench::net::telnet

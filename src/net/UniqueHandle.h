@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace glassbench::serial {
+namespace glassbench::net {
 
 template <class Handle, auto Free, Handle kNone = Handle{}>
 class UniqueHandle {
@@ -35,4 +35,4 @@ class UniqueHandle {
     Handle handle_ = kNone;
 };
 
-}  // namespace glassbench::serial
+}  // namespace glassbench::net

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "TestHex.h"
-#include "serial/Telnet.h"
+#include "net/Telnet.h"
 
-namespace glassbench::serial::telnet {
+namespace glassbench::net::telnet {
 namespace {
 
 using glassbench::testing::Hex;
@@ -125,4 +125,4 @@ TEST(TelnetCodecTest, WhatGoesOutComesBackAsItWas) {
 }
 
 }  // namespace
-}  // namespace glassbench::serial::telnet
+}  // namespace glassbench::net::telnet

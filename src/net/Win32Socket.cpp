@@ -5,8 +5,9 @@
 // resets the event and tells what happened once; `seen` keeps it until the call that uses it
 // up (a receive, an accept, a send that would block), which is when Winsock records it again
 // if it still holds. So a socket is ready as long as poll would say so on POSIX systems, however
-// many waits look at it in between, and the one event can stand for both ways at once. Winsock
-// is started once, on first use.
+// many waits look at it in between, and the one event can stand for both ways at once. A wait
+// watches the stop request's event too, when the socket was given one. Winsock is started
+// once, on first use.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -16,12 +17,13 @@
 #include <mstcpip.h>
 #include <ws2tcpip.h>
 
-#include "serial/Socket.h"
-#include "serial/SocketAddresses.h"
-#include "serial/UniqueHandle.h"
-#include "serial/Win32Time.h"
+#include "net/Errors.h"
+#include "net/Socket.h"
+#include "net/SocketAddresses.h"
+#include "net/UniqueHandle.h"
+#include "net/Win32Time.h"
 
-namespace glassbench::serial {
+namespace glassbench::net {
 
 namespace {
 
@@ -98,15 +100,20 @@ struct Socket::Native {
         return reinterpret_cast<WaitToken>(event.Get());
     }
 
-    // Until one of `wanted` has happened or the deadline. The peer's close stays seen: every
-    // later wait ends at once.
-    WaitResult WaitFor(long wanted, TimePoint deadline) {
+    // Until one of `wanted` has happened, the deadline, or a stop request. The peer's close
+    // stays seen: every later wait ends at once.
+    WaitResult WaitFor(long wanted, TimePoint deadline, StopToken stop) {
+        const HANDLE handles[2] = {event.Get(), stop ? reinterpret_cast<HANDLE>(*stop) : nullptr};
         for (;;) {
             Gather();
             if ((seen & wanted) != 0) {
                 return WaitResult::Ready;
             }
-            const DWORD rc = ::WaitForSingleObject(event.Get(), MillisecondsUntil(deadline));
+            const DWORD rc =
+                ::WaitForMultipleObjects(stop ? 2 : 1, handles, FALSE, MillisecondsUntil(deadline));
+            if (rc == WAIT_OBJECT_0 + 1) {
+                return WaitResult::Stopped;
+            }
             if (rc == WAIT_TIMEOUT && Clock::now() >= deadline) {
                 return WaitResult::TimedOut;
             }
@@ -134,7 +141,7 @@ void NoDelay(SOCKET s) {
 }
 
 std::unique_ptr<Socket::Native> ConnectOne(const SocketAddress& address, TimePoint deadline,
-                                           std::error_code& error) {
+                                           StopToken stop, std::error_code& error) {
     auto native = std::make_unique<Socket::Native>();
     native->socket.Reset(::socket(address.storage.ss_family, SOCK_STREAM, IPPROTO_TCP));
     if (!native->socket) {
@@ -150,9 +157,18 @@ std::unique_ptr<Socket::Native> ConnectOne(const SocketAddress& address, TimePoi
             return nullptr;
         }
         // The deadline is the tool's own, and says so in the same words on every system.
-        if (native->WaitFor(FD_CONNECT, deadline) != WaitResult::Ready) {
-            error = std::make_error_code(std::errc::timed_out);
-            return nullptr;
+        switch (native->WaitFor(FD_CONNECT, deadline, stop)) {
+            case WaitResult::Ready:
+                break;
+            case WaitResult::Stopped:
+                error = std::make_error_code(std::errc::operation_canceled);
+                return nullptr;
+            case WaitResult::TimedOut:
+                error = std::make_error_code(std::errc::timed_out);
+                return nullptr;
+            case WaitResult::Gone:
+                error = LastWsaError();
+                return nullptr;
         }
         if (native->connectError != 0) {
             error = WsaError(native->connectError);
@@ -160,12 +176,17 @@ std::unique_ptr<Socket::Native> ConnectOne(const SocketAddress& address, TimePoi
         }
     }
     NoDelay(native->socket.Get());
+    // A serial driver's few kilobytes, as on Linux (PosixSocket.cpp says why).
+    int size = kSendBuffer;
+    ::setsockopt(native->socket.Get(), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&size),
+                 sizeof(size));
     return native;
 }
 
 }  // namespace
 
-Socket::Socket(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+Socket::Socket(std::unique_ptr<Native> native, StopToken stop)
+    : native_(std::move(native)), stop_(stop) {}
 Socket::~Socket() = default;
 
 bool Socket::SystemReady(std::error_code& error) {
@@ -187,9 +208,9 @@ std::error_code Socket::LookupError(const AddressLookup& lookup) {
 }
 
 std::unique_ptr<Socket> Socket::ConnectTo(const SocketAddress& address, TimePoint deadline,
-                                          std::error_code& error) {
-    auto native = ConnectOne(address, deadline, error);
-    return native ? std::unique_ptr<Socket>(new Socket(std::move(native))) : nullptr;
+                                          StopToken stop, std::error_code& error) {
+    auto native = ConnectOne(address, deadline, stop, error);
+    return native ? std::unique_ptr<Socket>(new Socket(std::move(native), stop)) : nullptr;
 }
 
 std::unique_ptr<Socket> Socket::ListenOn(const SocketAddress& address, std::error_code& error) {
@@ -208,7 +229,7 @@ std::unique_ptr<Socket> Socket::ListenOn(const SocketAddress& address, std::erro
     if (!native->Tie(error)) {
         return nullptr;
     }
-    return std::unique_ptr<Socket>(new Socket(std::move(native)));
+    return std::unique_ptr<Socket>(new Socket(std::move(native), std::nullopt));
 }
 
 std::unique_ptr<Socket> Socket::Accept(std::error_code& error) {
@@ -227,12 +248,13 @@ std::unique_ptr<Socket> Socket::Accept(std::error_code& error) {
         return nullptr;
     }
     NoDelay(native->socket.Get());
-    return std::unique_ptr<Socket>(new Socket(std::move(native)));
+    return std::unique_ptr<Socket>(new Socket(std::move(native), std::nullopt));
 }
 
-IoResult Socket::Send(const std::uint8_t* bytes, int count) {
+IoResult Socket::Send(std::span<const std::uint8_t> bytes) {
     native_->roomWanted = false;
-    const int n = ::send(native_->socket.Get(), reinterpret_cast<const char*>(bytes), count, 0);
+    const int n = ::send(native_->socket.Get(), reinterpret_cast<const char*>(bytes.data()),
+                         static_cast<int>(bytes.size()), 0);
     if (n != SOCKET_ERROR) {
         return {n, IoStatus::Done};
     }
@@ -247,16 +269,17 @@ IoResult Socket::Send(const std::uint8_t* bytes, int count) {
     return {0, gone ? IoStatus::Gone : IoStatus::Failed};
 }
 
-IoResult Socket::Receive(std::uint8_t* buffer, int count) {
+IoResult Socket::Receive(std::span<std::uint8_t> buffer) {
     // Winsock records FD_READ again after this recv if bytes are still queued.
     native_->seen &= ~FD_READ;
-    const int n = ::recv(native_->socket.Get(), reinterpret_cast<char*>(buffer), count, 0);
+    const int n = ::recv(native_->socket.Get(), reinterpret_cast<char*>(buffer.data()),
+                         static_cast<int>(buffer.size()), 0);
     if (n > 0) {
         return {n, IoStatus::Done};
     }
-    if (n == 0) {
+    if (n == 0 && !buffer.empty()) {
         // The peer's end of file: it closed the connection.
-        error_ = WsaError(WSAECONNRESET);
+        error_ = Error::ClosedByPeer;
         return {0, IoStatus::Gone};
     }
     const int code = ::WSAGetLastError();
@@ -268,8 +291,9 @@ IoResult Socket::Receive(std::uint8_t* buffer, int count) {
     return {0, gone ? IoStatus::Gone : IoStatus::Failed};
 }
 
-WaitResult Socket::Wait(WaitFor what, TimePoint deadline) {
-    return native_->WaitFor(what == WaitFor::Input ? kInputEvents : kOutputEvents, deadline);
+WaitResult Socket::Wait(bool input, bool output, TimePoint deadline) {
+    return native_->WaitFor((input ? kInputEvents : 0) | (output ? kOutputEvents : 0), deadline,
+                            stop_);
 }
 
 WaitToken Socket::InputToken() {
@@ -287,4 +311,4 @@ std::uint16_t Socket::LocalPort() const {
     return ::getsockname(native_->socket.Get(), address.Get(), &length) == 0 ? address.Port() : 0;
 }
 
-}  // namespace glassbench::serial
+}  // namespace glassbench::net

@@ -14,14 +14,15 @@
 #include <sys/socket.h>
 #endif
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "serial/Deadline.h"
+#include "net/Deadline.h"
 
-namespace glassbench::serial {
+namespace glassbench::net {
 
 struct SocketAddress {
     sockaddr_storage storage{};
@@ -39,8 +40,12 @@ struct SocketAddress {
 
 struct AddressLookup {
     std::vector<SocketAddress> addresses;
-    int failure = 0;        // getaddrinfo's code when it found none
+    int failure = 0;  // getaddrinfo's code when it found none
+    // errno as the look-up left it, for a failure that is the system's (EAI_SYSTEM): read on
+    // the thread that looked, as errno belongs to each thread.
+    int systemError = 0;
     bool timedOut = false;  // the deadline passed before the name was found
+    bool stopped = false;   // a stop request came first
 };
 
 // The addresses getaddrinfo gives `host`, for a stream socket to `port`.
@@ -53,6 +58,7 @@ inline AddressLookup LookUpAddresses(const std::string& host, std::uint16_t port
     addrinfo* found = nullptr;
     AddressLookup lookup;
     lookup.failure = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+    lookup.systemError = errno;
     for (const addrinfo* a = lookup.failure == 0 ? found : nullptr; a != nullptr; a = a->ai_next) {
         SocketAddress address;
         std::memcpy(&address.storage, a->ai_addr, a->ai_addrlen);
@@ -65,21 +71,23 @@ inline AddressLookup LookUpAddresses(const std::string& host, std::uint16_t port
     return lookup;
 }
 
-// A literal address at once; a name on a thread of its own, until the deadline.
+// A literal address at once; a name on a thread of its own, until the deadline or a stop
+// request.
 inline AddressLookup ResolveAddresses(const std::string& host, std::uint16_t port,
-                                      TimePoint deadline) {
+                                      TimePoint deadline, StopToken stop) {
     AddressLookup literal = LookUpAddresses(host, port, true);
     if (!literal.addresses.empty()) {
         return literal;
     }
     auto named = RunWithDeadline<AddressLookup>(
-        [host, port] { return LookUpAddresses(host, port, false); }, deadline);
+        [host, port] { return LookUpAddresses(host, port, false); }, deadline, stop);
     if (!named) {
         AddressLookup late;
-        late.timedOut = true;
+        late.stopped = Clock::now() < deadline;
+        late.timedOut = !late.stopped;
         return late;
     }
     return *named;
 }
 
-}  // namespace glassbench::serial
+}  // namespace glassbench::net

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "serial/SerialSystem.h"
-#include "serial/Win32Time.h"
+#include "net/Io.h"
+#include "net/Win32Time.h"
 
-namespace glassbench::serial {
+namespace glassbench::net {
 
 std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoint deadline,
                                       std::span<const WaitToken> writable) {
@@ -38,4 +38,4 @@ std::optional<std::size_t> WaitForAny(std::span<const WaitToken> tokens, TimePoi
     }
 }
 
-}  // namespace glassbench::serial
+}  // namespace glassbench::net
