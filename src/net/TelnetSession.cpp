@@ -92,6 +92,9 @@ bool TelnetSession::Pump(SessionEvents& events) {
 }
 
 bool TelnetSession::SendComPort(std::uint8_t command, std::span<const std::uint8_t> value) {
+    if (!IsTelnet()) {
+        return !Failed();
+    }
     telnet::Bytes bytes;
     telnet::AppendComPort(bytes, command, value);
     return QueueControl(bytes);

@@ -72,7 +72,8 @@ class TelnetSession {
     bool Pump(SessionEvents& events);
 
     // Queues one com-port message (a client's request, or a server's answer with the offset
-    // added) and sends what it can. False once the session has failed.
+    // added) and sends what it can; a raw port has none to send. False once the session has
+    // failed.
     bool SendComPort(std::uint8_t command, std::span<const std::uint8_t> value);
     // Queues as much of `data` as there is room for, encoded, and sends what it can: the count
     // of bytes taken (0 when the queue is full or the session has failed).
@@ -87,6 +88,8 @@ class TelnetSession {
     // of a doubled 0xFF half sent: the count of data bytes thrown away.
     std::size_t DropUnsentData();
     bool HasQueued() const { return !queue_.empty(); }
+    // Encoded bytes waiting to go: data and Telnet bytes.
+    std::size_t Queued() const { return queuedData_ + queuedControl_; }
 
     bool Failed() const { return error_ || sendError_; }
     // Why the session ended: the stream's reason, Error::ClosedByPeer, or
