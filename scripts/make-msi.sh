@@ -4,6 +4,10 @@
 # that folder and the release's installer; the packaging checks make a newer one from it to
 # see the older replaced.
 #
+# The product code is made from the version (a name-based UUID under the upgrade code): the same
+# version is always the same product, so a rebuild can never be installed beside itself, and a
+# changed build needs a new version (CMakeLists.txt's project version) to replace an old one.
+#
 # Usage: scripts/make-msi.sh VERSION OUTPUT.msi
 set -euo pipefail
 if [ "$#" -ne 2 ]; then
@@ -13,5 +17,9 @@ fi
 output=$(realpath -m "$2")
 cd "$(dirname "$0")/.."
 # wixl takes its sources relative to the working folder; it does not find absolute ones.
-wixl --arch x64 -D Version="$1" -D Stage=build-pkg/windows -D Icon=data/icons/glassbench.ico \
-    -o "$output" data/glassbench.wxs
+upgrade=$(sed -n 's/.*UpgradeCode="\([0-9A-F-]*\)".*/\1/p' data/glassbench.wxs)
+product=$(python3 -c 'import sys, uuid
+print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), "Glassbench " + sys.argv[2])).upper())' \
+    "$upgrade" "$1")
+wixl --arch x64 -D Version="$1" -D ProductCode="$product" -D Stage=build-pkg/windows \
+    -D Icon=data/icons/glassbench.ico -o "$output" data/glassbench.wxs

@@ -23,6 +23,11 @@ struct ProcessResult {
 // How often `what` occurs in `text`.
 int CountOf(const std::string& text, const std::string& what);
 
+// A running process's CPU time so far (user and system) and its resident memory in KiB, from
+// /proc.
+std::chrono::milliseconds CpuTimeOf(pid_t pid);
+long ResidentKiBOf(pid_t pid);
+
 class Process {
   public:
     // `env`: "NAME=VALUE" entries added to the program's environment.

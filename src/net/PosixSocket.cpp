@@ -40,7 +40,7 @@ void SmallSendBuffer(int fd) {
     // What the tool sends is a frame at a time, as a serial driver's few kilobytes hold it.
     // Linux grows a connection's send buffer to megabytes (4 MB on loopback): a server that
     // stops reading would swallow thousands of frames, each shown as sent, before a write
-    // waited. With a few frames' room, the write that finds no room fails by its deadline.
+    // waited. With a few frames' room, the write that finds none fails by its deadline soon.
     int size = kSendBuffer;
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof(size));
 }

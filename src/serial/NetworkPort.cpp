@@ -1,6 +1,8 @@
 #include "serial/NetworkPort.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <string>
 
@@ -21,13 +23,19 @@ constexpr std::array<SchemeName, 2> kSchemes{{
 
 }  // namespace
 
-bool IsNetworkPortName(std::string_view name) {
-    return name.find(kSeparator) != std::string_view::npos;
+std::optional<std::size_t> NetworkSchemeEnd(std::string_view text) {
+    const auto end = text.find(kSeparator);
+    if (end == 0 || end == std::string_view::npos ||
+        !std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) {
+        return std::nullopt;
+    }
+    return end;
 }
 
 std::optional<NetworkAddress> ParseNetworkPortName(std::string_view name, std::string& reason,
                                                    PortUse use) {
-    const auto separator = name.find(kSeparator);
+    const auto separator = NetworkSchemeEnd(name).value_or(std::string_view::npos);
     const std::string_view scheme = name.substr(0, separator);
     const SchemeName* known = nullptr;
     for (const SchemeName& row : kSchemes) {

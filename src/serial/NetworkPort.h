@@ -39,8 +39,15 @@ inline constexpr std::chrono::milliseconds kAnswerTime{400};
 // however late, gives it kAnswerTime again.
 inline constexpr std::chrono::milliseconds kSlowAnswerTime{50};
 
+// Where the scheme of a name written as a URL ends: the position of its "://" when `text`
+// begins with a scheme (letters and digits) and "://"; nullopt for anything else. The one rule
+// of what is a network port's name, for the names given alone and for those in a list.
+std::optional<std::size_t> NetworkSchemeEnd(std::string_view text);
+
 // Whether `name` is written as a URL ("scheme://..."), and so is no device path.
-bool IsNetworkPortName(std::string_view name);
+inline bool IsNetworkPortName(std::string_view name) {
+    return NetworkSchemeEnd(name).has_value();
+}
 
 // What a name is for: a port to connect to, or an address to listen on, where port 0 asks the
 // system for any free one.

@@ -1,8 +1,9 @@
 #include "serial/PortTables.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
+
+#include "serial/NetworkPort.h"
 
 namespace glassbench::serial {
 
@@ -17,13 +18,11 @@ std::string Separators() {
 // SCHEME://HOST:PORT, HOST in brackets or up to the colon before the port. What follows up to
 // the next separator belongs to it too, so that a name that does not parse is reported whole.
 std::size_t NetworkNameLength(std::string_view text) {
-    const auto scheme = text.find("://");
-    if (scheme == 0 || scheme == std::string_view::npos ||
-        !std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(scheme),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) {
+    const auto scheme = NetworkSchemeEnd(text);
+    if (!scheme) {
         return 0;
     }
-    std::size_t at = scheme + 3;
+    std::size_t at = *scheme + 3;
     if (at < text.size() && text[at] == '[') {
         at = std::min(text.find(']', at), text.size());
     }

@@ -8,8 +8,10 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 #include <numeric>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -191,6 +193,42 @@ TEST(ModuleOnTcp, AnswersPyserialsRfc2217Client) {
         module.process->out(),
         std::regex("speed: 115200 baud\n(.*\n)*modem line: DTR low\nmodem line: RTS low\n"
                    "modem line: DTR high\nmodem line: RTS high\nClear Screen .*-> status 0\n")))
+        << module.process->out();
+}
+
+// A module that cannot take a connection (out of descriptors, here by its limit set below the
+// ones it has) says so once and leaves the listener alone for a while, instead of asking again
+// and again at full speed; once it can, the waiting client is served.
+TEST(ModuleOnTcp, AListenerThatCannotAcceptIsLeftAloneAWhile) {
+    TcpModule module(Native(), "socket");
+    ASSERT_NE(module.url, "") << module.process->out() << module.process->err();
+    const std::string pid = std::to_string(module.process->Pid());
+    // A new descriptor takes the lowest free number, which the limit makes one too many.
+    std::set<int> open;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + pid + "/fd")) {
+        open.insert(std::stoi(fd.path().filename().string()));
+    }
+    int lowestFree = 0;
+    while (open.contains(lowestFree)) {
+        ++lowestFree;
+    }
+    const std::string full = std::to_string(lowestFree);
+    ASSERT_EQ(RunProcess("/usr/bin/prlimit", {"--pid", pid, "--nofile=" + full + ":1024"}).exitCode,
+              0);
+    const auto port =
+        static_cast<std::uint16_t>(std::stoi(module.url.substr(module.url.rfind(':') + 1)));
+    std::error_code error;
+    const auto client =
+        net::Socket::Connect("127.0.0.1", port, Clock::now() + 20s, std::nullopt, error);
+    ASSERT_TRUE(client) << error.message();
+    ASSERT_TRUE(module.process->WaitFor("module: cannot accept a connection: ", 20s))
+        << module.process->out();
+    const auto cpu = CpuTimeOf(module.process->Pid());
+    const auto from = Clock::now();
+    ASSERT_EQ(RunProcess("/usr/bin/prlimit", {"--pid", pid, "--nofile=1024:1024"}).exitCode, 0);
+    ASSERT_TRUE(module.process->WaitFor("module: client connected", 20s)) << module.process->out();
+    EXPECT_LT((CpuTimeOf(module.process->Pid()) - cpu) * 2, Clock::now() - from);
+    EXPECT_EQ(CountOf(module.process->out(), "module: cannot accept a connection: "), 1)
         << module.process->out();
 }
 

@@ -9,7 +9,6 @@
 #include <sys/timerfd.h>
 
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,31 +25,6 @@ using namespace std::chrono_literals;
 namespace telnet = net::telnet;
 
 const ByteString kClear{0xAA, 0x04, 0x80, 0x00, 0x2E};
-
-// The CPU time a running process has used, user and system, from /proc.
-std::chrono::milliseconds CpuTime(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // The fields after the command's name, which is in parentheses and may hold blanks.
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        ticks += i >= 14 ? std::stol(field) : 0;  // utime and stime
-    }
-    return std::chrono::milliseconds(ticks * 1000 / ::sysconf(_SC_CLK_TCK));
-}
-
-// A running process's resident memory in KiB, from /proc.
-long ResidentKiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
-}
 
 // The server's side of Telnet with the com-port option: the option offer an access server
 // makes, and every com-port request answered with its value (a purge only when the script
@@ -141,11 +115,11 @@ TEST(NetworkFaults, AServerThatStopsReadingFailsTheWriteByItsDeadline) {
         Cli().Start({"send", "--port=" + server.Url("socket"), "--no-pulse", "--repeat=1000000",
                      "--speed=115200", "--raw=" + RawFrame(kFrameLength)});
     ASSERT_TRUE(send->WaitFor("sent: none (", 60s)) << send->out().size() << send->err();
-    const auto cpuBefore = CpuTime(send->Pid());
+    const auto cpuBefore = CpuTimeOf(send->Pid());
     const auto wallBefore = std::chrono::steady_clock::now();
     // The next frame meets a full socket too, and waits its second for room in vain.
     ASSERT_TRUE(send->WaitFor("sent: none (", 60s, 2)) << send->err();
-    const auto cpu = CpuTime(send->Pid()) - cpuBefore;
+    const auto cpu = CpuTimeOf(send->Pid()) - cpuBefore;
     const auto wall = std::chrono::steady_clock::now() - wallBefore;
     EXPECT_GE(wall, 1s);
     EXPECT_LT(cpu * 5, wall) << cpu.count() << " ms of CPU waiting for room";
@@ -205,9 +179,9 @@ TEST(NetworkFaults, AFloodIsReadInBoundedStepsAndHeldInBoundedMemory) {
         Cli().Start({"send", "--port=" + server.Url("socket"), "--no-pulse", "--repeat=1000000"});
     const std::string reply = "received: 5A 5A 5A 5A 5A\n";
     ASSERT_TRUE(send->WaitFor(reply, 60s, 20)) << send->err();
-    const long early = ResidentKiB(send->Pid());
+    const long early = ResidentKiBOf(send->Pid());
     ASSERT_TRUE(send->WaitFor(reply, 60s, 500)) << send->err();
-    const long late = ResidentKiB(send->Pid());
+    const long late = ResidentKiBOf(send->Pid());
     EXPECT_LT(late - early, 8 * 1024) << early << " KiB, then " << late << " KiB";
     send->Signal(SIGKILL);
     const ProcessResult r = send->Finish(10s);

@@ -3,7 +3,8 @@
 # tables and files as msiinfo reads them, then Wine's msiexec in a fresh prefix of its own: an
 # install puts both programs in Program Files\Glassbench, where they run, the Start-menu
 # shortcut and the entry under "Apps"; a removal takes all of it away; a newer version replaces
-# an older one, never the reverse. The installed glassbench-cli lists COM ports Wine maps.
+# an older one, never the reverse; the same version built again is the same product, never a
+# second copy. The installed glassbench-cli lists COM ports Wine maps.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -68,6 +69,18 @@ removed() {
 }
 
 msiexec /i "$msi" || fail "the install failed" && installed "$msi"
+
+# The same version built again has the same product code, and installing it leaves one
+# Glassbench under Apps.
+again=$work/glassbench-$version-again-x64.msi
+scripts/make-msi.sh "$version" "$again"
+[ "$(property ProductCode "$again")" = "$(property ProductCode "$msi")" ] ||
+    fail "a rebuild of $version is another product"
+msiexec /i "$again" || true
+copies=$(wine reg query "$apps" | tr -d '\r' | grep '^HKEY' | while IFS= read -r key; do
+    wine reg query "$key" /v DisplayName 2>/dev/null || true
+done | grep -c ' Glassbench$' || true)
+[ "$copies" = 1 ] || fail "a rebuild of $version left $copies copies under Apps"
 
 # Wine maps the COM ports named under HKLM\Software\Wine\Ports when its server starts, and
 # enters them in HARDWARE\DEVICEMAP\SERIALCOMM as Windows' port drivers do.

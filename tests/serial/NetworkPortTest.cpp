@@ -13,6 +13,7 @@
 #include "TestHex.h"
 #include "net/Socket.h"
 #include "net/Telnet.h"
+#include "net/Wakeup.h"
 #include "serial/Exchange.h"
 #include "serial/NetworkPort.h"
 #include "serial/SerialLink.h"
@@ -282,7 +283,8 @@ TEST(NetworkPortTest, NamesThatDoNotParseAndPortsNobodyListensOnDoNotOpen) {
 }
 
 // A server that never takes the connection (its queue of connections full, so the system
-// drops the attempt, as it does for a host that does not answer) ends the open at its bound.
+// drops the attempt, as it does for a host that does not answer) ends the open at its bound,
+// and so does a stop request, at once.
 TEST(NetworkPortTest, AConnectionNeverTakenEndsTheOpenAtItsBound) {
     std::error_code error;
     auto listener = Socket::Listen("127.0.0.1", 0, error);
@@ -296,6 +298,11 @@ TEST(NetworkPortTest, AConnectionNeverTakenEndsTheOpenAtItsBound) {
         }
         waiting.push_back(std::move(client));
     }
+    if (error == std::errc::connection_refused) {
+        // Windows refuses a connection past a full listen queue at once; Linux (Wine's too)
+        // leaves it waiting, as a host that does not answer does.
+        GTEST_SKIP() << "this system refuses what it cannot queue: no connect is left waiting";
+    }
     ASSERT_EQ(error, std::errc::timed_out) << error.message();
     SerialLink link(CreatePlatformSerialSystem(),
                     BuildPortNameTable("rfc2217://127.0.0.1:" + std::to_string(port)));
@@ -303,6 +310,16 @@ TEST(NetworkPortTest, AConnectionNeverTakenEndsTheOpenAtItsBound) {
     EXPECT_EQ(link.OpenPort(0, 3, nullptr), 1);
     EXPECT_EQ(link.LastOpenError(), std::errc::timed_out) << link.LastOpenError().message();
     EXPECT_GE(Clock::now() - start, kConnectTime);
+
+    net::Wakeup stop;
+    stop.Raise();
+    SerialLink stopped(CreatePlatformSerialSystem(stop.Token()),
+                       BuildPortNameTable("rfc2217://127.0.0.1:" + std::to_string(port)));
+    const TimePoint asked = Clock::now();
+    EXPECT_EQ(stopped.OpenPort(0, 3, nullptr), 1);
+    EXPECT_EQ(stopped.LastOpenError(), std::errc::operation_canceled)
+        << stopped.LastOpenError().message();
+    EXPECT_LT(Clock::now() - asked, kConnectTime);
 }
 
 // A peer that reads nothing fills the socket. A wait over both ways (the module's, with bytes
