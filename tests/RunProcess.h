@@ -34,6 +34,7 @@ class Process {
     Process& operator=(const Process&) = delete;
 
     const std::string& out() const { return result_.out; }
+    pid_t pid() const { return pid_; }  // -1 once it has been reaped
     const std::string& err() const { return result_.err; }
     void Signal(int sig);
     // Reads output until stdout holds `text` `count` times or the deadline passes.
