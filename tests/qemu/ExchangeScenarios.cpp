@@ -44,7 +44,7 @@ TEST_F(Exchanges, SendRepeatedGetsEveryReply) {
         EXPECT_NE(sent.out.find("exchanges: 20, replies: 20,"), std::string::npos) << sent.out;
         EXPECT_EQ(CountOf(sent.out, "received: AA 04 80 00 2E\n"), kRepeat) << sent.out;
         EXPECT_TRUE(module.WaitForFrames(before + kRepeat)) << module.Frames() - before;
-        const auto median = MedianUs(sent.out);
+        const auto median = SendFigure(sent.out, "median_us");
         ASSERT_TRUE(median) << sent.out;
         Figure(std::string("exchange median through ") + through.driver, *median / 1000.0, "ms");
     }

@@ -20,7 +20,6 @@ namespace glassbench::testing::qemu {
 namespace {
 
 constexpr char kRecord = '\036';
-constexpr std::string_view kMonitorPrompt = "(qemu) ";
 // The bounds of what the guest and QEMU can make this side keep.
 constexpr std::size_t kMaxOutput = 4 << 20;
 constexpr std::size_t kMaxLog = 1 << 20;
@@ -84,6 +83,55 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// A JSON string of `text`, for QMP's arguments.
+std::string JsonQuote(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// The string value of the first `"key": "..."` in a line of QMP, unescaped; "" when there is
+// none. QMP escapes only what JSON must, and our texts are ASCII, so \uXXXX below 0x80 is all
+// that a \u can be here.
+std::string JsonString(const std::string& line, std::string_view key) {
+    const auto start = "\"" + std::string(key) + "\": \"";
+    auto at = line.find(start);
+    if (at == std::string::npos) {
+        return "";
+    }
+    std::string value;
+    for (at += start.size(); at < line.size() && line[at] != '"'; ++at) {
+        if (line[at] != '\\' || at + 1 >= line.size()) {
+            value += line[at];
+            continue;
+        }
+        switch (const char c = line[++at]) {
+            case 'n':
+                value += '\n';
+                break;
+            case 'r':
+                value += '\r';
+                break;
+            case 't':
+                value += '\t';
+                break;
+            case 'u':
+                value +=
+                    static_cast<char>(std::strtol(line.substr(at + 1, 4).c_str(), nullptr, 16));
+                at += 4;
+                break;
+            default:
+                value += c;
+        }
+    }
+    return value;
+}
+
 std::string DeviceProperties(const AdapterSpec& adapter) {
     const std::string id(adapter.id);
     if (adapter.driver == Driver::FtdiSio) {
@@ -109,10 +157,10 @@ std::string BootNode(const AdapterSpec& adapter) {
                                              : "/dev/ttyS" + std::to_string(adapter.isaIndex);
 }
 
-std::optional<long> MedianUs(const std::string& sendOutput) {
-    static const std::regex median("median_us: ([0-9]+)");
+std::optional<long> SendFigure(const std::string& sendOutput, std::string_view name) {
+    const std::regex figure(", " + std::string(name) + ": ([0-9]+)");
     std::smatch match;
-    if (!std::regex_search(sendOutput, match, median)) {
+    if (!std::regex_search(sendOutput, match, figure)) {
         return std::nullopt;
     }
     return std::stol(match[1].str());
@@ -196,7 +244,7 @@ std::vector<std::string> KernelBench::QemuArgs() const {
         "-chardev", "socket,id=console,path=" + (dir_.path() / "console").string(), "-device",
         "isa-serial,chardev=console,index=0", "-chardev",
         "socket,id=monitor,path=" + (dir_.path() / "monitor").string(), "-mon",
-        "chardev=monitor,mode=readline", "-device", "qemu-xhci,id=xhci"};
+        "chardev=monitor,mode=control", "-device", "qemu-xhci,id=xhci"};
     for (const auto& adapter : kBoard) {
         const auto& module = modules_.find(adapter.id)->second;
         args.insert(args.end(),
@@ -240,14 +288,20 @@ bool KernelBench::Boot(milliseconds within) {
         Gone("QEMU did not connect its console and monitor");
         return false;
     }
-    const auto prompted = [&] { return monitorText_.find(kMonitorPrompt) != std::string::npos; };
-    if (!Pump([&] { return ready_ && prompted(); }, deadline)) {
+    // QMP greets, and takes commands once asked to leave its capabilities negotiation.
+    const auto greeted = [&] { return !qmpLines_.empty(); };
+    if (!Pump(greeted, deadline) || !Qmp("qmp_capabilities", "", deadline)) {
+        if (error_.empty()) {
+            error_ = "QMP did not answer";
+        }
+        return false;
+    }
+    if (!Pump([&] { return ready_; }, deadline)) {
         if (error_.empty()) {
             error_ = "the guest was not ready within " + Seconds(within);
         }
         return false;
     }
-    monitorText_.clear();
     // Each FTDI plugged at boot gets the next ttyUSB number.
     int usb = 0;
     for (const auto& adapter : kBoard) {
@@ -318,7 +372,7 @@ bool KernelBench::Pump(Done done, Clock::time_point deadline) {
         if (fds[1].revents != 0) {
             const ssize_t n = ::read(monitor_.Get(), buffer, sizeof(buffer));
             if (n > 0) {
-                AppendBounded(monitorText_, {buffer, static_cast<std::size_t>(n)}, kMaxLog);
+                TakeQmp({buffer, static_cast<std::size_t>(n)});
             }
         }
         if (fds[2].revents != 0) {
@@ -457,31 +511,90 @@ std::optional<Clock::time_point> KernelBench::WaitForNode(std::string_view actio
     return std::nullopt;
 }
 
+void KernelBench::TakeQmp(std::string_view bytes) {
+    AppendBounded(qmpPending_, bytes, kMaxLog);
+    for (auto end = qmpPending_.find('\n'); end != std::string::npos;
+         end = qmpPending_.find('\n')) {
+        if (qmpLines_.size() < kMaxEvents) {
+            qmpLines_.push_back(qmpPending_.substr(0, end));
+        }
+        qmpPending_.erase(0, end + 1);
+    }
+}
+
+std::optional<std::string> KernelBench::Qmp(std::string_view command, std::string_view arguments,
+                                            Clock::time_point deadline) {
+    const auto id = "\"id\": " + std::to_string(++qmpId_);
+    std::string request = "{\"execute\": \"" + std::string(command) + "\"";
+    if (!arguments.empty()) {
+        request += ", \"arguments\": " + std::string(arguments);
+    }
+    request += ", " + id + "}\n";
+    if (!monitor_ || !WriteAll(monitor_.Get(), request)) {
+        error_ = "QEMU is not running";
+        return std::nullopt;
+    }
+    // The answer carries the request's id; events may come before it.
+    const auto answer = [&]() -> const std::string* {
+        for (auto line = qmpLines_.rbegin(); line != qmpLines_.rend(); ++line) {
+            const auto at = line->find(id);
+            if (at != std::string::npos &&
+                line->find_first_of(",}", at + id.size()) == at + id.size()) {
+                return &*line;
+            }
+        }
+        return nullptr;
+    };
+    if (!Pump([&] { return answer() != nullptr; }, deadline)) {
+        error_ =
+            "no answer from QMP to " + std::string(command) + (error_.empty() ? "" : ": " + error_);
+        return std::nullopt;
+    }
+    const std::string line = *answer();
+    if (line.find("{\"error\"") == 0) {
+        error_ = std::string(command) + ": " + JsonString(line, "desc");
+        return std::nullopt;
+    }
+    return line;
+}
+
 std::string KernelBench::Monitor(const std::string& command, milliseconds within) {
-    monitorText_.clear();
-    if (!monitor_ || !WriteAll(monitor_.Get(), command + "\n")) {
-        return "Error: QEMU is not running";
+    const auto answer =
+        Qmp("human-monitor-command", "{\"command-line\": " + JsonQuote(command) + "}",
+            Clock::now() + within);
+    if (!answer) {
+        return "Error: " + error_;
     }
-    // The monitor echoes the line, answers, and prompts again.
-    if (!Pump([&] { return monitorText_.find(kMonitorPrompt) != std::string::npos; },
-              Clock::now() + within)) {
-        return "Error: no answer from the monitor to " + command;
+    std::string text = JsonString(*answer, "return");
+    std::erase(text, '\r');
+    while (!text.empty() && text.back() == '\n') {
+        text.pop_back();
     }
-    std::string answer = monitorText_.substr(0, monitorText_.find(kMonitorPrompt));
-    monitorText_.clear();
-    std::erase(answer, '\r');
-    answer.erase(0, answer.find('\n') == std::string::npos ? answer.size() : answer.find('\n') + 1);
-    while (!answer.empty() && answer.back() == '\n') {
-        answer.pop_back();
-    }
-    return answer;
+    return text;
 }
 
 std::optional<Clock::time_point> KernelBench::Unplug(std::string_view id) {
     const auto at = Clock::now();
-    const auto answer = Monitor("device_del " + std::string(Adapter(id).id));
-    if (!answer.empty()) {
-        error_ = "device_del " + std::string(id) + ": " + answer;
+    const auto deadline = at + 30s;
+    const std::size_t from = qmpLines_.size();
+    if (!Qmp("device_del", "{\"id\": " + JsonQuote(std::string(Adapter(id).id)) + "}", deadline)) {
+        return std::nullopt;
+    }
+    // The device lets go of its chardev, which a device_add may then take again, only when it
+    // is deleted, which QMP tells in an event.
+    const auto device = "\"device\": " + JsonQuote(std::string(id));
+    const auto deleted = [&] {
+        for (auto i = from; i < qmpLines_.size(); ++i) {
+            if (qmpLines_[i].find("\"DEVICE_DELETED\"") != std::string::npos &&
+                qmpLines_[i].find(device) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!Pump(deleted, deadline)) {
+        error_ = "device_del " + std::string(id) + ": no DEVICE_DELETED event" +
+                 (error_.empty() ? "" : ": " + error_);
         return std::nullopt;
     }
     return at;

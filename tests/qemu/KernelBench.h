@@ -3,12 +3,12 @@
 // virtual module of its own on the host's loopback, and the built CLI inside the guest.
 //
 // How it talks to the guest: QEMU connects the guest's console (the first 16550, ttyS0) and its
-// human monitor to two UNIX sockets this side listens on, so nothing QEMU says is lost before
-// it is read. The guest's init (tests/qemu/guest/init) runs each command line it is sent and
-// frames the output with records, lines that begin with the ASCII record separator; mdev in the
-// guest adds a record whenever a serial port's device node comes or goes. Every wait reads the
-// console and the monitor together until what it waits for arrives or its deadline passes;
-// nothing waits on a timer. A record's time is when this side read it.
+// monitor (QMP, which also tells when a device is gone) to two UNIX sockets this side listens
+// on, so nothing QEMU says is lost before it is read. The guest's init (tests/qemu/guest/init) runs
+// each command line it is sent and frames the output with records, lines that begin with the ASCII
+// record separator; mdev in the guest adds a record whenever a serial port's device node comes or
+// goes. Every wait reads the console and the monitor together until what it waits for arrives or
+// its deadline passes; nothing waits on a timer. A record's time is when this side read it.
 //
 // The board (kBoard) is a table: the FTDI adapters (QEMU's usb-serial, an FT232 that the guest's
 // ftdi_sio drives) on an xHCI controller, and a second 16550 (8250 driver). Every chardev
@@ -128,11 +128,16 @@ class KernelBench {
                                                  milliseconds within = 30s);
     const std::vector<NodeEvent>& Events() const { return events_; }
 
-    // A command for QEMU's human monitor; its answer without the echo, "" for none. A command
-    // that failed answers with "Error: ...".
+    // A command for QEMU's human monitor (through QMP's human-monitor-command); its answer, ""
+    // for none. A command that failed answers with "Error: ...".
     std::string Monitor(const std::string& command, milliseconds within = 30s);
-    // device_del and device_add of a USB adapter with the properties it booted with; the time
-    // the command was sent, or nullopt with Error() set when QEMU refused it.
+    // A QMP command with its arguments as a JSON object ("" for none): the answer's line, or
+    // nullopt with Error() set when QMP refused it or did not answer.
+    std::optional<std::string> Qmp(std::string_view command, std::string_view arguments,
+                                   Clock::time_point deadline);
+    // device_del of an adapter, once QEMU has deleted it (and let go of its chardev), and
+    // device_add with the properties it booted with: the time the command was sent, or nullopt
+    // with Error() set.
     std::optional<Clock::time_point> Unplug(std::string_view id);
     std::optional<Clock::time_point> Plug(std::string_view id);
 
@@ -145,6 +150,7 @@ class KernelBench {
     bool Pump(Done done, Clock::time_point deadline);
     void TakeConsole(std::string_view bytes, Clock::time_point at);
     void TakeRecord(std::string_view record, Clock::time_point at);
+    void TakeQmp(std::string_view bytes);
     void Gone(const std::string& why);
     std::vector<std::string> QemuArgs() const;
 
@@ -170,10 +176,13 @@ class KernelBench {
     bool begun_ = false;
     std::optional<int> status_;
     std::string out_;
-    std::string monitorText_;
+    // QMP's lines (answers and events), the part of one not yet ended, the last command's id.
+    std::vector<std::string> qmpLines_;
+    std::string qmpPending_;
+    int qmpId_ = 0;
 };
 
-// "median_us: N" in what send --repeat printed, or nullopt.
-std::optional<long> MedianUs(const std::string& sendOutput);
+// One of the exchange times send --repeat ends with ("median_us", "p99_us"), or nullopt.
+std::optional<long> SendFigure(const std::string& sendOutput, std::string_view name);
 
 }  // namespace glassbench::testing::qemu

@@ -20,7 +20,8 @@ Shared& TheBench() {
         Shared made;
         const char* guest = std::getenv("GLASSBENCH_QEMU_GUEST");
         if (guest == nullptr || *guest == '\0') {
-            made.skipped = "no guest: run tests/qemu/run.sh, which makes one";
+            made.skipped =
+                "no guest: tests/qemu/run.sh BUILD_DIR tests/qemu/kernel_driver_tests makes one";
             return made;
         }
         made.bench = std::make_unique<KernelBench>(guest, GLASSBENCH_CLI);

@@ -8,8 +8,9 @@
 //
 // A scenario leaves the board as it was booted: every adapter of kBoard plugged at boot there
 // with its module, the others unplugged. TearDown checks that, so that one scenario's leftovers
-// show as its own failure. The program runs through tests/qemu/run.sh, which makes the guest
-// and names its folder in GLASSBENCH_QEMU_GUEST; without it every scenario is skipped.
+// show as its own failure, and puts the board back for the next one. The program runs through
+// tests/qemu/run.sh, which makes the guest and names its folder in GLASSBENCH_QEMU_GUEST;
+// without it every scenario is skipped.
 #pragma once
 
 #include <gtest/gtest.h>
