@@ -64,5 +64,20 @@ TEST_F(Exchanges, PlayTheDemoScript) {
     }
 }
 
+// monitor listens until Ctrl+C, which the guest's terminal turns into SIGINT, and then ends
+// with its summary.
+TEST_F(Exchanges, MonitorEndsAtCtrlC) {
+    for (const auto& through : kDrivers) {
+        const auto node = BootNode(Adapter(through.adapter));
+        SCOPED_TRACE(node);
+        ASSERT_TRUE(Guest().Start("glassbench-cli monitor --port=" + node)) << Guest().Error();
+        ASSERT_TRUE(Guest().WaitForOutput("monitor: listening on " + node));
+        ASSERT_TRUE(Guest().Interrupt());
+        const auto monitored = Guest().Finish();
+        EXPECT_EQ(monitored.status, 0) << monitored.out << monitored.error;
+        EXPECT_NE(monitored.out.find("frames: 0, "), std::string::npos) << monitored.out;
+    }
+}
+
 }  // namespace
 }  // namespace glassbench::testing::qemu

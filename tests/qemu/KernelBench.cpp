@@ -470,6 +470,10 @@ bool KernelBench::WaitForOutput(std::string_view text, milliseconds within) {
     return out_.find(text) != std::string::npos;
 }
 
+bool KernelBench::Interrupt() {
+    return console_ && WriteAll(console_.Get(), "\x03");
+}
+
 GuestResult KernelBench::Finish() {
     GuestResult result;
     if (Pump([&] { return status_.has_value(); }, commandDeadline_)) {

@@ -4,11 +4,12 @@
 //
 // How it talks to the guest: QEMU connects the guest's console (the first 16550, ttyS0) and its
 // monitor (QMP, which also tells when a device is gone) to two UNIX sockets this side listens
-// on, so nothing QEMU says is lost before it is read. The guest's init (tests/qemu/guest/init) runs
-// each command line it is sent and frames the output with records, lines that begin with the ASCII
-// record separator; mdev in the guest adds a record whenever a serial port's device node comes or
-// goes. Every wait reads the console and the monitor together until what it waits for arrives or
-// its deadline passes; nothing waits on a timer. A record's time is when this side read it.
+// on, so nothing QEMU says is lost before it is read. The guest's agent (tests/qemu/guest/gb-agent)
+// runs each command line it is sent and frames the output with records, lines that begin with the
+// ASCII record separator; mdev in the guest adds a record whenever a serial port's device node
+// comes or goes. Every wait reads the console and the monitor together until what it waits for
+// arrives or its deadline passes; nothing waits on a timer. A record's time is when this side read
+// it.
 //
 // The board (kBoard) is a table: the FTDI adapters (QEMU's usb-serial, an FT232 that the guest's
 // ftdi_sio drives) on an xHCI controller, and a second 16550 (8250 driver). Every chardev
@@ -121,6 +122,8 @@ class KernelBench {
     bool Start(const std::string& command, milliseconds limit = 60s);
     bool WaitForOutput(std::string_view text, milliseconds within = 30s);
     GuestResult Finish();
+    // Ctrl+C on the guest's console: SIGINT to the command running, as at a terminal.
+    bool Interrupt();
 
     // The first event for `node` with that action read at `since` or later: its time.
     std::optional<Clock::time_point> WaitForNode(std::string_view action, std::string_view node,
