@@ -7,10 +7,11 @@
 #
 # The kernel is the package that linux-image-amd64 depends on, fetched with apt-get download
 # (no root needed, but the apt lists are: they are brought up to date once if the package is
-# not found) and unpacked with dpkg-deb on the side, never installed. Only the kernel image and
-# the modules below are kept, in a cache folder shared by every build on the machine
-# ($GLASSBENCH_QEMU_CACHE, else ~/.cache/glassbench-qemu), one folder a kernel version, so the
-# download happens once a machine and again only when Debian ships a new kernel.
+# not found) and unpacked with dpkg-deb on the side, never installed. Only the kernel image
+# (also uncompressed, see uncompress_kernel) and the modules below are kept, in a cache folder
+# shared by every build on the machine ($GLASSBENCH_QEMU_CACHE, else ~/.cache/glassbench-qemu),
+# one folder a kernel package, so the download happens once a machine; delete the folder to
+# take a newer kernel.
 #
 # Exits 77 (skipped) with the reason on stderr where the guest cannot be made here: no QEMU, no
 # static busybox (scripts/setup.sh installs both), not an x86-64 Debian system.
@@ -105,14 +106,16 @@ fetch_kernel() {
         patterns+=("./lib/modules/*/$m.ko*")
     done
     dpkg-deb --fsys-tarfile "$work/$package"_*.deb | tar -x -C "$work" --wildcards "${patterns[@]}"
+    # Made aside and moved into place whole, so that a run beside this one never takes half a
+    # cache folder, and the first of two that fetched at once is kept.
+    local stage=$work/cache
     cache=$caches/$package
-    rm -rf "$cache"
-    mkdir -p "$cache/modules"
-    mv "$work"/boot/vmlinuz-* "$cache/vmlinuz"
+    mkdir -p "$stage/modules" "$caches"
+    mv "$work"/boot/vmlinuz-* "$stage/vmlinuz"
     # The kernel uncompressed, booted through its PVH entry point where it has one: under TCG
     # the bzImage's own decompressor takes 6 s of a boot, the host a second.
     if grep -q '^CONFIG_PVH=y' "$work"/boot/config-*; then
-        uncompress_kernel "$cache/vmlinuz" "$cache/vmlinux"
+        uncompress_kernel "$stage/vmlinuz" "$stage/vmlinux"
     fi
     for m in "${modules[@]}"; do
         found=$(find "$work/lib/modules" -name "$m.ko*" | head -n 1)
@@ -120,14 +123,16 @@ fetch_kernel() {
         # Debian 12 ships plain .ko files. busybox's insmod takes nothing else, so a compressed
         # one (as later kernels ship them) is unpacked here.
         case $found in
-            *.ko) mv "$found" "$cache/modules/$m.ko" ;;
-            *.ko.xz) xz -dc "$found" >"$cache/modules/$m.ko" ;;
-            *.ko.zst) zstd -qdc "$found" >"$cache/modules/$m.ko" ;;
-            *.ko.gz) gzip -dc "$found" >"$cache/modules/$m.ko" ;;
+            *.ko) mv "$found" "$stage/modules/$m.ko" ;;
+            *.ko.xz) xz -dc "$found" >"$stage/modules/$m.ko" ;;
+            *.ko.zst) zstd -qdc "$found" >"$stage/modules/$m.ko" ;;
+            *.ko.gz) gzip -dc "$found" >"$stage/modules/$m.ko" ;;
             *) echo "make-guest.sh: $found: an unknown kind of module" >&2; exit 1 ;;
         esac
     done
-    echo "$package" >"$cache/complete"
+    echo "$package" >"$stage/complete"
+    mv -T "$stage" "$cache.new.$$"
+    mv -T "$cache.new.$$" "$cache" 2>/dev/null || rm -rf "$cache.new.$$"
     rm -rf "$work"
     trap - EXIT
 }
@@ -137,8 +142,8 @@ caches=${GLASSBENCH_QEMU_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/glassbench-qemu}
 # Delete the cache folder to take a newer one.
 cache=
 if [ -d "$caches" ]; then
-    cache=$(find "$caches" -mindepth 2 -maxdepth 2 -name complete -printf '%h\n' | sort -V |
-        tail -n 1)
+    cache=$(find "$caches" -mindepth 2 -maxdepth 2 -path "$caches/linux-image-*-amd64/complete" \
+        -printf '%h\n' | sort -V | tail -n 1)
 fi
 [ -n "$cache" ] || fetch_kernel
 
@@ -168,7 +173,8 @@ done
 cp "$here"/guest/* "$root/bin/"
 mv "$root/bin/init" "$root/init"
 cp "$here/../../examples/"*.gbs "$root/examples/"
-(cd "$root" && find . | "$busybox" cpio -o -H newc -R 0:0 2>/dev/null) | gzip -1 >"$out/initramfs.cpio.gz.new"
+(cd "$root" && find . | "$busybox" cpio -o -H newc -R 0:0 2>/dev/null) |
+    gzip -1 >"$out/initramfs.cpio.gz.new"
 mv "$out/initramfs.cpio.gz.new" "$out/initramfs.cpio.gz"
 kernel=$cache/vmlinuz
 [ -e "$cache/vmlinux" ] && kernel=$cache/vmlinux
