@@ -13,6 +13,7 @@ packages=(
     help2man man-db desktop-file-utils dpkg-dev file unzip wixl msitools
     python3 python3-serial
     ser2net iproute2
+    qemu-system-x86 busybox-static
 )
 if [ "$#" -gt 0 ]; then
     packages=("$@")

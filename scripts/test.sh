@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Every test Glassbench has, as CI runs them: a -Werror build and its tests, the same tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, 12 s of each fuzzer, the Windows
-# build tested under Wine (scripts/build-windows.sh), and the packages (scripts/package.sh)
-# with their checks. Each step prints how long it took.
+# Every test Glassbench has, as CI runs them: a -Werror build and its tests, the CLI on the
+# kernel's own serial drivers in a QEMU guest (tests/qemu/run.sh), the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, 12 s of each fuzzer, the Windows build
+# tested under Wine (scripts/build-windows.sh), and the packages (scripts/package.sh) with
+# their checks. Each step prints how long it took.
 # Usage: scripts/test.sh [--quick]   (--quick: the -Werror build and its tests only)
 set -Eeuo pipefail
 # Whatever fails says what it was and in which step (step_name, below), before the script ends.
@@ -40,6 +41,11 @@ step "tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 [ "$quick" -eq 1 ] && finish
+
+# One boot of Debian's kernel under TCG for every scenario, about 20 s (the kernel is fetched
+# once a machine); skipped, saying why, where no guest can be made.
+step "the kernel's serial drivers in QEMU"
+tests/qemu/run.sh build tests/qemu/kernel_driver_tests
 
 step "build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGLASSBENCH_WERROR=ON \

@@ -40,7 +40,7 @@ class Process {
 
     const std::string& out() const { return result_.out; }
     const std::string& err() const { return result_.err; }
-    // The program's process ID while it runs, for its entries in /proc.
+    // The program's process ID while it runs (for its entries in /proc), -1 once reaped.
     pid_t Pid() const { return pid_; }
     void Signal(int sig);
     // Reads output until stdout holds `text` `count` times or the deadline passes.
