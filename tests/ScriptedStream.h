@@ -43,8 +43,12 @@ class ScriptedStream final : public net::ByteStream {
         endlessRate_ = perMillisecond;
         endlessAt_ = 0;
     }
-    // The peer's end of file at `at`, after everything it sent before.
-    void Close(Duration at) { close_ = kStart + at; }
+    // The peer's end of file at `at`, after everything it sent before; or, with a reason such
+    // as connection_reset, the connection's failure.
+    void Close(Duration at, std::error_code reason = net::Error::ClosedByPeer) {
+        close_ = kStart + at;
+        closeReason_ = reason;
+    }
     // How many more bytes the peer takes (unbounded until set), and more room later.
     void Room(std::size_t bytes) { room_ = bytes; }
     void RoomAt(Duration at, std::size_t bytes) { roomAt_.emplace(kStart + at, bytes); }
@@ -99,7 +103,7 @@ class ScriptedStream final : public net::ByteStream {
             return {static_cast<int>(n), net::IoStatus::Done};
         }
         if (closed_) {
-            error_ = net::Error::ClosedByPeer;
+            error_ = closeReason_;
             return {0, net::IoStatus::Gone};
         }
         return {0, net::IoStatus::WouldBlock};
@@ -190,6 +194,7 @@ class ScriptedStream final : public net::ByteStream {
     std::uint64_t endlessAt_ = 0;  // endless bytes read
     std::size_t endlessRate_ = 1000;
     std::optional<net::TimePoint> close_;
+    std::error_code closeReason_;
     bool closed_ = false;
     std::size_t room_ = kUnbounded;
     std::multimap<net::TimePoint, std::size_t> roomAt_;

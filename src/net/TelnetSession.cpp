@@ -62,6 +62,7 @@ bool TelnetSession::Pump(SessionEvents& events) {
             break;
         }
         read += static_cast<std::size_t>(got.count);
+        received_ += static_cast<std::uint64_t>(got.count);
         const std::span<const std::uint8_t> in(chunk.data(), static_cast<std::size_t>(got.count));
         if (!IsTelnet()) {
             events.OnData(in);
@@ -123,7 +124,7 @@ std::size_t TelnetSession::QueueData(std::span<const std::uint8_t> data) {
 }
 
 bool TelnetSession::Flush() {
-    while (!Failed() && !queue_.empty()) {
+    while (!Failed() && !held_ && !queue_.empty()) {
         Segment& head = queue_.front();
         const IoResult sent = stream_.Send(std::span(head.bytes).subspan(head.sent));
         if (sent.status == IoStatus::WouldBlock ||

@@ -80,9 +80,13 @@ class TelnetSession {
     std::size_t QueueData(std::span<const std::uint8_t> data);
     // Sends what is queued as far as the stream takes it. False once the session has failed.
     bool Flush();
+    // While held, nothing is sent: what is queued waits for the release.
+    void Hold(bool held) { held_ = held; }
     // Data bytes queued so far, and of them the ones that have gone out whole (a doubled 0xFF
     // counts once both of its bytes have gone), since the session began.
     std::uint64_t DataQueued() const { return dataQueued_; }
+    // Bytes read from the stream so far, Telnet's and data.
+    std::uint64_t Received() const { return received_; }
     std::uint64_t DataSent() const { return dataSent_; }
     // Throws away queued data that has not begun to go out, keeping Telnet bytes and the rest
     // of a doubled 0xFF half sent: the count of data bytes thrown away.
@@ -117,8 +121,10 @@ class TelnetSession {
     std::deque<Segment> queue_;
     std::size_t queuedData_ = 0;     // encoded data bytes not yet sent
     std::size_t queuedControl_ = 0;  // Telnet bytes not yet sent
+    bool held_ = false;
     std::uint64_t dataQueued_ = 0;
     std::uint64_t dataSent_ = 0;
+    std::uint64_t received_ = 0;
     std::error_code error_;
     // A send that found the connection gone. Reading goes on until it finds the end too: a
     // peer that closes says its last words first, and they tell more than the send's error.

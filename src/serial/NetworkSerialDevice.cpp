@@ -100,15 +100,24 @@ class NetworkSerialDevice final : public SerialDevice, private net::SessionEvent
                    scheme == NetworkScheme::Rfc2217 ? net::Framing::Telnet : net::Framing::Raw,
                    kLimits) {}
 
-    // On rfc2217 the Telnet options: binary both ways, no go-aheads, and the com-port option,
-    // which decides whether this is an RFC 2217 port or a plain Telnet one. On a raw port the
-    // server's first moments, `settle`: a server that cannot serve the connection says so and
-    // closes at once (ser2net: "Port's device already in use"). False when the connection
-    // ended meanwhile.
+    // A server that cannot serve the connection says so and closes it at once (ser2net:
+    // "Port's device already in use"), so the tool listens first, for `settle` at most: a raw
+    // server says nothing otherwise, and nothing is sent to a Telnet server before it has
+    // spoken (access servers make their offer at once), because a server that closes with
+    // bytes it has not read resets the connection, and the reset can take its last words with
+    // it. Then, on rfc2217, the Telnet options: binary both ways, no go-aheads, and the
+    // com-port option, which decides whether this is an RFC 2217 port or a plain Telnet one.
+    // False when the connection ended meanwhile.
     bool Start(std::chrono::nanoseconds settle) {
+        session_.Hold(true);
+        WaitUntil([this] { return session_.IsTelnet() && session_.Received() > 0; },
+                  stream_->Now() + settle);
+        session_.Hold(false);
+        if (session_.Failed()) {
+            return Fail();
+        }
         if (!session_.IsTelnet()) {
-            WaitUntil([] { return false; }, stream_->Now() + settle);
-            return !session_.Failed() || Fail();
+            return true;
         }
         session_.Offer();
         const bool answered =
@@ -307,17 +316,20 @@ class NetworkSerialDevice final : public SerialDevice, private net::SessionEvent
     }
 
     // The session's failure as the device's: its reason, and the server's last words when it
-    // closed the connection, read to the end first. Always false.
+    // ended the connection, read to the end first. A server that closes while bytes of ours are
+    // unread resets the connection instead of closing it: with words before it, that is the
+    // server closing all the same. Always false.
     bool Fail() {
         session_.Pump(*this);
         error_ = session_.Error();
-        if (error_ == net::Error::ClosedByPeer) {
-            const std::string text = Printable(words_);
-            detail_.clear();
-            if (!text.empty()) {
-                detail_ = "the server closed the connection (\"" + text.substr(0, kMaxWords) +
-                          (text.size() > kMaxWords ? "..." : "") + "\")";
-            }
+        const bool ended = error_ == net::Error::ClosedByPeer ||
+                           error_ == std::errc::connection_reset ||
+                           error_ == std::errc::broken_pipe;
+        const std::string text = Printable(words_);
+        detail_.clear();
+        if (ended && !text.empty()) {
+            detail_ = "the server closed the connection (\"" + text.substr(0, kMaxWords) +
+                      (text.size() > kMaxWords ? "..." : "") + "\")";
         }
         return false;
     }

@@ -320,6 +320,25 @@ TEST(NetworkDeviceTest, AnOpenEndsWithTheServersWordsOrGoesOnWithoutWhatItWouldN
          3,
          "the server closed the connection (\"Port's device already in use\")",
          {}},
+        // A server that closes with bytes of the tool's unread resets the connection.
+        {"ser2net busy, rfc2217: the line, then a reset",
+         NetworkScheme::Rfc2217,
+         [&](ScriptedStream& s) {
+             s.Send(0ms, offer);
+             s.Send(1ms, Text(busy));
+             s.Close(1ms, std::make_error_code(std::errc::connection_reset));
+         },
+         3,
+         "the server closed the connection (\"Port's device already in use\")",
+         {}},
+        {"resets without a word",
+         NetworkScheme::Socket,
+         [&](ScriptedStream& s) {
+             s.Close(1ms, std::make_error_code(std::errc::connection_reset));
+         },
+         1,
+         std::make_error_code(std::errc::connection_reset).message(),
+         {}},
         {"ser2net busy, raw: the line and the close within the settling time",
          NetworkScheme::Socket,
          [&](ScriptedStream& s) {
