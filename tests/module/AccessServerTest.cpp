@@ -90,6 +90,17 @@ Bytes Request(telnet::ComPort command, Bytes value) {
     return out;
 }
 
+// One client's connection on a scripted stream, with a module core behind it.
+struct ServedOnScript {
+    std::unique_ptr<ScriptedStream> owned = std::make_unique<ScriptedStream>();
+    ScriptedStream& stream = *owned;
+    std::ostringstream out;
+    ServedConnection connection{std::move(owned), net::Framing::Telnet, out};
+    CountingLine line;
+    ModuleOptions options;
+    ModuleCore core{options, line, out};
+};
+
 // What the client has been sent, as its own codec reads it: the data, and the server's
 // com-port answers as "COMMAND VALUE".
 struct ClientView {
@@ -114,41 +125,31 @@ TEST(AccessServerTest, AConnectionHoldsPurgesAndDropsAsAServerShould) {
         const char* name;
         Bytes client;      // what the client sends before the module writes its answer
         Bytes clientThen;  // and after
-        bool writes;       // the module's answer accepted
-        bool served;       // the connection still served
         Bytes data;        // what the client gets of the answer
         std::vector<std::string> answers;
     } cases[] = {
-        {"as it is", {}, {}, true, true, answer, {}},
+        {"as it is", {}, {}, answer, {}},
         // The client cannot take anything until the purge: the answer waits, and goes.
-        {"purged", {}, Request(telnet::ComPort::PurgeData, {1}), true, true, {}, {"112 01"}},
-        {"suspended", Request(telnet::ComPort::FlowControlSuspend, {}), {}, true, true, {}, {}},
+        {"purged", {}, Request(telnet::ComPort::PurgeData, {1}), {}, {"112 01"}},
+        {"suspended", Request(telnet::ComPort::FlowControlSuspend, {}), {}, {}, {}},
         {"suspended, then resumed",
          Request(telnet::ComPort::FlowControlSuspend, {}),
          Request(telnet::ComPort::FlowControlResume, {}),
-         true,
-         true,
          answer,
          {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto owned = std::make_unique<ScriptedStream>();
-        ScriptedStream& stream = *owned;
-        std::ostringstream out;
-        ServedConnection connection(std::move(owned), net::Framing::Telnet, out);
-        CountingLine line;
-        ModuleOptions options;
-        ModuleCore core(options, line, out);
-        stream.Room(0);
-        stream.SendNow(c.client);
-        ASSERT_TRUE(connection.Serve(core));
-        EXPECT_EQ(connection.Write(answer), c.writes);
-        stream.SendNow(c.clientThen);
-        EXPECT_EQ(connection.Serve(core), c.served);
-        stream.Room(1 << 20);
-        connection.Serve(core);
-        const ClientView view = Read(stream.Taken());
+        ServedOnScript served;
+        served.stream.Room(0);
+        served.stream.SendNow(c.client);
+        ASSERT_TRUE(served.connection.Serve(served.core));
+        EXPECT_TRUE(served.connection.Write(answer));
+        served.stream.SendNow(c.clientThen);
+        EXPECT_TRUE(served.connection.Serve(served.core));
+        served.stream.Room(1 << 20);
+        served.connection.Serve(served.core);
+        const ClientView view = Read(served.stream.Taken());
         EXPECT_EQ(Hex(view.data), Hex(c.data));
         EXPECT_EQ(view.answers, c.answers);
     }
@@ -159,13 +160,9 @@ TEST(AccessServerTest, AConnectionHoldsPurgesAndDropsAsAServerShould) {
 TEST(AccessServerTest, AClientThatReadsNothingIsDropped) {
     for (const bool storms : {false, true}) {
         SCOPED_TRACE(storms ? "storms and reads nothing" : "reads nothing");
-        auto owned = std::make_unique<ScriptedStream>();
-        ScriptedStream& stream = *owned;
-        std::ostringstream out;
-        ServedConnection connection(std::move(owned), net::Framing::Telnet, out);
-        CountingLine line;
-        ModuleOptions options;
-        ModuleCore core(options, line, out);
+        ServedOnScript served;
+        ScriptedStream& stream = served.stream;
+        ServedConnection& connection = served.connection;
         stream.Room(0);
         bool written = true;
         if (storms) {
@@ -178,11 +175,11 @@ TEST(AccessServerTest, AClientThatReadsNothingIsDropped) {
             }
             EXPECT_FALSE(written);
         }
-        bool served = true;
-        for (int i = 0; i < 100 && served; ++i) {
-            served = connection.Serve(core);
+        bool open = true;
+        for (int i = 0; i < 100 && open; ++i) {
+            open = connection.Serve(served.core);
         }
-        EXPECT_FALSE(served);
+        EXPECT_FALSE(open);
         EXPECT_TRUE(connection.ReadsNothing());
     }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "LineSink.h"
 #include "ScriptedStream.h"
 #include "TestHex.h"
 #include "net/Errors.h"
@@ -54,14 +55,6 @@ class ScriptedSystem final : public SerialSystem {
     ScriptedPort& port_;
     NetworkScheme scheme_;
     std::string detail_;
-};
-
-struct Sink : MessageSink {
-    void ShowMessage(WindowHandle, std::string_view text, std::string_view, MessageIcon) override {
-        lines.emplace_back(text);
-    }
-    void ShowNotice(std::string_view text) override { lines.emplace_back(text); }
-    std::vector<std::string> lines;
 };
 
 // An access server's side, scripted on the stream: the option offer, each com-port request
@@ -255,7 +248,7 @@ TEST(NetworkDeviceTest, ExchangesShowOnlyTheModulesReplies) {
         if (c.script) {
             c.script(port.stream);
         }
-        Sink sink;
+        LineSink sink;
         SerialLink link(std::make_unique<ScriptedSystem>(port, c.scheme),
                         BuildPortNameTable("rfc2217://scripted:1"), &sink);
         ASSERT_EQ(link.OpenPort(0, 6, nullptr), 0) << link.LastOpenReason();
@@ -395,7 +388,7 @@ TEST(NetworkDeviceTest, AnOpenEndsWithTheServersWordsOrGoesOnWithoutWhatItWouldN
         SCOPED_TRACE(c.name);
         ScriptedPort port;
         c.script(port.stream);
-        Sink sink;
+        LineSink sink;
         SerialLink link(std::make_unique<ScriptedSystem>(port, c.scheme),
                         BuildPortNameTable("rfc2217://scripted:1"), &sink);
         EXPECT_EQ(link.OpenPort(0, 3, nullptr), c.code);
@@ -449,7 +442,7 @@ TEST(NetworkDeviceTest, AWriteIsWrittenOnlyAsTheServerTakesIt) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedPort port;
-        Sink sink;
+        LineSink sink;
         SerialLink link(std::make_unique<ScriptedSystem>(port, NetworkScheme::Rfc2217),
                         BuildPortNameTable("rfc2217://scripted:1"), &sink);
         ASSERT_EQ(link.OpenPort(0, 6, nullptr), 0);

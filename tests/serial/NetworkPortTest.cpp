@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "LineSink.h"
 #include "TestHex.h"
 #include "net/Socket.h"
 #include "net/Telnet.h"
@@ -145,15 +146,6 @@ class ScriptedServer {
     std::thread thread_;
 };
 
-// Notices and message boxes, as lines.
-struct Sink : MessageSink {
-    void ShowMessage(WindowHandle, std::string_view text, std::string_view, MessageIcon) override {
-        lines.emplace_back(text);
-    }
-    void ShowNotice(std::string_view text) override { lines.emplace_back(text); }
-    std::vector<std::string> lines;
-};
-
 std::vector<std::string> What(const std::vector<Seen>& seen) {
     std::vector<std::string> what;
     for (const Seen& s : seen) {
@@ -167,7 +159,7 @@ const Bytes kClear{0xAA, 0x04, 0x80, 0x00, 0x2E};
 TEST(NetworkPortTest, AsksForTheSpeedPulsesAndPurgesBeforeEachFrame) {
     ScriptedServer server({.reply = {0xAA, 0x04, 0x80, 0xFF, 0x2D}});
     ASSERT_TRUE(server.Listening()) << server.Error();
-    Sink sink;
+    LineSink sink;
     SerialLink link(CreatePlatformSerialSystem(), BuildPortNameTable(server.Name()), &sink);
     ASSERT_EQ(link.OpenPort(0, 6, nullptr), 0) << link.LastOpenError().message();
     const StopRequest stop;
@@ -244,7 +236,7 @@ TEST(NetworkPortTest, ServersThatLeaveThingsUndoneNeverHangTheLink) {
         SCOPED_TRACE(c.name);
         ScriptedServer server(c.behaviour);
         ASSERT_TRUE(server.Listening()) << server.Error();
-        Sink sink;
+        LineSink sink;
         SerialLink link(CreatePlatformSerialSystem(), BuildPortNameTable(server.Name(c.scheme)),
                         &sink);
         ASSERT_EQ(link.OpenPort(0, 3, nullptr), 0) << link.LastOpenError().message();
