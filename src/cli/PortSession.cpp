@@ -5,6 +5,7 @@
 
 #include "protocol/HexText.h"
 #include "serial/Exchange.h"
+#include "serial/PortSelector.h"
 
 namespace glassbench::cli {
 
@@ -29,11 +30,29 @@ void StreamMessageSink::ShowMessage(serial::WindowHandle, std::string_view text,
     err_ << caption << ": " << text << "\n";
 }
 
-void PrintOpenFailure(std::string_view device, const std::error_code& reason, std::ostream& err) {
+bool NamesOnePort(const std::string& name, std::ostream& err) {
+    if (!serial::IsPortSelector(name)) {
+        return true;
+    }
+    const serial::ResolvedPort port =
+        serial::ResolvePortName(name, serial::CreatePlatformSerialSystem()->PresentPorts());
+    if (port.outcome == serial::ResolvedPort::Outcome::Found) {
+        return true;
+    }
+    err << port.problem << "\n";
+    return false;
+}
+
+void PrintOpenFailure(const std::string& device, const std::error_code& reason, std::ostream& err) {
     err << serial::CouldNotOpenPortText(device) << "\n" << reason.message();
     if (reason == std::errc::permission_denied) {
         err << ". Serial devices belong to the 'dialout' group: add yourself with "
                "'sudo usermod -aG dialout $USER' and log in again";
+    } else if (reason == std::errc::device_or_resource_busy) {
+        const std::string holder = serial::CreatePlatformSerialSystem()->BusyReason(device);
+        if (!holder.empty()) {
+            err << ": port " << device << " is " << holder;
+        }
     }
     err << ".\n";
 }
@@ -42,6 +61,9 @@ std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings
                                                     serial::MessageSink& sink,
                                                     const serial::StopRequest& stop,
                                                     std::ostream& err) {
+    if (!NamesOnePort(settings.names[static_cast<std::size_t>(settings.portIndex)], err)) {
+        return nullptr;
+    }
     auto link = std::make_unique<serial::SerialLink>(serial::CreatePlatformSerialSystem(),
                                                      settings.names, &sink);
     if (link->OpenPort(settings.portIndex, settings.speedIndex, nullptr) != 0) {

@@ -1,8 +1,11 @@
-// The serial services every program takes: the local system's devices, and network ports for
-// names written as URLs. One more kind of port is one more branch here, and nowhere else.
+// The serial services every program takes: the local system's devices, network ports for
+// names written as URLs, and the local device a port selector (usb:VID:PID...) matches among
+// the ports present at the moment of each open. One more kind of port is one more branch
+// here, and nowhere else.
 #include <utility>
 
 #include "serial/NetworkPort.h"
+#include "serial/PortSelector.h"
 #include "serial/SerialLink.h"
 
 namespace glassbench::serial {
@@ -14,6 +17,14 @@ class PortSystem final : public SerialSystem {
     explicit PortSystem(std::unique_ptr<SerialSystem> local) : local_(std::move(local)) {}
 
     std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) override {
+        if (IsPortSelector(name)) {
+            const ResolvedPort port = Resolve(name);
+            if (port.outcome != ResolvedPort::Outcome::Found) {
+                error = ErrorOf(port.outcome);
+                return nullptr;
+            }
+            return local_->Open(port.device, error);
+        }
         if (!IsNetworkPortName(name)) {
             return local_->Open(name, error);
         }
@@ -27,21 +38,54 @@ class PortSystem final : public SerialSystem {
     }
 
     // Whether a server answers is known only by connecting, which a look at the ports does
-    // not do.
+    // not do. A selector is there when it matches one port.
     bool DeviceExists(const std::string& name) override {
+        if (IsPortSelector(name)) {
+            return Resolve(name).outcome == ResolvedPort::Outcome::Found;
+        }
         return !IsNetworkPortName(name) && local_->DeviceExists(name);
     }
 
     TimePoint Now() override { return Clock::now(); }
 
+    std::vector<PresentPort> PresentPorts() override { return local_->PresentPorts(); }
+
+    std::string BusyReason(const std::string& name) override {
+        if (IsPortSelector(name)) {
+            const ResolvedPort port = Resolve(name);
+            return port.outcome == ResolvedPort::Outcome::Found ? local_->BusyReason(port.device)
+                                                                : std::string();
+        }
+        return IsNetworkPortName(name) ? std::string() : local_->BusyReason(name);
+    }
+
   private:
+    ResolvedPort Resolve(const std::string& name) {
+        return ResolvePortName(name, local_->PresentPorts());
+    }
+
+    static std::error_code ErrorOf(ResolvedPort::Outcome outcome) {
+        switch (outcome) {
+            case ResolvedPort::Outcome::NoMatch:
+                return SelectorError::NoMatch;
+            case ResolvedPort::Outcome::Several:
+                return SelectorError::Several;
+            default:
+                return SelectorError::Bad;
+        }
+    }
+
     std::unique_ptr<SerialSystem> local_;
 };
 
 }  // namespace
 
+std::unique_ptr<SerialSystem> CreatePortSystem(std::unique_ptr<SerialSystem> local) {
+    return std::make_unique<PortSystem>(std::move(local));
+}
+
 std::unique_ptr<SerialSystem> CreatePlatformSerialSystem() {
-    return std::make_unique<PortSystem>(CreateLocalSerialSystem());
+    return CreatePortSystem(CreateLocalSerialSystem());
 }
 
 }  // namespace glassbench::serial

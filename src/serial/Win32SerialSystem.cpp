@@ -29,6 +29,7 @@
 
 #include "serial/SerialSystem.h"
 #include "serial/UniqueHandle.h"
+#include "serial/Win32PresentPorts.h"
 #include "serial/Win32Time.h"
 
 namespace glassbench::serial {
@@ -521,6 +522,8 @@ class Win32SerialSystem final : public SerialSystem {
     }
 
     TimePoint Now() override { return Clock::now(); }
+
+    std::vector<PresentPort> PresentPorts() override { return Win32PresentPorts(); }
 };
 
 }  // namespace
