@@ -5,6 +5,9 @@
 // it has done WM_INITDIALOG, and closed.
 // The DPI it expects is GLASSBENCH_WINE_DPI's, which Wine passes on.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -31,8 +34,8 @@ LONG TextWidth(HWND window, const std::wstring& text) {
 }
 
 std::wstring ClassName(HWND window) {
-    wchar_t name[16] = {};
-    ::GetClassNameW(window, name, 16);
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
     return name;
 }
 
@@ -141,6 +144,52 @@ TEST(Win32Window, IsMadeForTheScreensDpiAndItsFieldsCarryLatin1) {
         ::SetWindowTextW(::GetDlgItem(dialog, kIdcData), L"\u4e2d1 \u00e92");
         EXPECT_EQ(window.FieldText(kIdcData), std::string("?1 \xE9") + "2");
         ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    });
+}
+
+// The Port list's tooltip asks the logic for its text as it shows: the selected entry's port in
+// full, and nothing with none selected.
+TEST(Win32Window, ThePortListsTooltipNamesTheSelectedPort) {
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    Win32Toolkit toolkit;
+    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
+                            &toolkit);
+    Win32PanelWindow window(link, toolkit);
+    window.RunModal([&] {
+        const HWND dialog = OwnerWindow(window.Owner());
+        std::pair<HWND, HWND> tip(dialog, nullptr);
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND candidate, LPARAM result) {
+                auto& found = *reinterpret_cast<std::pair<HWND, HWND>*>(result);
+                if (::GetWindow(candidate, GW_OWNER) == found.first &&
+                    ClassName(candidate) == TOOLTIPS_CLASSW) {
+                    found.second = candidate;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&tip));
+        // Closed before anything is checked, so that a failed check cannot leave the dialog
+        // running.
+        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        ASSERT_NE(tip.second, nullptr);
+        const auto text = [&] {
+            wchar_t buffer[512] = {};
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof(tool);
+            tool.hwnd = dialog;
+            tool.uId = reinterpret_cast<UINT_PTR>(::GetDlgItem(dialog, kIdcPort));
+            tool.lpszText = buffer;
+            ::SendMessageW(tip.second, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+            return std::wstring(buffer);
+        };
+        window.Select(kIdcPort, 12);
+        const std::wstring shown = text();
+        EXPECT_EQ(shown.substr(0, shown.find(L'\n')), Utf16(link.PortName(12)));
+        window.Select(kIdcPort, -1);
+        EXPECT_EQ(text(), L"");
     });
 }
 
