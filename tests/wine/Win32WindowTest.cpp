@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -109,16 +110,20 @@ LRESULT CALLBACK OnAboutBox(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The operator dialog, run by the window with the test's initialisation in place of the
-// logic's start-up (no port search, no message box).
-TEST(Win32Window, IsMadeForTheScreensDpiAndItsFieldsCarryLatin1) {
-    ASSERT_NE(g_dpi, 0u) << "no GLASSBENCH_WINE_DPI";
+// The operator dialog, run by the window with `check` in place of the logic's start-up (no
+// port search, no message box), on the platform's ports; `check` closes it.
+void RunDialog(
+    const std::function<void(Win32PanelWindow&, const serial::SerialLink&, HWND)>& check) {
     Win32Toolkit toolkit;
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
                             &toolkit);
     Win32PanelWindow window(link, toolkit);
-    window.RunModal([&] {
-        const HWND dialog = OwnerWindow(window.Owner());
+    window.RunModal([&] { check(window, link, OwnerWindow(window.Owner())); });
+}
+
+TEST(Win32Window, IsMadeForTheScreensDpiAndItsFieldsCarryLatin1) {
+    ASSERT_NE(g_dpi, 0u) << "no GLASSBENCH_WINE_DPI";
+    RunDialog([](Win32PanelWindow& window, const serial::SerialLink&, HWND dialog) {
         window.SetIconsAndFonts();
         ExpectMadeForTheDpi(dialog, OperatorDialogTemplate());
         // The Data Send transcript's font: equal advances, the stock font's height scaled.
@@ -153,12 +158,7 @@ TEST(Win32Window, ThePortListsTooltipNamesTheSelectedPort) {
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                         ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
-    Win32Toolkit toolkit;
-    serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
-                            &toolkit);
-    Win32PanelWindow window(link, toolkit);
-    window.RunModal([&] {
-        const HWND dialog = OwnerWindow(window.Owner());
+    RunDialog([](Win32PanelWindow& window, const serial::SerialLink& link, HWND dialog) {
         std::pair<HWND, HWND> tip(dialog, nullptr);
         ::EnumThreadWindows(
             ::GetCurrentThreadId(),
