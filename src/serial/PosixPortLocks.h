@@ -1,12 +1,12 @@
 // Who holds a serial port on Linux, and the UUCP lock files that say so.
 //
 // Programs hold a port in one of three ways, and a port is opened only when none of them
-// says it is taken. flock on the device (every open here takes one, and so do pyserial, tio
-// and others) and TIOCEXCL (which stops every later open, but not root's) are checked by the
-// open itself. UUCP lock files are the oldest way: a file LCK..NAME in /run/lock or /var/lock
-// holding the owner's process id as ten characters and a newline (minicom, picocom, cu and
-// ModemManager's users write them). One that names a live process is honoured; one whose
-// process is gone was left by a program that died, and is replaced. The open makes its own
+// says it is taken. flock on the device (every open here takes one, as pyserial's exclusive
+// mode and tio do) and TIOCEXCL (which stops every later open, but not root's) are checked by
+// the open itself. UUCP lock files are the oldest way: a file LCK..NAME in /run/lock or
+// /var/lock holding the owner's process id as ten characters and a newline (minicom, picocom
+// and cu write them). One that names a live process is honoured; one whose process has ended
+// (a zombie included) was left by a program that died, and is replaced. The open makes its own
 // where the folder may be written, removes it at close (a stop request ends the program by
 // the ordinary way out, which closes the port), and never fails because it could not.
 //
