@@ -56,6 +56,8 @@ struct FakeWorld {
     bool logSetup = true;
     bool logIo = false;
     int waits = 0;
+    // What the system reports present.
+    std::vector<PresentPort> present;
 };
 
 class FakeDevice final : public SerialDevice {
@@ -203,6 +205,7 @@ class FakeSystem final : public SerialSystem, public FakeWorld {
     }
     bool DeviceExists(const std::string& name) override { return ports.contains(name); }
     TimePoint Now() override { return now; }
+    std::vector<PresentPort> PresentPorts() override { return present; }
 };
 
 }  // namespace glassbench::serial::testing

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -63,6 +65,18 @@ class Process {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workingDirectory = {},
                          const std::vector<std::string>& env = {});
+
+// The id of a process that has ended (one that held a lock and died without giving it up): it
+// names nobody until the system hands it out again, far later than a test lasts.
+inline pid_t EndedProcessId() {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return pid;
+}
 
 // The glassbench-cli the CLI suites run: the command prefix in GLASSBENCH_TEST_CLI, split at
 // blanks (a Windows build: "scripts/wine-run.sh build-win/src/cli/glassbench-cli.exe"), or

@@ -62,15 +62,17 @@ inline constexpr std::array<Option, 7> kFrameOptions{{
      "the LCDs Type list's index: 0 Uart (the default), 1 SPI, 2 I2C, 3 USB"},
 }};
 
-inline constexpr Option kPortOption{.name = "port",
-                                    .kind = ValueKind::Port,
-                                    .valueName = "DEVICE|INDEX|URL",
-                                    .help =
-                                        "the port: a device, a position of the port list "
-                                        "(0-29, see ports), or a network port: "
-                                        "rfc2217://HOST:PORT (Telnet with the com-port option, "
-                                        "as ser2net serves it) or socket://HOST:PORT (raw TCP)",
-                                    .required = true};
+inline constexpr Option kPortOption{
+    .name = "port",
+    .kind = ValueKind::Port,
+    .valueName = "DEVICE|INDEX|URL",
+    .help =
+        "the port: a device, a position of the port list (0-29, see ports), a USB adapter "
+        "by what it is, usb:VID:PID, usb:VID:PID:SERIAL or usb:VID:PID@LOCATION (ids in "
+        "hex; it must match exactly one port), or a network port: rfc2217://HOST:PORT "
+        "(Telnet with the com-port option, as ser2net serves it) or socket://HOST:PORT "
+        "(raw TCP)",
+    .required = true};
 inline constexpr Option kSpeedOption{"speed", ValueKind::Speed, "BAUD",
                                      "1200, 2400, 4800, 9600 (the default), 19200, 57600 or "
                                      "115200 bits a second, 8N1 (ignored on socket://)"};
@@ -165,7 +167,8 @@ inline constexpr std::array<Option, 2> kDecodeOptions{{
 inline constexpr std::array<Option, 7> kMonitorOptions{{
     kPortOption,
     {"replies", ValueKind::Port, "DEVICE|INDEX|URL",
-     "a second line to watch, the module's: five bytes a reply, each shown after its frame"},
+     "a second line to watch, the module's, named as --port names one: five bytes a reply, "
+     "each shown after its frame"},
     kSpeedOption,
     kJsonOption,
     {"count", ValueKind::Count, "N", "end after N frames"},
@@ -174,6 +177,13 @@ inline constexpr std::array<Option, 7> kMonitorOptions{{
      "write a play script as the frames come, flushed line by line: each frame as decode "
      "--script writes it, the reply that followed it as --expect, a pause of 10 ms or more "
      "before the next frame as --wait-ms; noise and cut-off frames as comments only"},
+}};
+
+inline constexpr std::array<Option, 1> kPortsOptions{{
+    {"json", ValueKind::Flag, "",
+     "one JSON object a line, a position of the port list or another port present: device, "
+     "present, driver, vid, pid, serial_number, manufacturer, product, interface, location, "
+     "latency_timer_ms, position, links, selector (null where one does not apply)"},
 }};
 
 inline constexpr OptionGroup kFrameGroup{"Frame options (frame, send, play script lines)",
@@ -187,6 +197,7 @@ inline constexpr OptionGroup kScriptLineGroup{
 inline constexpr OptionGroup kModuleGroup{"Module options", kModuleOptions};
 inline constexpr OptionGroup kDecodeGroup{"Decode options", kDecodeOptions};
 inline constexpr OptionGroup kMonitorGroup{"Monitor options", kMonitorOptions};
+inline constexpr OptionGroup kPortsGroup{"Ports options", kPortsOptions};
 
 inline constexpr std::array<const OptionGroup*, 1> kFrameGroups{&kFrameGroup};
 inline constexpr std::array<const OptionGroup*, 3> kSendGroups{&kPortGroup, &kSendGroup,
@@ -195,6 +206,7 @@ inline constexpr std::array<const OptionGroup*, 2> kPlayGroups{&kPortGroup, &kPl
 inline constexpr std::array<const OptionGroup*, 1> kModuleGroups{&kModuleGroup};
 inline constexpr std::array<const OptionGroup*, 1> kDecodeGroups{&kDecodeGroup};
 inline constexpr std::array<const OptionGroup*, 1> kMonitorGroups{&kMonitorGroup};
+inline constexpr std::array<const OptionGroup*, 1> kPortsGroups{&kPortsGroup};
 inline constexpr std::array<const OptionGroup*, 2> kScriptLineGroups{&kFrameGroup,
                                                                      &kScriptLineGroup};
 
@@ -217,9 +229,11 @@ inline constexpr std::array<CommandSpec, 8> kCommands{{
     {"play", "send a script's frames, one line each, and check their replies", kPlayGroups,
      "SCRIPT", 1, 1, "needs a SCRIPT"},
     {"ports",
-     "list the 30 port positions, their devices and whether each is there, then the ports the "
-     "system reports present",
-     {}},
+     "list the 30 port positions, their devices and whether each is there, then every port "
+     "the system reports present with what it is: driver, USB ids, maker, product, serial "
+     "number, interface, location, the FTDI latency timer, udev's links, and the selector "
+     "that names it",
+     kPortsGroups},
     {"module",
      "run the virtual display module on a pseudo-terminal, or on TCP with --listen; it "
      "answers every frame with "

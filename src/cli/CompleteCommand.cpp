@@ -7,6 +7,7 @@
 //   __complete values COMMAND OPTION    the values an option takes, where its kind makes them
 //                                       a list: command names (--command, and preset's
 //                                       operand), speeds, the port devices that are present
+//                                       and the selectors of the USB adapters present
 #include <algorithm>
 #include <ostream>
 
@@ -65,10 +66,17 @@ int RunComplete(Args args, std::ostream& out, std::ostream&) {
             out << speed.text << "\n";
         }
     } else if (kind == ValueKind::Port) {
+        // The positions that are there, then the selectors of the adapters present.
         const auto system = serial::CreatePlatformSerialSystem();
         for (const std::string& name : serial::PortNameTable()) {
             if (system->DeviceExists(name)) {
                 out << name << "\n";
+            }
+        }
+        const std::vector<serial::PresentPort> present = system->PresentPorts();
+        for (const serial::PresentPort& port : present) {
+            if (const std::string selector = serial::SelectorOf(port, present); !selector.empty()) {
+                out << selector << "\n";
             }
         }
     }

@@ -380,6 +380,11 @@ int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err)
     std::unique_ptr<serial::LineTap> taps[2];
     const std::string* names[2] = {&settings.port, &settings.replies};
     for (int i = 0; i < 2 && !names[i]->empty(); ++i) {
+        if (!NamesOnePort(*names[i], err)) {
+            return kExitNoPort;
+        }
+    }
+    for (int i = 0; i < 2 && !names[i]->empty(); ++i) {
         std::error_code reason;
         std::string detail;
         taps[i] = serial::LineTap::Open(*system, *names[i], settings.bitsPerSecond, reason, detail);

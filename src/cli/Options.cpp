@@ -7,6 +7,7 @@
 #include "protocol/CommandFrame.h"
 #include "protocol/CommandTable.h"
 #include "serial/NetworkPort.h"
+#include "serial/PortSelector.h"
 #include "serial/PortTables.h"
 
 namespace glassbench::cli {
@@ -25,9 +26,11 @@ std::optional<OptionValue> ReadPort(const Option& option, const std::string& tex
     }
     const auto index = ParseInt(text);
     if (!index) {
-        // A device path, or a network port, whose name is checked here rather than at the open.
+        // A device path, a selector or a network port, whose name is checked here rather than
+        // at the open; which port a selector matches is known only then.
         std::string reason;
-        if (serial::IsNetworkPortName(text) && !serial::ParseNetworkPortName(text, reason)) {
+        if ((serial::IsNetworkPortName(text) && !serial::ParseNetworkPortName(text, reason)) ||
+            (serial::IsPortSelector(text) && !serial::ParsePortSelector(text, reason))) {
             error = "--" + std::string(option.name) + " " + reason;
             return std::nullopt;
         }

@@ -5,6 +5,7 @@
 
 #include "protocol/HexText.h"
 #include "serial/Exchange.h"
+#include "serial/PortSelector.h"
 
 namespace glassbench::cli {
 
@@ -29,6 +30,19 @@ void StreamMessageSink::ShowMessage(serial::WindowHandle, std::string_view text,
     err_ << caption << ": " << text << "\n";
 }
 
+bool NamesOnePort(const std::string& name, std::ostream& err) {
+    if (!serial::IsPortSelector(name)) {
+        return true;
+    }
+    const serial::ResolvedPort port =
+        serial::ResolvePortName(name, serial::CreatePlatformSerialSystem()->PresentPorts());
+    if (port.outcome == serial::ResolvedPort::Outcome::Found) {
+        return true;
+    }
+    err << port.problem << "\n";
+    return false;
+}
+
 void PrintOpenFailure(std::string_view device, const std::error_code& reason,
                       std::string_view detail, std::ostream& err) {
     std::string text(detail.empty() ? reason.message() : detail);
@@ -40,6 +54,12 @@ void PrintOpenFailure(std::string_view device, const std::error_code& reason,
     if (reason == std::errc::permission_denied) {
         err << ". Serial devices belong to the 'dialout' group: add yourself with "
                "'sudo usermod -aG dialout $USER' and log in again";
+    } else if (reason == std::errc::device_or_resource_busy) {
+        const std::string holder =
+            serial::CreatePlatformSerialSystem()->BusyReason(std::string(device));
+        if (!holder.empty()) {
+            err << ": port " << device << " is " << holder;
+        }
     }
     err << ".\n";
 }
@@ -48,6 +68,9 @@ std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings
                                                     serial::MessageSink& sink,
                                                     const serial::StopRequest& stop,
                                                     std::ostream& err) {
+    if (!NamesOnePort(settings.names[static_cast<std::size_t>(settings.portIndex)], err)) {
+        return nullptr;
+    }
     auto link = std::make_unique<serial::SerialLink>(
         serial::CreatePlatformSerialSystem(stop.Token()), settings.names, &sink);
     if (link->OpenPort(settings.portIndex, settings.speedIndex, nullptr) != 0) {

@@ -52,16 +52,22 @@ class StreamMessageSink : public serial::MessageSink {
     std::ostream& err_;
 };
 
-// The opened, configured port, or null after printing why it would not open ("Could not
-// open port NAME." and the system's reason) on `err`. Every wait of the port's ends at a
-// request of `stop`.
+// The opened, configured port, or null after printing why it would not open (a selector that
+// matches no port or several; "Could not open port NAME." and the system's reason) on `err`.
+// Every wait of the port's ends at a request of `stop`.
 std::unique_ptr<serial::SerialLink> OpenSessionPort(const PortSettings& settings,
                                                     serial::MessageSink& sink,
                                                     const serial::StopRequest& stop,
                                                     std::ostream& err);
 
+// Whether `name` opens one port: any name but a selector does; a selector must match exactly
+// one port present, or this prints why not on `err` ("no port matches ...", with the ports
+// present; the several that match) and returns false.
+bool NamesOnePort(const std::string& name, std::ostream& err);
+
 // "Could not open port NAME." and the reason, in `detail`'s words where there are any (see
-// SerialLink::LastOpenReason), with a hint where it is the dialout group.
+// SerialLink::LastOpenReason), with a hint where it is the dialout group, and for a busy port
+// who holds it where that can be found ("port /dev/ttyUSB0 is in use by minicom (pid 1234)").
 void PrintOpenFailure(std::string_view device, const std::error_code& reason,
                       std::string_view detail, std::ostream& err);
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "serial/NetworkPort.h"
+#include "serial/PortSelector.h"
 
 namespace glassbench::serial {
 
@@ -39,6 +40,9 @@ std::vector<std::string> SplitPortList(std::string_view list) {
     std::vector<std::string> entries;
     while (!list.empty()) {
         std::size_t length = NetworkNameLength(list);
+        if (length == 0) {
+            length = PortSelectorLength(list, Separators());
+        }
         if (length == 0) {
             length = std::min(list.find_first_of(Separators()), list.size());
         }

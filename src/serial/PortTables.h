@@ -5,15 +5,15 @@
 // attached through a USB adapter, and /dev/ttyS0 often opens with nothing behind it. On
 // Windows the table is COM1-COM9 and \\.\COM10-\\.\COM30. Names given to the window on its
 // command line and then those in GLASSBENCH_PORTS take the first positions, for virtual ports,
-// /dev/serial/by-id links, network ports and the virtual display module. GLASSBENCH_PORTS
-// separates its entries with ';' on every system; on Linux a ':' also separates plain paths, as
-// in PATH, but never inside a network port's name (rfc2217://HOST:PORT), which is kept whole.
-// On Windows a path holds a colon after its drive letter, so ';' alone separates there. The
-// row's name is what messages show.
+// /dev/serial/by-id links, port selectors (usb:VID:PID..., PortSelector.h), network ports and
+// the virtual display module. GLASSBENCH_PORTS separates its entries with ';' on every system;
+// on Linux a ':' also separates plain paths, as in PATH, but never inside a network port's name
+// (rfc2217://HOST:PORT) or between a selector's ids, which are kept whole. On Windows a path
+// holds a colon after its drive letter, so ';' alone separates there. The row's name is what
+// messages show.
 //
-// Beside the table, PresentPorts() gives the serial ports the system itself reports present,
-// wherever they are: on Windows from the registry (Win32PresentPorts.cpp), on Linux from udev's
-// links (PosixPresentPorts.cpp).
+// Beside the table, the serial system reports the ports present wherever they are, with what
+// each is (PortIdentity.h).
 #pragma once
 
 #include <array>
@@ -64,20 +64,6 @@ PortNames BuildPortNameTable(std::string_view overrides, std::span<const std::st
 // The table this process uses: the default names, with `named` (the window's command line)
 // and then GLASSBENCH_PORTS in the first positions.
 PortNames PortNameTable(std::span<const std::string> named = {});
-
-// A serial port the system reports present, whether or not a position of the table names it.
-struct PresentPort {
-    std::string device;      // the name that opens it, as a table row or --port gives it
-    std::string systemName;  // what the system calls it: \Device\Serial0, a by-id link
-
-    bool operator==(const PresentPort&) const = default;
-};
-
-// The ports present, in no particular order: on Windows the values of the registry's
-// HARDWARE\DEVICEMAP\SERIALCOMM, where each port driver enters the ports it serves while they
-// are there; on Linux the links in /dev/serial/by-id, one for each USB serial adapter plugged
-// in, named after its maker, model and serial number.
-std::vector<PresentPort> PresentPorts();
 
 // The Speed row for an index, or nullptr when the index names no speed.
 const Speed* SpeedAt(int index);

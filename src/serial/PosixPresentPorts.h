@@ -1,15 +1,21 @@
-// The Linux side of PresentPorts(), with the folder it reads as a parameter for the tests.
+// The Linux side of PresentPorts(), with the folders it reads as a parameter for the tests.
 #pragma once
 
-#include <filesystem>
+#include <string>
 #include <vector>
 
-#include "serial/PortTables.h"
+#include "serial/PortIdentity.h"
+#include "serial/PosixSerialSystem.h"
 
 namespace glassbench::serial {
 
-// Each link in `folder` that leads to a device, with the device's own path; broken links
-// (an adapter pulled a moment ago) and a missing folder give nothing.
-std::vector<PresentPort> PresentPortsIn(const std::filesystem::path& folder);
+// Every tty in `paths.sys` with hardware behind it, as a device in `paths.dev`, with udev's
+// links to it from `paths.dev`/serial.
+std::vector<PresentPort> PresentPortsIn(const PosixPaths& paths);
+
+// Whether sysfs tells that the tty `device` leads to has no hardware behind it: the 8250
+// driver makes /dev/ttyS0-3 (and more) whether or not a UART answers at their addresses, and
+// marks those without one as of type 0 (PORT_UNKNOWN).
+bool HasNoHardware(const std::string& device, const PosixPaths& paths);
 
 }  // namespace glassbench::serial

@@ -1,5 +1,6 @@
 #include "serial/PosixSerialDevice.h"
 
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -41,12 +42,41 @@ IoStatus StatusOf(int error) {
     }
 }
 
+// Sets low-latency mode on the device, unless it is on already or the driver refuses
+// (ENOTTY from a pseudo-terminal, EINVAL or EPERM from a driver that keeps its flags); true
+// when it was set, and so is to be cleared at close.
+bool SetLowLatency(int fd) {
+    serial_struct settings{};
+    if (::ioctl(fd, TIOCGSERIAL, &settings) != 0 || (settings.flags & ASYNC_LOW_LATENCY) != 0) {
+        return false;
+    }
+    settings.flags |= ASYNC_LOW_LATENCY;
+    return ::ioctl(fd, TIOCSSERIAL, &settings) == 0;
+}
+
+void ClearLowLatency(int fd) {
+    serial_struct settings{};
+    if (::ioctl(fd, TIOCGSERIAL, &settings) == 0) {
+        settings.flags &= ~ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &settings);
+    }
+}
+
 class PosixSerialDevice final : public SerialDevice {
   public:
-    PosixSerialDevice(int fd, StopToken stop) : owned_(fd), fd_(fd), stop_(stop) {}
+    PosixSerialDevice(int fd, UucpLock lock, StopToken stop)
+        : lock_(std::move(lock)),
+          owned_(fd),
+          fd_(fd),
+          stop_(stop),
+          lowLatency_(SetLowLatency(fd)) {}
 
     ~PosixSerialDevice() override {
-        // Give the device back as it was found: no longer exclusive, no longer locked.
+        // Give the device back as it was found: its own latency, no longer exclusive, no
+        // longer locked; the lock file goes last, once the descriptor is closed.
+        if (lowLatency_) {
+            ClearLowLatency(fd_);
+        }
         ::ioctl(fd_, TIOCNXCL);
         ::flock(fd_, LOCK_UN);
     }
@@ -185,9 +215,11 @@ class PosixSerialDevice final : public SerialDevice {
         return {0, StatusOf(error)};
     }
 
+    UucpLock lock_;
     UniqueFd owned_;
     int fd_;
     StopToken stop_;
+    bool lowLatency_;
     termios reported_{};
     bool haveReported_ = false;
     std::error_code error_;
@@ -195,8 +227,8 @@ class PosixSerialDevice final : public SerialDevice {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> MakePosixSerialDevice(int fd, StopToken stop) {
-    return std::make_unique<PosixSerialDevice>(fd, stop);
+std::unique_ptr<SerialDevice> MakePosixSerialDevice(int fd, UucpLock lock, StopToken stop) {
+    return std::make_unique<PosixSerialDevice>(fd, std::move(lock), stop);
 }
 
 }  // namespace glassbench::serial

@@ -1,5 +1,9 @@
 // The serial services on Linux and other POSIX systems: opening a device for exclusive use
-// (flock and TIOCEXCL), and the process's CPU clock.
+// (a UUCP lock file where the lock folder may be written, flock and TIOCEXCL), the ports
+// present (PosixPresentPorts.cpp), who holds a busy port (PosixPortLocks.cpp), and the
+// process's CPU clock.
+#include "serial/PosixSerialSystem.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -7,9 +11,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 
 #include "net/PosixFd.h"
+#include "serial/PosixPortLocks.h"
+#include "serial/PosixPresentPorts.h"
 #include "serial/PosixSerialDevice.h"
 
 namespace glassbench::serial {
@@ -24,9 +31,15 @@ std::error_code Errno(int value) {
 
 class PosixSerialSystem final : public SerialSystem {
   public:
-    explicit PosixSerialSystem(StopToken stop) : stop_(stop) {}
+    PosixSerialSystem(PosixPaths paths, StopToken stop) : paths_(std::move(paths)), stop_(stop) {}
 
     std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) override {
+        // The lock file first: a port another program has locked is not even opened, since
+        // opening raises DTR and RTS.
+        auto lock = UucpLock::Acquire(name, paths_, error);
+        if (!lock) {
+            return nullptr;
+        }
         // No O_CREAT: only a device that exists. O_NOCTTY: never become its controlling
         // process. O_NONBLOCK: the open does not wait for carrier, and no read or write ever
         // waits inside the driver.
@@ -40,8 +53,8 @@ class PosixSerialSystem final : public SerialSystem {
             return nullptr;
         }
         // Exclusive use, both ways, before any setting changes: another program's flock, or
-        // its TIOCEXCL (which does not stop root, and CI runs as root), means it holds the
-        // device.
+        // its TIOCEXCL (which does not stop root, and CI runs as root; flock does), means it
+        // holds the device.
         if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
             error = Errno(errno == EWOULDBLOCK ? EBUSY : errno);
             return nullptr;
@@ -57,26 +70,51 @@ class PosixSerialSystem final : public SerialSystem {
             error = Errno(errno);
             return nullptr;
         }
-        return MakePosixSerialDevice(fd.Release(), stop_);
+        return MakePosixSerialDevice(fd.Release(), std::move(*lock), stop_);
     }
 
+    // A node whose tty sysfs shows without hardware (an empty UART position) is no port.
     bool DeviceExists(const std::string& name) override {
         struct stat info {};
-        return ::stat(name.c_str(), &info) == 0;
+        return ::stat(name.c_str(), &info) == 0 && !HasNoHardware(name, paths_);
     }
 
     TimePoint Now() override {
         return Clock::now();
     }
 
+    std::vector<PresentPort> PresentPorts() override {
+        return PresentPortsIn(paths_);
+    }
+
+    std::string BusyReason(const std::string& name) override {
+        return serial::BusyReason(name, paths_);
+    }
+
   private:
+    PosixPaths paths_;
     StopToken stop_;
 };
 
 }  // namespace
 
+PosixPaths SystemPaths() {
+    PosixPaths paths;
+    if (const char* folder = std::getenv("GLASSBENCH_LOCK_DIR")) {
+        paths.lockFolders.clear();
+        if (folder[0] != '\0') {
+            paths.lockFolders.emplace_back(folder);
+        }
+    }
+    return paths;
+}
+
+std::unique_ptr<SerialSystem> CreatePosixSerialSystem(PosixPaths paths, StopToken stop) {
+    return std::make_unique<PosixSerialSystem>(std::move(paths), stop);
+}
+
 std::unique_ptr<SerialSystem> CreateLocalSerialSystem(StopToken stop) {
-    return std::make_unique<PosixSerialSystem>(stop);
+    return CreatePosixSerialSystem(SystemPaths(), stop);
 }
 
 std::chrono::nanoseconds ProcessCpuTime() {

@@ -4,6 +4,8 @@
 #include <iostream>
 #include <utility>
 
+#include "serial/PortSelector.h"
+
 namespace glassbench::serial {
 
 namespace {
@@ -62,6 +64,11 @@ std::string SerialLink::PortName(int portIndex) const {
         return {};
     }
     return names_[static_cast<std::size_t>(portIndex)];
+}
+
+std::string SerialLink::DescribePortAt(int portIndex) const {
+    const std::string name = PortName(portIndex);
+    return name.empty() ? name : DescribePort(name, system_->PresentPorts());
 }
 
 std::chrono::nanoseconds SerialLink::WireTime(int count) const {

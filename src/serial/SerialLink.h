@@ -99,6 +99,9 @@ class SerialLink {
     const PortNames& Names() const { return names_; }
     // The row's device name, or "" for an index outside the table.
     std::string PortName(int portIndex) const;
+    // What the row's port is, for a person (DescribePort, PortSelector.h); "" for an index
+    // outside the table.
+    std::string DescribePortAt(int portIndex) const;
 
     // How long `count` bytes take on the wire at the set speed, at ten bits a byte.
     std::chrono::nanoseconds WireTime(int count) const;
@@ -135,5 +138,10 @@ class SerialLink {
 // The serial services of the system this program was built for (termios on Linux), and the
 // network ports on every system. Every wait of theirs ends at a request of `stop` too.
 std::unique_ptr<SerialSystem> CreatePlatformSerialSystem(StopToken stop = std::nullopt);
+
+// The same over another system's local devices (a test's), with network ports and selectors
+// as every program has them.
+std::unique_ptr<SerialSystem> CreatePortSystem(std::unique_ptr<SerialSystem> local,
+                                               StopToken stop = std::nullopt);
 
 }  // namespace glassbench::serial

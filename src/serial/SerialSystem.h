@@ -4,11 +4,12 @@
 // codes, the states, the reply window. It reaches the system only through these two small
 // interfaces, which do one system thing each and never block for longer than they are told:
 // writes and reads are non-blocking and Wait is the only place that waits, up to a deadline on
-// the system's monotonic clock. On POSIX systems PosixSerialSystem.cpp opens devices (flock,
-// TIOCEXCL), PosixSerialDevice.cpp drives an open one (ioctl, poll) and PosixTermios.cpp builds
-// its raw line settings; Win32SerialSystem.cpp does all of it with the Win32 communications
-// functions and overlapped reads and writes (a wait for input is a read in flight), and the
-// unit tests use a scripted fake whose clock moves only when the link waits.
+// the system's monotonic clock. On POSIX systems PosixSerialSystem.cpp opens devices (UUCP lock
+// files, flock, TIOCEXCL: PosixPortLocks.h), PosixSerialDevice.cpp drives an open one (ioctl,
+// poll, low latency) and PosixTermios.cpp builds its raw line settings; Win32SerialSystem.cpp does
+// all of it with the Win32 communications functions and overlapped reads and writes (a wait for
+// input is a read in flight), and the unit tests use a scripted fake whose clock moves only when
+// the link waits.
 #pragma once
 
 #include <chrono>
@@ -22,6 +23,7 @@
 
 #include "net/Io.h"
 #include "protocol/Clock.h"
+#include "serial/PortIdentity.h"
 
 namespace glassbench::serial {
 
@@ -128,6 +130,15 @@ class SerialSystem {
     // Whether a device of that name is present, without opening it.
     virtual bool DeviceExists(const std::string& name) = 0;
     virtual TimePoint Now() = 0;
+    // Every serial port the system reports present, with what it tells of each
+    // (PortIdentity.h); nothing where it keeps no such list.
+    virtual std::vector<PresentPort> PresentPorts() { return {}; }
+    // Who holds a device that would not open because it is busy, as the rest of "port NAME
+    // is ...": "in use by minicom (pid 1234)"; empty where that cannot be told.
+    virtual std::string BusyReason(const std::string& name) {
+        static_cast<void>(name);
+        return {};
+    }
 };
 
 // The local system's serial devices alone: termios on POSIX systems, the communications

@@ -5,6 +5,9 @@
 #endif
 #include <windows.h>
 
+#include <vector>
+
+#include "serial/Win32PresentPorts.h"
 #include "serial/Win32SerialDevice.h"
 #include "serial/Win32Transfer.h"
 
@@ -42,6 +45,8 @@ class Win32SerialSystem final : public SerialSystem {
     }
 
     TimePoint Now() override { return Clock::now(); }
+
+    std::vector<PresentPort> PresentPorts() override { return Win32PresentPorts(); }
 
   private:
     StopToken stop_;

@@ -111,6 +111,10 @@ void CPanelConsoleDlg::AnnounceOpenedPort(int portIndex, int speedIndex) {
     toolkit_.ShowMessage(view_.Owner(), text, kConfirmCaption, MessageIcon::Information);
 }
 
+std::string CPanelConsoleDlg::PortToolTip() const {
+    return link_.DescribePortAt(view_.Selection(kIdcPort));
+}
+
 void CPanelConsoleDlg::OnPortOrSpeedCloseUp() {
     ReopenPort(view_.Selection(kIdcPort), view_.Selection(kIdcSpeed));
 }

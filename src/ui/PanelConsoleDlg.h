@@ -46,6 +46,11 @@ class CPanelConsoleDlg {
     void OnSendData();
     void OnSystemCommand(std::uint16_t commandId);
 
+    // The Port list's tooltip, asked for when it is about to show: the selected entry's port in
+    // full (the box cuts a long name) and, for a USB adapter, its product and serial number;
+    // empty with no entry selected.
+    std::string PortToolTip() const;
+
   private:
     void ReopenPort(int portIndex, int speedIndex);
     void LoadPreset(std::string_view section);

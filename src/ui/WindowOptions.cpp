@@ -20,9 +20,10 @@ constexpr std::string_view kWindowUsage =
     "that opens; the Port and Speed lists reopen the port. A command's fields start from its\n"
     "section of Scom.ini in the current directory.\n"
     "\n"
-    "Each PORT takes the next of the first positions of the Port list: a device, or a\n"
-    "network port, rfc2217://HOST:PORT (Telnet with the com-port option) or\n"
-    "socket://HOST:PORT (raw TCP).\n"
+    "Each PORT takes the next of the first positions of the Port list: a device, a USB\n"
+    "adapter by what it is (usb:VID:PID, usb:VID:PID:SERIAL or usb:VID:PID@LOCATION, which\n"
+    "must match exactly one port present), or a network port, rfc2217://HOST:PORT (Telnet\n"
+    "with the com-port option) or socket://HOST:PORT (raw TCP).\n"
     "\n"
     "Options:\n"
     "  --in-documents  work in the Glassbench folder of your documents folder (made if\n"
@@ -33,7 +34,10 @@ constexpr std::string_view kWindowUsage =
     "Environment:\n"
     "  GLASSBENCH_PORTS  ports that take the first positions after those named on the command\n"
     "                    line, separated by ';' (on Linux also by ':', except inside a\n"
-    "                    network port's name)\n";
+    "                    network port's name or between a selector's ids)\n"
+    "  GLASSBENCH_LOCK_DIR\n"
+    "                    the folder for UUCP lock files instead of /run/lock and /var/lock\n"
+    "                    (Linux); empty, none are read or written\n";
 
 }  // namespace
 

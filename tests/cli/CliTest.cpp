@@ -98,6 +98,18 @@ TEST(Cli, ExitCodeAndMessage) {
          "--port 'telnet://lab-7:23' is no port name: network ports are rfc2217://HOST:PORT or "
          "socket://HOST:PORT"},
         {{"ports", "x"}, 2, "ports takes no argument 'x'"},
+        {{"send", "--port=usb:04x3:6001"}, 2,
+         "--port 'usb:04x3:6001' is no port selector: usb:VID:PID, usb:VID:PID:SERIAL or "
+         "usb:VID:PID@LOCATION, with VID and PID in hex"},
+        {{"monitor", "--port=0", "--replies=usb:0403"}, 2,
+         "--replies 'usb:0403' is no port selector: usb:VID:PID, usb:VID:PID:SERIAL or "
+         "usb:VID:PID@LOCATION, with VID and PID in hex"},
+        // A selector that matches no port present: the ports present are listed after it.
+        {{"send", "--port=usb:ffff:fffe:GLASSBENCH", "--no-pulse"}, 3,
+         "no port matches usb:ffff:fffe:GLASSBENCH. "},
+        {{"monitor", "--port=0", "--replies=usb:ffff:fffe"}, 3, "no port matches usb:ffff:fffe. "},
+        {{"play", GLASSBENCH_DEMO_SCRIPT, "--port=usb:FFFF:FFFE@9-9"}, 3,
+         "no port matches usb:FFFF:FFFE@9-9. "},
         {{"module", "--reply-length=-1"}, 2, "--reply-length '-1' is not 0 to 255"},
         {{"module", "--reply-delay-ms=soon"}, 2, "--reply-delay-ms 'soon' is not 0 to 600000"},
         {{"module", "--faults=18446744073709551616"}, 2,
@@ -160,6 +172,35 @@ TEST(Cli, ExitCodeAndMessage) {
         EXPECT_EQ(c.exitCode == 0 ? r.err : r.out, "");
         EXPECT_EQ(CountOf(r.err, "\nUsage: glassbench-cli"), c.exitCode == 2 && c.usage) << r.err;
     }
+}
+
+// One object a line, the thirty positions first, each with every key (null where it does not
+// apply); then each port present that no position opens. What the ports are depends on the
+// machine: fake sysfs trees check the values (serial_tests), the QEMU bench real adapters.
+TEST(PortsCommand, JsonGivesEveryPositionAndPortPresentTheSameKeys) {
+    const std::string separator(1, Cli().portSeparator);
+    const ProcessResult r = Cli().Run({"ports", "--json"}, {},
+                                      {"GLASSBENCH_PORTS=/dev/null" + separator +
+                                       "/dev/glassbench-absent" + separator + "usb:ffff:fffe"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> facts{
+        "len(lines) >= 30",
+        "[o['position'] for o in lines[:30]] == list(range(30))",
+        "all(set(o) == {'device', 'present', 'driver', 'vid', 'pid', 'serial_number', "
+        "'manufacturer', 'product', 'interface', 'location', 'latency_timer_ms', 'position', "
+        "'links', 'selector'} for o in lines)",
+        "[(o['device'], o['present']) for o in lines[1:3]] == "
+        "[('/dev/glassbench-absent', False), ('usb:ffff:fffe', False)]",
+        "all(o['position'] is None and o['present'] for o in lines[30:])",
+        "all(o['vid'] is None or (len(o['vid']) == 4 and set(o['vid']) <= set('0123456789abcdef')) "
+        "for o in lines)",
+        "all(type(o['links']) is list for o in lines)",
+        "all(o['vid'] is None and o['driver'] is None for o in lines[:3])",
+    };
+    if (!Cli().windows) {
+        facts.push_back("lines[0]['device'] == '/dev/null' and lines[0]['present']");
+    }
+    EXPECT_EQ(JsonLinesCheck(r.out, facts), "") << r.out;
 }
 
 // A Windows program gets one command line that its C runtime splits again: quotes,

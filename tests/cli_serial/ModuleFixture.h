@@ -21,6 +21,12 @@ inline const CliUnderTest& Cli() {
     return cli;
 }
 
+// This process's name as /proc shows it (a test program's, cut to 15 characters).
+inline std::string OwnCommand() {
+    std::string name = TempDir::Read("/proc/self/comm");
+    return name.substr(0, name.find('\n'));
+}
+
 class ModuleTest : public ::testing::Test {
   protected:
     void StartModule(std::vector<std::string> options = {}) {

@@ -56,8 +56,9 @@ TEST(NetworkPortNameTest, SchemeHostAndPortOrTheReason) {
     }
 }
 
-// ';' separates everywhere; Linux also splits plain paths at ':', but never a network name.
-TEST(PortListTest, NetworkNamesStayWholeWhateverSeparatesThem) {
+// ';' separates everywhere; Linux also splits plain paths at ':', but never a network name or
+// a selector's ids.
+TEST(PortListTest, NetworkNamesAndSelectorsStayWholeWhateverSeparatesThem) {
     const bool colons = PlainPathSeparator() == ':';
     using List = std::vector<std::string>;
     const struct {
@@ -76,6 +77,14 @@ TEST(PortListTest, NetworkNamesStayWholeWhateverSeparatesThem) {
          {"rfc2217://lab-7:40x", "/dev/b"},
          {"rfc2217://lab-7:40x:/dev/b"}},
         {"socket://lab;/dev/b", {"socket://lab", "/dev/b"}, {"socket://lab", "/dev/b"}},
+        // A selector's ids stay together; its serial number or location ends at a separator,
+        // and a path may follow right after its ids.
+        {"usb:0403:6001:A10K1ABC:/dev/b;usb:1a86:7523@1-1.4",
+         {"usb:0403:6001:A10K1ABC", "/dev/b", "usb:1a86:7523@1-1.4"},
+         {"usb:0403:6001:A10K1ABC:/dev/b", "usb:1a86:7523@1-1.4"}},
+        {"usb:0403:6001:/dev/b", {"usb:0403:6001", "/dev/b"}, {"usb:0403:6001:/dev/b"}},
+        // Not a selector (no second id): split as a path.
+        {"usb:0403;/dev/b", {"usb", "0403", "/dev/b"}, {"usb:0403", "/dev/b"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.list);

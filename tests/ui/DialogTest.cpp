@@ -10,10 +10,12 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
@@ -299,6 +301,27 @@ TEST_F(DialogTest, NoControlCutsItsTextAtItsLongestEntry) {
         }
         EXPECT_GE(room, needed) << built.control->text << " " << built.control->id;
     }
+}
+
+// The closed Port box cuts a long name (the module's link here, in a temporary folder); its
+// drop-down shows it whole, wider than the box, and its tooltip names it in full.
+TEST_F(DialogTest, ThePortListShowsLongNamesWholeInItsDropDownAndItsTooltip) {
+    Start();
+    auto* port = Get<QComboBox>(kIdcPort);
+    const QString name = QString::fromStdString(module_->Link());
+    const int needed = port->view()->fontMetrics().horizontalAdvance(name);
+    ASSERT_LT(port->width(), needed);
+    port->showPopup();
+    QAbstractItemView* view = port->view();
+    ASSERT_TRUE(view->isVisible());
+    EXPECT_GT(view->viewport()->width(), needed);
+    EXPECT_LE(view->window()->geometry().right(), port->screen()->geometry().right());
+    QTest::keyClick(view, Qt::Key_Escape);
+    Settle({"open " + module_->Link()});
+
+    QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), port->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(port, &help);
+    EXPECT_EQ(port->toolTip(), name);
 }
 
 TEST_F(DialogTest, TheBackgroundMenuStandsInForTheSystemMenu) {

@@ -34,6 +34,7 @@ class RecordingSerialSystem final : public serial::SerialSystem {
     }
     bool DeviceExists(const std::string& name) override { return real_->DeviceExists(name); }
     serial::TimePoint Now() override { return real_->Now(); }
+    std::vector<serial::PresentPort> PresentPorts() override { return real_->PresentPorts(); }
 
   private:
     struct Device final : serial::SerialDevice {

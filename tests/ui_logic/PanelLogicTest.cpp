@@ -303,6 +303,23 @@ TEST_F(PanelLogicTest, SendBuildsFromTheFieldsAndAFrameThatDidNotGoOutIsNotShown
     }
 }
 
+// The Port list's tooltip names the selected entry's port in full and, for a USB adapter, what
+// it is, as the system tells it at the moment the tip shows: an adapter plugged in meanwhile
+// is there.
+TEST_F(PanelLogicTest, PortToolTipNamesThePortAndWhatItIsNow) {
+    Start({1});
+    EXPECT_EQ(dialog_->PortToolTip(), Name(1));
+    serial::PresentPort adapter;
+    adapter.device = Name(1);
+    adapter.usb =
+        serial::UsbIdentity{0x0403, 0x6001, "A10K1ABC", "FTDI", "FT232R USB UART", 0, "1-1.2"};
+    world_->present = {adapter};
+    EXPECT_EQ(dialog_->PortToolTip(), Name(1) + "\nFT232R USB UART, serial number A10K1ABC");
+    view_->Select(kIdcPort, -1);
+    EXPECT_EQ(dialog_->PortToolTip(), "");
+    EXPECT_EQ(world_->log, Log{});  // nothing opened or shown for it
+}
+
 TEST_F(PanelLogicTest, TheAboutItemAndTheFifteenIdsAfterItShowTheAboutBox) {
     Start({});
     for (const unsigned id : {0x10u, 0x1Fu, 0x20u, 0xF060u, 0xF010u}) {

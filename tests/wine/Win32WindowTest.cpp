@@ -5,9 +5,13 @@
 // it has done WM_INITDIALOG, and closed.
 // The DPI it expects is GLASSBENCH_WINE_DPI's, which Wine passes on.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,8 +35,8 @@ LONG TextWidth(HWND window, const std::wstring& text) {
 }
 
 std::wstring ClassName(HWND window) {
-    wchar_t name[16] = {};
-    ::GetClassNameW(window, name, 16);
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
     return name;
 }
 
@@ -106,16 +110,20 @@ LRESULT CALLBACK OnAboutBox(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The operator dialog, run by the window with the test's initialisation in place of the
-// logic's start-up (no port search, no message box).
-TEST(Win32Window, IsMadeForTheScreensDpiAndItsFieldsCarryLatin1) {
-    ASSERT_NE(g_dpi, 0u) << "no GLASSBENCH_WINE_DPI";
+// The operator dialog, run by the window with `check` in place of the logic's start-up (no
+// port search, no message box), on the platform's ports; `check` closes it.
+void RunDialog(
+    const std::function<void(Win32PanelWindow&, const serial::SerialLink&, HWND)>& check) {
     Win32Toolkit toolkit;
     serial::SerialLink link(serial::CreatePlatformSerialSystem(), serial::PortNameTable(),
                             &toolkit);
     Win32PanelWindow window(link, toolkit);
-    window.RunModal([&] {
-        const HWND dialog = OwnerWindow(window.Owner());
+    window.RunModal([&] { check(window, link, OwnerWindow(window.Owner())); });
+}
+
+TEST(Win32Window, IsMadeForTheScreensDpiAndItsFieldsCarryLatin1) {
+    ASSERT_NE(g_dpi, 0u) << "no GLASSBENCH_WINE_DPI";
+    RunDialog([](Win32PanelWindow& window, const serial::SerialLink&, HWND dialog) {
         window.SetIconsAndFonts();
         ExpectMadeForTheDpi(dialog, OperatorDialogTemplate());
         // The Data Send transcript's font: equal advances, the stock font's height scaled.
@@ -141,6 +149,47 @@ TEST(Win32Window, IsMadeForTheScreensDpiAndItsFieldsCarryLatin1) {
         ::SetWindowTextW(::GetDlgItem(dialog, kIdcData), L"\u4e2d1 \u00e92");
         EXPECT_EQ(window.FieldText(kIdcData), std::string("?1 \xE9") + "2");
         ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    });
+}
+
+// The Port list's tooltip asks the logic for its text as it shows: the selected entry's port in
+// full, and nothing with none selected.
+TEST(Win32Window, ThePortListsTooltipNamesTheSelectedPort) {
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    RunDialog([](Win32PanelWindow& window, const serial::SerialLink& link, HWND dialog) {
+        std::pair<HWND, HWND> tip(dialog, nullptr);
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND candidate, LPARAM result) {
+                auto& found = *reinterpret_cast<std::pair<HWND, HWND>*>(result);
+                if (::GetWindow(candidate, GW_OWNER) == found.first &&
+                    ClassName(candidate) == TOOLTIPS_CLASSW) {
+                    found.second = candidate;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&tip));
+        // Closed before anything is checked, so that a failed check cannot leave the dialog
+        // running.
+        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        ASSERT_NE(tip.second, nullptr);
+        const auto text = [&] {
+            wchar_t buffer[512] = {};
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof(tool);
+            tool.hwnd = dialog;
+            tool.uId = reinterpret_cast<UINT_PTR>(::GetDlgItem(dialog, kIdcPort));
+            tool.lpszText = buffer;
+            ::SendMessageW(tip.second, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+            return std::wstring(buffer);
+        };
+        window.Select(kIdcPort, 12);
+        const std::wstring shown = text();
+        EXPECT_EQ(shown.substr(0, shown.find(L'\n')), Utf16(link.PortName(12)));
+        window.Select(kIdcPort, -1);
+        EXPECT_EQ(text(), L"");
     });
 }
 

@@ -60,8 +60,6 @@ QtPanelWindow::QtPanelWindow(serial::SerialLink& link, Toolkit& toolkit, QWidget
     CloseUpComboBox* port = list(kIdcPort);
     port->SetChoiceOnlyFromDropDown(true);
     list(kIdcSpeed)->SetChoiceOnlyFromDropDown(true);
-    connect(port, &QComboBox::currentIndexChanged, port,
-            [port] { port->setToolTip(port->currentText()); });
 
     for (const int id : {kIdcPort, kIdcSpeed}) {
         connect(list(id), &CloseUpComboBox::closedUp, this,
@@ -205,8 +203,18 @@ bool QtPanelWindow::IsOwnWidget(QObject* watched) const {
     return true;
 }
 
+void QtPanelWindow::UpdatePortToolTip() {
+    const std::string text = logic_.PortToolTip();
+    Control(kIdcPort)->setToolTip(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
 bool QtPanelWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::ToolTip && watched == Control(kIdcPort)) {
+        UpdatePortToolTip();
+        return false;  // the box shows it
+    }
     if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) || !IsOwnWidget(watched)) {
         return false;
     }

@@ -66,6 +66,9 @@ class QtPanelWindow final : public QDialog, public PanelView {
 
   private:
     bool IsOwnWidget(QObject* watched) const;
+    // The Port list's tooltip, from the logic: the port in full, and what it is. Made afresh
+    // each time it is about to show, since adapters come and go.
+    void UpdatePortToolTip();
 
     QIcon icon_;
     BuiltDialog controls_;

@@ -20,8 +20,9 @@ int CPanelConsoleApp::Run(int argc, char** argv) {
 
 int CPanelConsoleApp::InitInstance() {
     // The program's manifest asks for version 6 of the common controls, whose classes are
-    // registered here.
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    // registered here: the standard ones, and the bar classes for the Port list's tooltip.
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
 
     Win32Toolkit toolkit;

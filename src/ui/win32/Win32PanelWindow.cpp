@@ -76,6 +76,7 @@ void Win32PanelWindow::RunModal(const std::function<void()>& initialise) {
     g_modalWindow = nullptr;
     initialise_ = nullptr;
     dialog_ = nullptr;
+    portTip_ = nullptr;
 }
 
 INT_PTR CALLBACK Win32PanelWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam,
@@ -110,6 +111,16 @@ INT_PTR Win32PanelWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_DRAWITEM:
             DrawListEntry(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
+        case WM_NOTIFY: {
+            auto* tip = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+            if (tip->hdr.hwndFrom != portTip_ || tip->hdr.code != TTN_GETDISPINFOW) {
+                return FALSE;
+            }
+            // Kept until the next tip: the tooltip reads it after this returns.
+            portTipText_ = Utf16(logic_.PortToolTip());
+            tip->lpszText = portTipText_.data();
+            return TRUE;
+        }
         case WM_SETCURSOR:
             if (toolkit_.Busy()) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
@@ -149,6 +160,7 @@ void Win32PanelWindow::OnInitDialog() {
     for (const int id : {kIdcPort, kIdcSpeed}) {
         ::SetWindowSubclass(Control(id), &ChooseOnlyFromDropDown, 0, 0);
     }
+    AddPortToolTip();
     HANDLE wait = nullptr;
     if (quitEvent_ != nullptr &&
         ::RegisterWaitForSingleObject(&wait, quitEvent_, &OnQuitEvent, dialog_, INFINITE,
@@ -156,6 +168,26 @@ void Win32PanelWindow::OnInitDialog() {
         quitWait_.Reset(wait);
     }
     (*initialise_)();
+}
+
+void Win32PanelWindow::AddPortToolTip() {
+    portTip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    if (portTip_ == nullptr) {
+        return;  // a window without tooltips works as well
+    }
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = dialog_;
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(kIdcPort));
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    ::SendMessageW(portTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    // A tip breaks its lines only where it is given a width; as wide as the screen, it breaks
+    // them where the text does.
+    ::SendMessageW(portTip_, TTM_SETMAXTIPWIDTH, 0, ::GetSystemMetrics(SM_CXSCREEN));
 }
 
 // The owner-drawn Port list stands as high as the Speed list beside it.

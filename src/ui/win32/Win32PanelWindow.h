@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "serial/SerialLink.h"
 #include "ui/PanelConsoleDlg.h"
@@ -73,6 +74,9 @@ class Win32PanelWindow final : public PanelView {
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
     void MatchPortListHeight();
+    // The Port list's tooltip: the port in full (the box cuts a long name) and what it is, its
+    // text asked of the logic each time it is about to show (TTN_GETDISPINFOW).
+    void AddPortToolTip();
     bool OnCommand(int id, int notification);
     // True when the dialog swallows `message`.
     bool PreTranslateMessage(const MSG& message);
@@ -88,6 +92,9 @@ class Win32PanelWindow final : public PanelView {
     UniqueWait quitWait_;
     // The dialog manager's window, during the modal run only.
     HWND dialog_ = nullptr;
+    // The Port list's tooltip, owned by the dialog (destroyed with it), and the text it shows.
+    HWND portTip_ = nullptr;
+    std::wstring portTipText_;
     const std::function<void()>* initialise_ = nullptr;
     // WM_SYSCOMMAND's lParam (where the command was given), for its default processing.
     LPARAM sysCommandAt_ = 0;
