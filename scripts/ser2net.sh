@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
 # ser2net in front of one serial device, for the tests and the benchmarks:
-#   scripts/ser2net.sh DEVICE KIND[,KIND...] [SPEED]      KIND: rfc2217 or socket
+#   scripts/ser2net.sh DEVICE KIND[,KIND...] [SPEED [PORT[,PORT...]]]  KIND: rfc2217 or socket
 # It writes ser2net's YAML configuration to a private folder and starts ser2net with one
 # accepter a KIND, each on a loopback port of the system's choosing (0), so that no two runs
 # ever want the same port: rfc2217 is a Telnet accepter with the com-port option, socket a raw
 # TCP one. Several accepters share the device as ser2net shares it: one client at a time, and
-# a client of another accepter is told that the device is in use. The line is set to SPEED
-# (9600 by default), 8N1, until an RFC 2217 client sets another; a raw TCP client cannot. Once
+# a client of another accepter is told that the device is in use. PORTs, when given, are the
+# ports to take instead, one a kind: a ser2net started again where one was. The line is set
+# to SPEED (9600 by default), 8N1, until an RFC 2217 client sets another; a raw TCP client
+# cannot. Once
 # ser2net listens, its ports are printed on one line, in the order of the kinds; the script
 # then runs until SIGTERM or SIGINT, and stops ser2net on its way out. ser2net says nothing
 # when it is ready, so its listening sockets are looked for (ss) until they are all there; it
 # opens them in the order of its configuration, so their descriptors tell them apart.
 set -euo pipefail
 usage() {
-    echo "usage: scripts/ser2net.sh DEVICE rfc2217|socket[,rfc2217|socket...] [SPEED]" >&2
+    echo "usage: scripts/ser2net.sh DEVICE rfc2217|socket[,rfc2217|socket...] [SPEED [PORTS]]" >&2
     exit 2
 }
-[ "$#" -eq 2 ] || [ "$#" -eq 3 ] || usage
+[ "$#" -ge 2 ] && [ "$#" -le 4 ] || usage
 device=$1
 speed=${3:-9600}
+IFS=, read -r -a fixed <<<"${4:-}"
 case $speed in '' | *[!0-9]*) usage ;; esac
 IFS=, read -r -a kinds <<<"$2"
 [ "${#kinds[@]}" -gt 0 ] || usage
@@ -52,7 +55,7 @@ trap 'exit 143' TERM INT
         [ "$kind" = rfc2217 ] && accepter="telnet(rfc2217),tcp"
         n=$((n + 1))
         printf 'connection: &glassbench%d\n' "$n"
-        printf '    accepter: %s,127.0.0.1,0\n' "$accepter"
+        printf '    accepter: %s,127.0.0.1,%s\n' "$accepter" "${fixed[$((n - 1))]:-0}"
         printf '    enable: on\n    options:\n      kickolduser: true\n'
         printf '    connector: serialdev,%s,%sn81,local\n' "$device" "$speed"
     done

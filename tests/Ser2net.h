@@ -17,9 +17,12 @@ namespace glassbench::testing {
 class Ser2net {
   public:
     // `kinds`: "rfc2217" or "socket", or several of them joined by commas: one accepter each,
-    // all in front of the one device.
-    Ser2net(const std::string& device, const std::string& kinds)
-        : process_(GLASSBENCH_SOURCE_DIR "/scripts/ser2net.sh", {device, kinds}) {
+    // all in front of the one device; `ports`, joined by commas too, the ports to take (a
+    // ser2net started again where one was), else free ones.
+    Ser2net(const std::string& device, const std::string& kinds, const std::string& ports = "")
+        : process_(GLASSBENCH_SOURCE_DIR "/scripts/ser2net.sh",
+                   ports.empty() ? std::vector<std::string>{device, kinds}
+                                 : std::vector<std::string>{device, kinds, "9600", ports}) {
         if (process_.WaitFor("\n", std::chrono::seconds(15))) {
             std::istringstream kindList(kinds);
             std::istringstream ports(process_.out().substr(0, process_.out().find('\n')));

@@ -80,7 +80,10 @@ inline constexpr Option kJsonOption{"json", ValueKind::Flag, "", "one JSON objec
 // A pause longer than an hour is surely a typing mistake.
 inline constexpr int kMaxPauseMs = 3'600'000;
 
-inline constexpr std::array<Option, 4> kPortOptions{{
+// A day: longer than any bench waits for an adapter to come back.
+inline constexpr int kMaxReconnectSeconds = 86'400;
+
+inline constexpr std::array<Option, 5> kPortOptions{{
     kPortOption,
     kSpeedOption,
     {"no-pulse", ValueKind::Flag, "",
@@ -88,6 +91,16 @@ inline constexpr std::array<Option, 4> kPortOptions{{
     {"interval", ValueKind::Range, "MS",
      "a pause between exchanges, for a module that needs time to draw", 0, kMaxPauseMs,
      "milliseconds"},
+    {.name = "reconnect",
+     .kind = ValueKind::Range,
+     .valueName = "SECONDS",
+     .help = "when the port is lost (the adapter pulled, the module power-cycled, the server "
+             "gone), wait up to SECONDS (60 if not given) for the same port and go on with the "
+             "next frame; without it the run ends there",
+     .min = 1,
+     .max = kMaxReconnectSeconds,
+     .unit = "seconds",
+     .optionalValue = "60"},
 }};
 
 // Bytes sent as they are, for the frames no frame options build; it excludes every frame option.
@@ -164,7 +177,7 @@ inline constexpr std::array<Option, 2> kDecodeOptions{{
      .excludes = "json"},
 }};
 
-inline constexpr std::array<Option, 7> kMonitorOptions{{
+inline constexpr std::array<Option, 8> kMonitorOptions{{
     kPortOption,
     {"replies", ValueKind::Port, "DEVICE|INDEX|URL",
      "a second line to watch, the module's, named as --port names one: five bytes a reply, "
@@ -177,6 +190,9 @@ inline constexpr std::array<Option, 7> kMonitorOptions{{
      "write a play script as the frames come, flushed line by line: each frame as decode "
      "--script writes it, the reply that followed it as --expect, a pause of 10 ms or more "
      "before the next frame as --wait-ms; noise and cut-off frames as comments only"},
+    {"no-reconnect", ValueKind::Flag, "",
+     "end when a line is lost (the adapter pulled, its other end gone) instead of waiting "
+     "for the same port to come back"},
 }};
 
 inline constexpr std::array<Option, 1> kPortsOptions{{

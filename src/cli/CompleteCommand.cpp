@@ -42,7 +42,9 @@ int RunComplete(Args args, std::ostream& out, std::ostream&) {
     const std::vector<Option> options = OptionsOf(*command);
     if (args.size() == 2 && args[0] == "options") {
         for (const Option& option : options) {
-            out << "--" << option.name << (option.TakesValue() ? "=" : "") << "\n";
+            // One whose value may be left out is offered alone.
+            const bool equals = option.TakesValue() && option.optionalValue.empty();
+            out << "--" << option.name << (equals ? "=" : "") << "\n";
         }
         out << "--" << kHelpOption.name << "\n";
         return kExitOk;

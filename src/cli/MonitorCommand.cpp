@@ -11,6 +11,11 @@
 // that nothing follows for 100 ms are reported as an incomplete reply, so one lost byte does
 // not shift every later reply.
 //
+// A line that is lost (the adapter pulled, the pseudo-terminal's other end gone) is given back
+// at once and waited for until it comes back (PortSession.h's WaitForPort, PortTarget.h: the
+// same port, never another), unless --no-reconnect, which ends the run there; each loss and
+// return is told on stderr, or as an object of its own with --json.
+//
 // --record writes what is seen as a play script (ScriptRecorder.h). Its file is opened before
 // either line, so a path that cannot be written stops the run before a port is touched; the
 // recorder is settled after every wake-up in which no reply is half read.
@@ -39,6 +44,8 @@
 #include "protocol/FrameScanner.h"
 #include "protocol/HexText.h"
 #include "serial/LineTap.h"
+#include "serial/PortSelector.h"
+#include "serial/PortTarget.h"
 #include "serial/StopRequest.h"
 
 namespace glassbench::cli {
@@ -59,6 +66,7 @@ struct MonitorSettings {
     std::optional<int> count;
     std::optional<int> seconds;
     std::string record;  // empty: no recording
+    bool reconnect = true;
 };
 
 MonitorSettings ReadMonitorSettings(const OptionValues& values) {
@@ -75,6 +83,7 @@ MonitorSettings ReadMonitorSettings(const OptionValues& values) {
         settings.seconds = *seconds;
     }
     settings.record = values.Get("record", settings.record);
+    settings.reconnect = !values.Has("no-reconnect");
     return settings;
 }
 
@@ -92,8 +101,9 @@ std::string LocalTimeText() {
 class Monitor {
   public:
     // `record`: the recording's file, if any.
-    Monitor(const MonitorSettings& settings, std::ostream& out, std::ostream* record)
-        : settings_(settings), out_(out), start_(Clock::now()) {
+    Monitor(const MonitorSettings& settings, std::ostream& out, std::ostream& err,
+            std::ostream* record)
+        : settings_(settings), out_(out), err_(err), start_(Clock::now()) {
         if (record != nullptr) {
             recorder_.emplace(*record, !settings.replies.empty(), start_);
         }
@@ -101,13 +111,21 @@ class Monitor {
 
     bool RecordingFailed() const { return recorder_ && recorder_->Failed(); }
 
-    // Runs until a stop request, --count frames or --seconds; returns the line that vanished,
-    // if one did.
-    const serial::LineTap* Run(serial::LineTap& port, serial::LineTap* replies,
-                               const serial::StopRequest& stop) {
-        Start();
-        const TimePoint end = settings_.seconds ? start_ + std::chrono::seconds(*settings_.seconds)
-                                                : TimePoint::max();
+    // When the run ends by itself: --seconds after the start, or never.
+    TimePoint End() const {
+        return settings_.seconds ? start_ + std::chrono::seconds(*settings_.seconds)
+                                 : TimePoint::max();
+    }
+    bool Ended(const serial::StopRequest& stop) const {
+        return stop.Requested() || Done() || Clock::now() >= End();
+    }
+
+    // Watches until a stop request, --count frames or --seconds; returns the line that
+    // vanished, if one did. Start comes before the first watch and Finish after the last.
+    serial::LineTap* Watch(serial::LineTap& port, serial::LineTap* replies,
+                           const serial::StopRequest& stop) {
+        goneTap_ = nullptr;
+        const TimePoint end = End();
         std::vector<serial::SerialDevice*> devices{&port.Device()};
         if (replies != nullptr) {
             devices.push_back(&replies->Device());
@@ -136,12 +154,38 @@ class Monitor {
                 break;
             }
         }
-        Finish();
         return goneTap_;
     }
 
-  private:
-    bool Done() const { return settings_.count && frames_ >= *settings_.count; }
+    // A line lost, and back: on stderr as send says it, or as JSON objects of their own.
+    void Gone(const std::string& name, const std::string& reason, const std::string& awaited) {
+        if (settings_.json) {
+            out_ << JsonObject()
+                        .String("kind", "port_gone")
+                        .Raw("t", SecondsText(Clock::now() - start_))
+                        .String("port", name)
+                        .String("reason", reason)
+                        .String("waiting_for", awaited)
+                        .Text()
+                 << std::endl;
+            return;
+        }
+        err_ << "port " << name << " gone (" << reason << "); waiting for " << awaited << std::endl;
+    }
+    void Back(const std::string& name, const std::string& device, Clock::duration waited) {
+        if (settings_.json) {
+            out_ << JsonObject()
+                        .String("kind", "port_back")
+                        .Raw("t", SecondsText(Clock::now() - start_))
+                        .String("port", name)
+                        .String("device", device)
+                        .Raw("after", SecondsText(waited))
+                        .Text()
+                 << std::endl;
+            return;
+        }
+        err_ << "port back as " << device << " after " << WaitedText(waited) << std::endl;
+    }
 
     void Start() {
         if (recorder_) {
@@ -172,6 +216,9 @@ class Monitor {
         }
         out_ << " at " << settings_.bitsPerSecond << " baud" << std::endl;
     }
+
+  private:
+    bool Done() const { return settings_.count && frames_ >= *settings_.count; }
 
     // Takes everything queued on one line; false when it has vanished.
     bool Drain(serial::LineTap& tap, bool frames, bool woken) {
@@ -306,6 +353,7 @@ class Monitor {
         }
     }
 
+  public:
     // What is still pending is reported as if the lines had fallen silent, then the figures.
     void Finish() {
         const TimePoint now = Clock::now();
@@ -338,12 +386,14 @@ class Monitor {
         }
     }
 
+  private:
     struct LastFrame {
         std::string t, hex, label;
     };
 
     const MonitorSettings& settings_;
     std::ostream& out_;
+    std::ostream& err_;
     const TimePoint start_;
     protocol::FrameScanner scanner_{protocol::Reading::Strict};
     std::vector<protocol::ScanEvent> events_;
@@ -351,7 +401,7 @@ class Monitor {
     TimePoint replyAt_{};
     std::optional<LastFrame> lastFrame_;
     std::optional<ScriptRecorder> recorder_;
-    const serial::LineTap* goneTap_ = nullptr;
+    serial::LineTap* goneTap_ = nullptr;
     int frames_ = 0;
     int badChecksums_ = 0;
     int noiseBytes_ = 0;
@@ -401,13 +451,55 @@ int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err)
             err << notice << "\n";
         }
     }
-    Monitor monitor(settings, out, record.is_open() ? &record : nullptr);
-    const serial::LineTap* gone = monitor.Run(*taps[0], taps[1].get(), stop);
-    if (gone != nullptr) {
-        err << "glassbench-cli monitor: " << *names[gone == taps[0].get() ? 0 : 1]
-            << " has gone away (unplugged, or its other end closed): "
-            << gone->LastError().message() << "\n";
+    // What each line is, to find it again after a loss.
+    serial::PortTarget targets[2];
+    for (int i = 0; i < 2 && taps[i]; ++i) {
+        const auto present = system->PresentPorts();
+        targets[i] = serial::PortTarget(*names[i]);
+        targets[i].Opened(serial::ResolvePortName(*names[i], present).device, present);
     }
+    Monitor monitor(settings, out, err, record.is_open() ? &record : nullptr);
+    monitor.Start();
+    serial::LineTap* gone = nullptr;
+    while ((gone = monitor.Watch(*taps[0], taps[1].get(), stop)) != nullptr) {
+        const int i = gone == taps[0].get() ? 0 : 1;
+        const std::string reason = gone->Device().ErrorDetail().empty()
+                                       ? gone->LastError().message()
+                                       : gone->Device().ErrorDetail();
+        if (!settings.reconnect) {
+            err << "glassbench-cli monitor: " << *names[i]
+                << " has gone away (unplugged, or its other end closed): " << reason << "\n";
+            break;
+        }
+        // Given back at once, so that an adapter can come back under its old name.
+        taps[i].reset();
+        monitor.Gone(*names[i], reason, targets[i].Describe());
+        const auto lost = Clock::now();
+        std::string device;
+        const bool back = WaitForPort(
+            *names[i],
+            [&](serial::PortWatch& watch) {
+                const auto now = targets[i].DeviceNow(system->PresentPorts());
+                std::error_code error;
+                std::string detail;
+                taps[i] = now ? serial::LineTap::Open(*system, *now, settings.bitsPerSecond, error,
+                                                      detail)
+                              : nullptr;
+                if (now && (error == std::errc::permission_denied ||
+                            error == std::errc::device_or_resource_busy)) {
+                    watch.WatchNode(*now);
+                }
+                device = now.value_or("");
+                return taps[i] != nullptr;
+            },
+            monitor.End(), stop);
+        if (!back) {
+            gone = nullptr;  // the run ended while the line was away: --seconds or Ctrl+C
+            break;
+        }
+        monitor.Back(*names[i], device, Clock::now() - lost);
+    }
+    monitor.Finish();
     if (monitor.RecordingFailed()) {
         err << "glassbench-cli monitor: " << settings.record << ": the recording could not be "
             << "written to the end\n";

@@ -73,6 +73,9 @@ std::optional<OptionValue> ReadSeed(const Option& option, const std::string& tex
 }  // namespace
 
 std::string OptionSynopsis(const Option& option) {
+    if (!option.optionalValue.empty()) {
+        return "--" + std::string(option.name) + "[=" + std::string(option.valueName) + "]";
+    }
     return "--" + std::string(option.name) +
            (option.TakesValue() ? "=" + std::string(option.valueName) : "");
 }
@@ -133,6 +136,8 @@ std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
         }
         if (eq != std::string_view::npos) {
             parsed.values[std::string(name)] = std::string(body.substr(eq + 1));
+        } else if (!known->optionalValue.empty()) {
+            parsed.values[std::string(name)] = std::string(known->optionalValue);
         } else if (i + 1 < args.size()) {
             parsed.values[std::string(name)] = args[++i];
         } else {

@@ -1,7 +1,8 @@
 // The options layer of glassbench-cli: what an option is, how a command line is split into
 // options and operands, and how each option's value is read.
 //
-// Options are long only: "--name=VALUE" or "--name VALUE". A value is taken verbatim, even
+// Options are long only: "--name=VALUE" or "--name VALUE" ("--name[=VALUE]" for one whose value
+// may be left out, which then has its default). A value is taken verbatim, even
 // when it begins with '-', because Data and coordinate texts may ("-1" is a coordinate).
 // Anything that does not begin with "--" is an operand, so "preset -1" works; "--" ends the
 // options. Reading happens in two steps: ParseArgs splits the words by the names the options
@@ -54,6 +55,9 @@ struct Option {
     bool required = false;
     std::string_view needs = {};     // an option it does nothing without
     std::string_view excludes = {};  // options it does not go with, blank-separated
+    // The value it has when it is given alone ("--reconnect"); such an option takes a value
+    // of its own only after '=' ("--reconnect=30"), never from the next word.
+    std::string_view optionalValue = {};
 
     bool TakesValue() const { return kind != ValueKind::Flag; }
 };

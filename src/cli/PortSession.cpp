@@ -22,6 +22,9 @@ PortSettings ReadPortSettings(const OptionValues& values) {
     settings.speedIndex = values.Get("speed", serial::kDefaultSpeedIndex);
     settings.pulse = !values.Has("no-pulse");
     settings.interval = std::chrono::milliseconds(values.Get("interval", 0));
+    if (const int* seconds = values.Find<int>("reconnect")) {
+        settings.reconnect = std::chrono::seconds(*seconds);
+    }
     return settings;
 }
 
@@ -94,6 +97,70 @@ int NoPortExit(const serial::StopRequest& stop, std::ostream& err) {
     }
     err << "glassbench-cli: stopped by signal " << stop.Signal() << "\n";
     return stop.ExitCode();
+}
+
+std::string WaitedText(serial::Clock::duration waited) {
+    const auto tenths = std::chrono::duration_cast<std::chrono::milliseconds>(waited).count() / 100;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s";
+}
+
+bool WaitForPort(const std::string& name,
+                 const std::function<bool(serial::PortWatch& watch)>& reopen,
+                 serial::TimePoint deadline, const serial::StopRequest& stop) {
+    const auto watch = serial::WatchPort(name);
+    for (;;) {
+        if (stop.Requested()) {
+            return false;
+        }
+        if (reopen(*watch)) {
+            return true;
+        }
+        if (watch->Wait(deadline, stop.Token()) != serial::WaitResult::Ready) {
+            return false;
+        }
+    }
+}
+
+bool RecoverPort(serial::SerialLink& link, const PortSettings& settings,
+                 const serial::StopRequest& stop, std::ostream& err) {
+    const std::string name = link.PortName(link.OpenedPortIndex());
+    err << "port " << name << " gone (" << link.LostReason() << ")";
+    if (!settings.reconnect) {
+        err << std::endl;
+        return false;
+    }
+    err << "; waiting for " << link.AwaitedPort() << std::endl;
+    const auto lost = serial::Clock::now();
+    const bool back = WaitForPort(
+        name,
+        [&](serial::PortWatch& watch) {
+            if (link.Reopen() == 0) {
+                return true;
+            }
+            // A node that is there but not to be had yet: udev sets its permissions late, a
+            // prober (ModemManager) holds it for a moment.
+            const std::error_code why = link.LastOpenError();
+            if (why == std::errc::permission_denied || why == std::errc::device_or_resource_busy) {
+                watch.WatchNode(link.PortName(link.OpenedPortIndex()));
+            }
+            return false;
+        },
+        lost + *settings.reconnect, stop);
+    if (!back) {
+        if (!stop.Requested()) {
+            err << "port " << name << " did not come back within " << settings.reconnect->count()
+                << " s" << std::endl;
+        }
+        return false;
+    }
+    err << "port back as " << link.OpenedDevice() << " after "
+        << WaitedText(serial::Clock::now() - lost) << std::endl;
+    if (settings.pulse) {
+        serial::PulseModemLines(link, true, true, [&stop](std::chrono::milliseconds pause) {
+            stop.WaitUntil(serial::Clock::now() + pause);
+        });
+    }
+    return !stop.Requested();
 }
 
 bool Pause(const serial::StopRequest& stop, std::chrono::milliseconds pause) {

@@ -3,14 +3,18 @@
 // exchange with the lines it prints, the pause between exchanges, and a clean stop on a
 // signal. "monitor" takes the open failure's message from here too.
 //
-// A stop request (Ctrl+C, kill, a closed terminal) ends the pulse or a pause at once and the
-// run after the exchange in progress, whose reply wait lasts at most a second; the link is
-// then destroyed as on any other way out, which gives the device back unlocked and no longer
-// exclusive.
+// A stop request (Ctrl+C, kill, a closed terminal) ends any wait at once (the pulse, a pause,
+// a write, a reply wait, a wait for a lost port); the link is then destroyed as on any other
+// way out, which gives the device back unlocked and no longer exclusive.
+//
+// A port that is lost in a run (SerialLink::Lost) ends the run there, or with --reconnect is
+// waited for (PortWatch.h: no asking again and again) and opened again as it was opened, the
+// same port and never another (PortTarget.h), and the run goes on with the next frame.
 #pragma once
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -21,6 +25,7 @@
 #include "protocol/CommandFrame.h"
 #include "serial/Exchange.h"
 #include "serial/PortTables.h"
+#include "serial/PortWatch.h"
 #include "serial/SerialLink.h"
 #include "serial/StopRequest.h"
 
@@ -34,10 +39,13 @@ struct PortSettings {
     int speedIndex = serial::kDefaultSpeedIndex;
     bool pulse = true;
     std::chrono::milliseconds interval{0};  // between exchanges
+    // How long a lost port is waited for; none: the run ends at a loss.
+    std::optional<std::chrono::seconds> reconnect;
 };
 
 // What the port options give: the device --port names at its row of the port list (a device
-// that is no row takes position 0), --speed's row, the pulse unless --no-pulse, --interval.
+// that is no row takes position 0), --speed's row, the pulse unless --no-pulse, --interval,
+// --reconnect.
 PortSettings ReadPortSettings(const OptionValues& values);
 
 // SetModemLines' message boxes and the port's notices, as lines on stderr.
@@ -74,6 +82,24 @@ void PrintOpenFailure(std::string_view device, const std::error_code& reason,
 // The exit status when the port did not open: kExitNoPort, or after a stop request (which
 // also ends a connect) the request's own, said on `err`.
 int NoPortExit(const serial::StopRequest& stop, std::ostream& err);
+
+// Waits until `reopen` has the port again, asking it once at first and again whenever the
+// port's watch says something may have changed: true then, false at `deadline` or a stop
+// request. `reopen` may watch a node it found busy (PortWatch::WatchNode).
+bool WaitForPort(const std::string& name,
+                 const std::function<bool(serial::PortWatch& watch)>& reopen,
+                 serial::TimePoint deadline, const serial::StopRequest& stop);
+
+// After the link lost its port: one line on `err`, "port NAME gone (REASON)", and without
+// --reconnect that is all (false). With it, "; waiting for WHAT" (the adapter's selector, or
+// the name), the wait, and the port opened again as it was opened, the pulse and all: "port
+// back as DEVICE after S s" (true); or "port NAME did not come back within N s", or a stop
+// request (false).
+bool RecoverPort(serial::SerialLink& link, const PortSettings& settings,
+                 const serial::StopRequest& stop, std::ostream& err);
+
+// "1.6 s": a wait's length as the lines about a lost port give it.
+std::string WaitedText(serial::Clock::duration waited);
 
 // The pause between exchanges; false, at once, when a stop was requested.
 bool Pause(const serial::StopRequest& stop, std::chrono::milliseconds pause);

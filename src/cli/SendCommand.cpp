@@ -49,6 +49,11 @@ int RunSend(const OptionValues& values, std::ostream& out, std::ostream& err) {
                 std::chrono::duration_cast<std::chrono::microseconds>(printed.took).count());
             ++replies;
         }
+        // The exchange the loss broke is shown as it was and counts as failed; the next frame
+        // goes to the port back again, or the run ends here.
+        if (link->Lost() && !RecoverPort(*link, port, stop, err)) {
+            break;
+        }
     }
     const auto cpu = serial::ProcessCpuTime() - cpuStart;
     if (values.Has("repeat") && exchanges > 0) {
@@ -56,7 +61,11 @@ int RunSend(const OptionValues& values, std::ostream& out, std::ostream& err) {
         out << "exchanges: " << exchanges << ", replies: " << replies
             << ", median_us: " << serial::Percentile(exchangeUs, 50)
             << ", p99_us: " << serial::Percentile(exchangeUs, 99)
-            << ", cpu_us_per_exchange: " << (cpuUs + exchanges / 2) / exchanges << std::endl;
+            << ", cpu_us_per_exchange: " << (cpuUs + exchanges / 2) / exchanges;
+        if (exchanges < repeat) {
+            out << ", not tried: " << repeat - exchanges;
+        }
+        out << std::endl;
     }
     if (stop.Requested()) {
         err << "glassbench-cli: stopped by signal " << stop.Signal() << "\n";

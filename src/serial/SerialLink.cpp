@@ -1,5 +1,8 @@
 #include "serial/SerialLink.h"
 
+#include "serial/NetworkPort.h"
+#include "serial/PortSelector.h"
+
 #include <algorithm>
 #include <iostream>
 #include <utility>
@@ -83,15 +86,48 @@ std::string SerialLink::LastOpenReason() const {
     return openDetail_.empty() ? openError_.message() : openDetail_;
 }
 
+int SerialLink::Reopen() {
+    if (target_.Name().empty()) {
+        return OpenPort(portIndex_, speedIndex_, owner_);
+    }
+    // The same port, under the name it has now; never another that took its old name.
+    const std::optional<std::string> device = IsNetworkPortName(target_.Name())
+                                                  ? target_.Name()
+                                                  : target_.DeviceNow(system_->PresentPorts());
+    if (!device) {
+        ready_ = false;
+        device_.reset();
+        openError_ = std::make_error_code(std::errc::no_such_device);
+        openDetail_ = target_.Describe() + " is not there";
+        return 1;
+    }
+    return OpenDevice(*device, false);
+}
+
+void SerialLink::Lose(const std::error_code& error, const std::string& detail) {
+    lost_ = true;
+    ready_ = false;
+    lostReason_ = detail.empty() ? error.message() : detail;
+    device_.reset();
+}
+
 int SerialLink::OpenPort(int portIndex, int speedIndex, WindowHandle owner) {
     owner_ = owner;
+    portIndex_ = portIndex;
+    speedIndex_ = speedIndex;
+    target_ = PortTarget(PortName(portIndex));
+    return OpenDevice(target_.Name(), true);
+}
+
+int SerialLink::OpenDevice(const std::string& name, bool first) {
     ready_ = false;
+    lost_ = false;
+    lostReason_.clear();
     openError_.clear();
     openDetail_.clear();
     // Release first, so a failed open leaves no port held even if one was ready before.
     device_.reset();
 
-    const std::string name = PortName(portIndex);
     if (name.empty()) {
         openError_ = std::make_error_code(std::errc::no_such_device);
         return 1;
@@ -103,7 +139,7 @@ int SerialLink::OpenPort(int portIndex, int speedIndex, WindowHandle owner) {
         openDetail_ = system_->LastOpenDetail();
         return 1;
     }
-    const int code = Configure(speedIndex);
+    const int code = Configure(speedIndex_);
     PassNotices();
     if (code != 0) {
         openError_ = device_->LastError();
@@ -112,6 +148,13 @@ int SerialLink::OpenPort(int portIndex, int speedIndex, WindowHandle owner) {
             openError_ = std::make_error_code(std::errc::invalid_argument);
         }
         return code;
+    }
+    openedDevice_ = name;
+    if (first && !IsNetworkPortName(name)) {
+        // What the port is, while it is there, to know it again after a loss.
+        const std::vector<PresentPort> present = system_->PresentPorts();
+        openedDevice_ = ResolvePortName(name, present).device;
+        target_.Opened(openedDevice_, present);
     }
     ready_ = true;
     return 0;
@@ -186,6 +229,9 @@ int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
         }
         if (result.status != IoStatus::WouldBlock) {
             sendError_ = device_->LastError();
+            if (result.status == IoStatus::Gone) {
+                Lose(sendError_, device_->ErrorDetail());
+            }
             break;
         }
         const WaitResult waited = device_->Wait(WaitFor::Output, deadline);
@@ -194,6 +240,9 @@ int SerialLink::SendBytes(const std::uint8_t* bytes, int count) {
             sendError_ = waited == WaitResult::TimedOut ? std::make_error_code(std::errc::timed_out)
                          : stopped_ ? std::make_error_code(std::errc::operation_canceled)
                                     : device_->LastError();
+            if (waited == WaitResult::Gone) {
+                Lose(sendError_, device_->ErrorDetail());
+            }
             break;
         }
     }
@@ -243,6 +292,9 @@ int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
         if (got.status == IoStatus::Gone || got.status == IoStatus::Failed) {
             receiveGone_ = true;
             receiveDetail_ = device_->ErrorDetail();
+            if (got.status == IoStatus::Gone) {
+                Lose(device_->LastError(), receiveDetail_);
+            }
             return 0;
         }
         if (system_->Now() >= deadline) {
@@ -252,6 +304,7 @@ int SerialLink::ReceiveExact(std::uint8_t* buffer, int wanted, int tries) {
         if (waited == WaitResult::Gone) {
             receiveGone_ = true;
             receiveDetail_ = device_->ErrorDetail();
+            Lose(device_->LastError(), receiveDetail_);
             return 0;
         }
         if (waited == WaitResult::Stopped) {

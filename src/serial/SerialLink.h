@@ -21,6 +21,7 @@
 #include <system_error>
 
 #include "serial/PortTables.h"
+#include "serial/PortTarget.h"
 #include "serial/SerialSystem.h"
 
 namespace glassbench::serial {
@@ -76,6 +77,24 @@ class SerialLink {
     void DiscardInput();
 
     bool IsReady() const { return ready_; }
+    // Whether the port was lost since it was opened: a write, read or wait found the device
+    // gone (a pulled adapter, a pseudo-terminal whose other end closed, a network connection
+    // closed or reset). The device is given back at that moment, so that an adapter can come
+    // back under its old name, and the link is no longer ready.
+    bool Lost() const { return lost_; }
+    // What the system said when the port was lost, in words (see LastOpenReason).
+    std::string LostReason() const { return lostReason_; }
+    // Opens the port of the last OpenPort again, at its speed, as OpenPort does: the same
+    // port, under the name it has now (a USB adapter is known by what it is, PortTarget.h),
+    // never another that took its old name.
+    int Reopen();
+    // The device the last successful open took (for a selector, the one it matched), and what
+    // a reopen waits for, as a person names it (the adapter's selector, or the port's name).
+    const std::string& OpenedDevice() const { return openedDevice_; }
+    std::string AwaitedPort() const { return target_.Describe(); }
+    // The port and speed positions of the last OpenPort.
+    int OpenedPortIndex() const { return portIndex_; }
+    int OpenedSpeedIndex() const { return speedIndex_; }
     // The system's reason when the last OpenPort failed (what the callers' messages add).
     std::error_code LastOpenError() const { return openError_; }
     // The same reason in words: where more is known than the code says (what a network
@@ -112,7 +131,12 @@ class SerialLink {
     static constexpr std::chrono::seconds kWriteGrace{1};
 
   private:
+    // Opens `name` at the last speed asked for; `first`: the port as named, whose identity
+    // is noted for a later reopen.
+    int OpenDevice(const std::string& name, bool first);
     int Configure(int speedIndex);
+    // The device has gone: it is given back now, with why.
+    void Lose(const std::error_code& error, const std::string& detail);
     void Show(std::string_view text, MessageIcon icon);
     // The held device's notices, to the sink.
     void PassNotices();
@@ -131,6 +155,12 @@ class SerialLink {
     std::error_code sendError_;
     std::string receiveDetail_;
     bool stopped_ = false;
+    bool lost_ = false;
+    std::string lostReason_;
+    int portIndex_ = -1;
+    int speedIndex_ = kDefaultSpeedIndex;
+    PortTarget target_;
+    std::string openedDevice_;
     int lastReceived_ = 0;
     bool receiveGone_ = false;
 };

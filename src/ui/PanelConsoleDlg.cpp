@@ -157,6 +157,16 @@ void CPanelConsoleDlg::OnSendData() {
     m_strLengh = built.lenghText;
     ShowFields();
 
+    // A port lost since (the adapter pulled, the module power-cycled) is opened again, the
+    // same one, with the pulse every open has, and the frame goes there; if it is not back,
+    // the send fails as a send to a pulled adapter does.
+    const bool lost = link_.Lost();
+    if (lost && link_.Reopen() == 0) {
+        BusyCursor busy(toolkit_);
+        serial::PulseModemLines(link_, view_.IsChecked(kIdcDtr), view_.IsChecked(kIdcRts),
+                                [this](std::chrono::milliseconds pause) { toolkit_.Pause(pause); });
+    }
+
     serial::ExchangeResult result;
     {
         // From the write to the end of the reply window: clicks made meanwhile wait in the
@@ -179,10 +189,10 @@ void CPanelConsoleDlg::OnSendData() {
     if (!result.Sent()) {
         // A frame that did not go out whole is never shown as sent.
         const std::string name = link_.PortName(view_.Selection(kIdcPort));
-        toolkit_.ShowMessage(
-            view_.Owner(),
-            !link_.IsReady() || name.empty() ? std::string(kNoPortToSend) : CouldNotSendText(name),
-            kErrorCaption, MessageIcon::Exclamation);
+        const bool noPort = (!link_.IsReady() && !lost && !link_.Lost()) || name.empty();
+        toolkit_.ShowMessage(view_.Owner(),
+                             noPort ? std::string(kNoPortToSend) : CouldNotSendText(name),
+                             kErrorCaption, MessageIcon::Exclamation);
         return;
     }
     if (result.replied) {

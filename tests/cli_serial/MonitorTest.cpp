@@ -112,7 +112,7 @@ TEST(MonitorTest, DecodesFramesNoiseStallsAndRepliesWithoutWriting) {
 }
 
 // --json gives one object a line, each with "t"; the run ends on a signal or after --seconds
-// with a summary and exit 0, and when the line vanishes with exit 1.
+// with a summary and exit 0, and when the line vanishes (with --no-reconnect) with exit 1.
 TEST(MonitorTest, JsonLinesAndEveryWayToStop) {
     enum class End { Signal, Seconds, Vanish };
     for (const End end : {End::Signal, End::Seconds, End::Vanish}) {
@@ -121,6 +121,8 @@ TEST(MonitorTest, JsonLinesAndEveryWayToStop) {
         std::vector<std::string> args{"monitor", "--json", "--port=" + port.path};
         if (end == End::Seconds) {
             args.emplace_back("--seconds=1");
+        } else if (end == End::Vanish) {
+            args.emplace_back("--no-reconnect");
         }
         Process monitor(GLASSBENCH_CLI, args);
         ASSERT_TRUE(monitor.WaitFor("\"kind\":\"start\"", 10s)) << monitor.err();

@@ -250,5 +250,69 @@ TEST(ExchangeTest, DiscardsStaleInputAndWaitsOnlyForAFrameThatWentOut) {
     }
 }
 
+// A port lost is given back at once, so that the adapter can come back under its old name; a
+// reopen takes the same adapter, found by what it is under the name it has now, and never the
+// device that took its old name meanwhile. A port that is no USB adapter is its name.
+TEST(SerialLinkTest, ALostPortIsGivenBackAndReopenedAsTheSameDevice) {
+    const auto adapter = [](const std::string& device, const std::string& serial) {
+        PresentPort port;
+        port.device = device;
+        port.driver = "ftdi_sio";
+        port.usb = UsbIdentity{0x0403, 0x6001, serial, "FTDI", "FT232R USB UART", 0, "1-1"};
+        return port;
+    };
+    const std::string usb0 = "/dev/ttyUSB0", usb1 = "/dev/ttyUSB1";
+    const struct {
+        const char* name;
+        std::vector<PresentPort> before, after;  // what is present at the open, and after
+        std::string opened;                      // "" when the reopen opens nothing
+        std::string awaited;
+    } cases[] = {
+        {"back under its old name",
+         {adapter(usb0, "A1")},
+         {adapter(usb0, "A1")},
+         usb0,
+         "usb:0403:6001:A1"},
+        {"back under another name, its old one taken by another adapter",
+         {adapter(usb0, "A1")},
+         {adapter(usb0, "B2"), adapter(usb1, "A1")},
+         usb1,
+         "usb:0403:6001:A1"},
+        {"not back, another adapter under its old name",
+         {adapter(usb0, "A1")},
+         {adapter(usb0, "B2")},
+         "",
+         "usb:0403:6001:A1"},
+        {"no USB adapter: its name", {}, {}, usb0, usb0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.world.present = c.before;
+        ASSERT_EQ(rig.link.OpenPort(0, 3, nullptr), 0);
+        ASSERT_EQ(rig.link.PortName(0), usb0);
+        EXPECT_EQ(rig.link.AwaitedPort(), c.awaited);
+        rig.world.ports[usb0].goneAt = rig.world.now;
+        EXPECT_EQ(rig.link.SendBytes(kFrame.data(), 5), 0);
+        EXPECT_TRUE(rig.link.Lost());
+        EXPECT_FALSE(rig.link.IsReady());
+        EXPECT_EQ(rig.link.LostReason(), std::make_error_code(std::errc::io_error).message());
+        EXPECT_FALSE(rig.world.ports[usb0].held);  // given back at once
+        rig.world.ports[usb0].goneAt.reset();
+        rig.world.present = c.after;
+        rig.world.log.clear();
+        EXPECT_EQ(rig.link.Reopen(), c.opened.empty() ? 1 : 0);
+        EXPECT_EQ(rig.link.IsReady(), !c.opened.empty());
+        if (c.opened.empty()) {
+            EXPECT_TRUE(rig.world.log.empty()) << ::testing::PrintToString(rig.world.log);
+            EXPECT_EQ(rig.link.LastOpenReason(), c.awaited + " is not there");
+        } else {
+            EXPECT_EQ(rig.world.log.front(), "open " + c.opened);
+            EXPECT_EQ(rig.link.OpenedDevice(), c.opened);
+            EXPECT_FALSE(rig.link.Lost());
+        }
+    }
+}
+
 }  // namespace
 }  // namespace glassbench::serial

@@ -257,34 +257,68 @@ TEST_F(PanelLogicTest, SendWritesTheWholeFrameShowsItAndTheReplyAndClearDisplayE
     }
 }
 
+// A port lost (its device gone) is given back at once; the next send opens it again, the
+// pulse and all, and sends, or fails as a send to a pulled adapter does.
 TEST_F(PanelLogicTest, SendBuildsFromTheFieldsAndAFrameThatDidNotGoOutIsNotShownAsSent) {
+    const std::string device = serial::DefaultPortNames()[0];
+    const std::string write = "write AA 0B 8B 00 0A 00 14 00 30 00 40 CE";
+    const Log reopened{"open " + device, "modem 11", "busy on", "modem 00",
+                       "pause 1000",     "modem 11", "busy off"};
+    enum class Before { Nothing, Lost, LostAndBack };
     const struct {
         const char* name;
         std::vector<int> openable;
-        bool gone;
-        Log expected;  // after the build
+        bool gone;      // the device vanishes in this send
+        Before before;  // what an earlier send left
+        Log expected;   // after the build
         std::string sendLog;
     } cases[] = {
         {"sent",
          {0},
          false,
-         {"busy on", "discard", "write AA 0B 8B 00 0A 00 14 00 30 00 40 CE", "busy off"},
+         Before::Nothing,
+         {"busy on", "discard", write, "busy off"},
          "AA 0B 8B 00 0A 00 14 00 30 00 40 CE "},
         {"no port is open",
          {},
          false,
+         Before::Nothing,
          Join({{"busy on", "busy off"}, Error("Could not send: no port is open.")}),
          ""},
         {"the device has gone",
          {0},
          true,
-         Join({{"busy on", "discard", "busy off"},
-               Error("Could not send to port " + serial::DefaultPortNames()[0] + ".")}),
+         Before::Nothing,
+         Join({{"busy on", "discard", "close " + device, "busy off"},
+               Error("Could not send to port " + device + ".")}),
+         ""},
+        {"lost, and back",
+         {0},
+         false,
+         Before::LostAndBack,
+         Join({reopened, {"busy on", "discard", write, "busy off"}}),
+         "AA 0B 8B 00 0A 00 14 00 30 00 40 CE "},
+        {"lost, and not back",
+         {0},
+         false,
+         Before::Lost,
+         Join({{"open " + device, "busy on", "busy off"},
+               Error("Could not send to port " + device + ".")}),
          ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Start(c.openable);
+        if (c.before != Before::Nothing) {
+            Port(0).goneAt = world_->now;
+            dialog_->OnSendData();
+            Port(0).goneAt.reset();
+            if (c.before == Before::Lost) {
+                Port(0).openError = std::errc::no_such_file_or_directory;
+            }
+            view_->ClearTranscript(kIdcSendLog);
+            world_->log.clear();
+        }
         if (c.gone) {
             Port(0).goneAt = world_->now;
         }

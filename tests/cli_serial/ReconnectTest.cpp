@@ -1,0 +1,111 @@
+// A lost port waited for and opened again: the virtual module killed and started again at its
+// link (a power-cycled module), and ser2net stopped and started again on its port. With
+// --reconnect the run goes on with the next frame, each frame after the return answered and
+// the one the loss broke counted as failed; monitor waits by default; Ctrl+C ends a wait at
+// once. The CLI under test may be the Windows build under Wine, whose COM port is the module's
+// link as Wine opens it.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "JsonLines.h"
+#include "ModuleFixture.h"
+#include "Ser2net.h"
+
+namespace glassbench::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kReply = "received: AA 04 80 00 2E\n";
+
+class ReconnectTest : public ModuleTest {
+  protected:
+    // The module gone for good: killed, as a power cut takes it.
+    void CutModule() {
+        module->Signal(SIGKILL);
+        module->Finish();
+    }
+};
+
+TEST_F(ReconnectTest, SendGoesOnWithTheNextFrameOnceThePortIsBack) {
+    StartModule();
+    auto send = Cli().Start(
+        {"send", "--port=" + path, "--no-pulse", "--repeat=8", "--interval=50", "--reconnect=60"});
+    ASSERT_TRUE(send->WaitFor(kReply, 20s, 2)) << send->err();
+    CutModule();
+    // The exchange the loss broke, shown as what it was; then the module is back.
+    ASSERT_TRUE(send->WaitFor(" none (", 20s)) << send->out() << send->err();
+    StartModule();
+    const ProcessResult r = send->Finish(60s);
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;  // the broken exchange failed
+    EXPECT_EQ(CountOf(r.out, kReply), 7) << r.out;
+    EXPECT_EQ(CountOf(r.out, " none ("), 1) << r.out;
+    EXPECT_TRUE(
+        std::regex_match(r.err, std::regex("port " + path + " gone \\(.+\\); waiting for " + path +
+                                           "\nport back as " + path + " after [0-9]+\\.[0-9] s\n")))
+        << r.err;
+}
+
+TEST_F(ReconnectTest, CtrlCEndsTheWaitAtOnce) {
+    StartModule();
+    auto send = Cli().Start(
+        {"send", "--port=" + path, "--no-pulse", "--repeat=8", "--interval=50", "--reconnect"});
+    ASSERT_TRUE(send->WaitFor(kReply, 20s)) << send->err();
+    CutModule();
+    ASSERT_TRUE(send->WaitFor(" none (", 20s)) << send->out() << send->err();
+    send->Signal(SIGINT);
+    const ProcessResult r = send->Finish(10s);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_NE(r.err.find("; waiting for " + path + "\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(", not tried: "), std::string::npos) << r.out;
+}
+
+// monitor waits for a lost line by default, and says so as objects of their own in --json.
+TEST_F(ReconnectTest, MonitorWaitsForALostLineAndGoesOn) {
+    StartModule();
+    auto monitor = Cli().Start({"monitor", "--json", "--port=" + path});
+    ASSERT_TRUE(monitor->WaitFor("\"kind\":\"start\"", 20s)) << monitor->err();
+    CutModule();
+    ASSERT_TRUE(monitor->WaitFor("\"kind\":\"port_gone\"", 20s)) << monitor->err();
+    StartModule();
+    ASSERT_TRUE(monitor->WaitFor("\"kind\":\"port_back\"", 60s)) << monitor->err();
+    monitor->Signal(SIGINT);
+    const ProcessResult r = monitor->Finish(10s);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(
+        JsonLinesCheck(
+            r.out, {"[o['kind'] for o in lines] == ['start', 'port_gone', 'port_back', "
+                    "'summary']",
+                    "lines[1]['port'] == lines[2]['port'] == lines[2]['device'] == '" + path + "'",
+                    "lines[1]['waiting_for'] == '" + path + "'",
+                    "lines[2]['after'] >= 0 and lines[2]['t'] >= lines[1]['t']"}),
+        "")
+        << r.out;
+}
+
+// ser2net stopped and started again on its port: the connection is lost with it, and found
+// again once ser2net is back.
+TEST_F(ReconnectTest, ANetworkPortIsConnectedAgainWhenItsServerIsBack) {
+    StartModule();
+    auto server = std::make_unique<Ser2net>(path, "rfc2217");
+    ASSERT_FALSE(server->Name().empty()) << server->Error();
+    const std::string name = server->Name();
+    auto send = Cli().Start(
+        {"send", "--port=" + name, "--no-pulse", "--repeat=6", "--interval=50", "--reconnect=60"});
+    ASSERT_TRUE(send->WaitFor(kReply, 20s, 2)) << send->err();
+    server.reset();
+    ASSERT_TRUE(send->WaitFor(" none (", 20s)) << send->out() << send->err();
+    server = std::make_unique<Ser2net>(path, "rfc2217", name.substr(name.rfind(':') + 1));
+    ASSERT_EQ(server->Name(), name) << server->Error();
+    const ProcessResult r = send->Finish(60s);
+    EXPECT_EQ(CountOf(r.out, kReply), 5) << r.out << r.err;
+    EXPECT_EQ(CountOf(r.out, " none ("), 1) << r.out;
+    EXPECT_NE(r.err.find("port back as " + name + " after "), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace glassbench::testing
