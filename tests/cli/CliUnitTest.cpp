@@ -122,13 +122,14 @@ TEST(DecodeScript, ReplaysToTheSameBytes) {
     const std::string args[] = {"decode", "--script", "01 " + frames, "AA 09 8A"};
     std::ostringstream out, err;
     ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
-    const PlayScript script = ParsePlayScript(out.str());
-    ASSERT_EQ(script.badLine, 0) << script.error << "\n" << out.str();
+    std::istringstream script(out.str());
+    PlayScriptReader reader(script);
     std::vector<std::uint8_t> replayed;
-    for (const PlayStep& step : script.steps) {
-        const auto bytes = WireBytes(step.frame);
+    while (const auto step = reader.Next()) {
+        const auto bytes = WireBytes(step->frame);
         replayed.insert(replayed.end(), bytes.begin(), bytes.end());
     }
+    ASSERT_EQ(reader.badLine(), 0) << reader.error() << "\n" << out.str();
     EXPECT_EQ(testing::Hex(replayed), frames) << out.str();
     EXPECT_EQ(out.str().rfind("# noise: 01\n", 0), 0u) << out.str();
 }
