@@ -36,17 +36,21 @@ struct ScriptSource {
 };
 
 bool OpenScript(const std::string& path, ScriptSource& source) {
+    std::error_code error;
+    // A folder opens, but reading it fails, which libstdc++'s file buffer throws.
+    if (std::filesystem::is_directory(path, error)) {
+        return false;
+    }
     source.file.open(path, std::ios::binary);
     if (!source.file) {
         return false;
     }
     source.in = &source.file;
-    std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         source.held.str(std::string(std::istreambuf_iterator<char>(source.file), {}));
         source.in = &source.held;
     }
-    return !source.in->bad();
+    return !source.file.bad();
 }
 
 // Back to the script's start, for the second reading.

@@ -119,6 +119,7 @@ TEST(Cli, ExitCodeAndMessage) {
         {{"play", "--port=0"}, 2, "play needs a SCRIPT"},
         {{"play", "/dev/glassbench-missing.gbs", "--port=0"}, 2,
          "/dev/glassbench-missing.gbs: cannot be read", false},
+        {{"play", "/", "--port=0"}, 2, "/: cannot be read", false},
         {{"send", "--port=/dev/glassbench-missing", "--no-pulse"}, 3,
          "Could not open port /dev/glassbench-missing.\nNo such file or directory.\n"},
         // An index opens the row of the table, overridden as the environment says.
