@@ -1,19 +1,23 @@
 // What decode and play cost on big inputs: time and peak memory (the child's maximum resident
-// set, from wait4) of the built glassbench-cli, or of another one named with --cli (an older
-// build, for before and after).
+// set, from wait4) of the built glassbench-cli, or of another one named with --cli, and beside
+// it, run for run in turn so that both meet the same load, of one named with --against (an
+// older build, for before and after).
 //
 // decode: captures of hex text, one frame a line as a logic analyser's export has them (a mix
 // of commands, now and then a bad checksum or a noise byte), made up to each size asked for;
 // each is decoded as text, --json and --script, read from standard input with its output read
 // from a pipe, and `xxd -r -p` reads the same text beside it. Printed: the median of the runs'
-// times, MB/s of hex text (10^6 bytes), frames/s and the largest peak.
+// times, MB/s of hex text (10^6 bytes), frames/s and the largest peak; with --against, the
+// ratio of the medians.
 //
 // play: a script of the size asked for, written as monitor --record writes one (each frame's
 // line with the reply the virtual module gives it as --expect, now and then a --wait-ms, the
-// decode in a comment), played against the virtual module on a pseudo-terminal with --no-wait
-// and --no-pulse. Printed: the time, the peak and the exit status (0: every reply as expected).
+// decode in a comment), played once by each build against the virtual module on a
+// pseudo-terminal with --no-wait and --no-pulse. Printed: the time, the peak and the exit status
+// (0: every reply as expected).
 //
-// Usage: stream_bench [--quick] [--cli=PATH] [--mb=10,100] [--play-mb=100] [--runs=3] [--keep=DIR]
+// Usage: stream_bench [--quick] [--cli=PATH] [--against=PATH] [--mb=10,100] [--play-mb=100]
+//                     [--runs=3] [--keep=DIR]
 //   --quick: 0.2 MB captures and a 0.1 MB script, one run each, for a smoke run.
 //   --keep: the captures and the script are made in DIR and left there (to compare two builds'
 //   output on them), rather than in a temporary folder.
@@ -27,6 +31,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -111,36 +116,28 @@ struct Lcg {
     }
 };
 
-// The frames of a capture, in turn: what a display's firmware sends most (colours, points,
-// lines, short texts), about 10 bytes a frame on average.
+// The frames of a capture, drawn in turn from what a display's firmware sends most (colours,
+// points, lines, short texts): about 10 bytes a frame on average.
+struct FrameKind {
+    int command;
+    const char* data;
+    int fontSize = 0;
+};
+constexpr FrameKind kFrameMix[] = {
+    {0, "00"},                  // Clear Screen
+    {1, "F8 00"},               // Set Background Color
+    {10, "07 E0"},              // Draw Point
+    {11, "00 64 00 50 F8 1F"},  // Draw Line
+    {6, "48 65 6C 6C 6F", 1},   // Ascii String Display
+    {3, "0A"},                  // Set LCD Brightness
+};
+
 protocol::Bytes NextFrame(Lcg& random) {
+    const FrameKind& kind = kFrameMix[random.Next(std::size(kFrameMix))];
     protocol::CommandFields fields;
-    switch (random.Next(6)) {
-        case 0:
-            fields.dataText = "00";
-            break;
-        case 1:
-            fields.commandIndex = 1;
-            fields.dataText = "F8 00";
-            break;
-        case 2:
-            fields.commandIndex = 10;
-            fields.dataText = "07 E0";
-            break;
-        case 3:
-            fields.commandIndex = 11;
-            fields.dataText = "00 64 00 50 F8 1F";
-            break;
-        case 4:
-            fields.commandIndex = 6;
-            fields.dataText = "48 65 6C 6C 6F";
-            fields.fontSizeIndex = 1;
-            break;
-        default:
-            fields.commandIndex = 3;
-            fields.dataText = "0A";
-            break;
-    }
+    fields.commandIndex = kind.command;
+    fields.dataText = kind.data;
+    fields.fontSizeIndex = kind.fontSize;
     fields.xText = std::to_string(random.Next(320));
     fields.yText = std::to_string(random.Next(240));
     protocol::CommandFrame frame{};
@@ -208,6 +205,7 @@ double Median(std::vector<double> values) {
 struct Options {
     bool quick = false;
     std::string cli = GLASSBENCH_CLI;
+    std::string against;
     std::vector<double> mb{10, 100};
     double playMb = 100;
     int runs = 3;
@@ -228,6 +226,8 @@ bool ReadOptions(int argc, char** argv, Options& o) {
             o.runs = 1;
         } else if (const char* cli = value("--cli")) {
             o.cli = cli;
+        } else if (const char* against = value("--against")) {
+            o.against = against;
         } else if (const char* list = value("--mb")) {
             o.mb.clear();
             std::istringstream sizes(list);
@@ -247,25 +247,38 @@ bool ReadOptions(int argc, char** argv, Options& o) {
     return true;
 }
 
-// One program over one capture, `runs` times: false when it failed.
-bool DecodeRow(const char* label, const std::vector<std::string>& argv,
-               const std::filesystem::path& capture, std::uint64_t frames, int runs,
-               const std::filesystem::path& errPath) {
+struct Row {
+    std::string label;
+    std::vector<std::string> argv;
     std::vector<double> seconds;
-    double peak = 0;
+    double peakMib = 0;
+};
+
+// Each row's program over one capture, `runs` times, the rows in turn; false when one failed.
+bool DecodeRows(std::vector<Row> rows, const std::filesystem::path& capture, std::uint64_t frames,
+                int runs, const std::filesystem::path& errPath) {
     for (int run = 0; run < runs; ++run) {
-        const Measured m = Measure(argv, capture.string(), errPath.string());
-        if (m.exitCode != 0) {
-            std::printf("  %-24s failed (exit %d)\n", label, m.exitCode);
-            return false;
+        for (Row& row : rows) {
+            const Measured m = Measure(row.argv, capture.string(), errPath.string());
+            if (m.exitCode != 0) {
+                std::printf("  %-34s failed (exit %d)\n", row.label.c_str(), m.exitCode);
+                return false;
+            }
+            row.seconds.push_back(m.seconds);
+            row.peakMib = std::max(row.peakMib, m.peakMib);
         }
-        seconds.push_back(m.seconds);
-        peak = std::max(peak, m.peakMib);
     }
-    const double s = Median(seconds);
     const double mb = static_cast<double>(std::filesystem::file_size(capture)) / 1e6;
-    std::printf("  %-24s %7.2f s  %7.1f MB/s  %10.0f frames/s  peak %7.1f MiB\n", label, s, mb / s,
-                static_cast<double>(frames) / s, peak);
+    for (const Row& row : rows) {
+        const double s = Median(row.seconds);
+        std::printf("  %-34s %7.2f s  %7.1f MB/s  %10.0f frames/s  peak %7.1f MiB\n",
+                    row.label.c_str(), s, mb / s, static_cast<double>(frames) / s, row.peakMib);
+    }
+    if (rows.size() == 2) {
+        std::printf("  %-34s %7.2f x the time, %.2f x the peak\n",
+                    "  this over against:", Median(rows[0].seconds) / Median(rows[1].seconds),
+                    rows[0].peakMib / rows[1].peakMib);
+    }
     return true;
 }
 
@@ -275,8 +288,8 @@ int main(int argc, char** argv) {
     Options o;
     if (!ReadOptions(argc, argv, o)) {
         std::fprintf(stderr,
-                     "usage: stream_bench [--quick] [--cli=PATH] [--mb=10,100] [--play-mb=100] "
-                     "[--runs=3] [--keep=DIR]\n");
+                     "usage: stream_bench [--quick] [--cli=PATH] [--against=PATH] [--mb=10,100] "
+                     "[--play-mb=100] [--runs=3] [--keep=DIR]\n");
         return 2;
     }
     testing::TempDir dir;
@@ -284,7 +297,13 @@ int main(int argc, char** argv) {
         o.keep.empty() ? dir.path() : std::filesystem::path(o.keep);
     const auto errPath = dir.path() / "stderr";
     bool ok = true;
+    // The builds measured: the label of each, and its program.
+    std::vector<std::pair<std::string, std::string>> builds{{"", o.cli}};
     std::printf("glassbench-cli: %s\n", o.cli.c_str());
+    if (!o.against.empty()) {
+        builds = {{" (this)", o.cli}, {" (against)", o.against}};
+        std::printf("against: %s\n", o.against.c_str());
+    }
     for (const double mb : o.mb) {
         char name[64];
         std::snprintf(name, sizeof(name), "capture-%gMB.hex", mb);
@@ -293,14 +312,22 @@ int main(int argc, char** argv) {
         std::printf("decode: %.1f MB of hex text, %llu frames, median of %d run(s)\n",
                     static_cast<double>(std::filesystem::file_size(capture)) / 1e6,
                     static_cast<unsigned long long>(frames), o.runs);
-        ok = DecodeRow("decode", {o.cli, "decode"}, capture, frames, o.runs, errPath) && ok;
-        ok = DecodeRow("decode --json", {o.cli, "decode", "--json"}, capture, frames, o.runs,
-                       errPath) &&
-             ok;
-        ok = DecodeRow("decode --script", {o.cli, "decode", "--script"}, capture, frames, o.runs,
-                       errPath) &&
-             ok;
-        ok = DecodeRow("xxd -r -p", {"xxd", "-r", "-p"}, capture, frames, o.runs, errPath) && ok;
+        for (const char* form : {"", "--json", "--script"}) {
+            std::vector<Row> rows;
+            for (const auto& [label, cli] : builds) {
+                Row& row = rows.emplace_back();
+                row.label = std::string("decode") + (*form != '\0' ? " " : "") + form + label;
+                row.argv = {cli, "decode"};
+                if (*form != '\0') {
+                    row.argv.push_back(form);
+                }
+            }
+            ok = DecodeRows(std::move(rows), capture, frames, o.runs, errPath) && ok;
+        }
+        Row xxd;
+        xxd.label = "xxd -r -p";
+        xxd.argv = {"xxd", "-r", "-p"};
+        ok = DecodeRows({xxd}, capture, frames, o.runs, errPath) && ok;
         if (o.keep.empty()) {
             std::filesystem::remove(capture);
         }
@@ -316,18 +343,21 @@ int main(int argc, char** argv) {
         std::printf("the virtual module did not start\n");
         return 1;
     }
-    const Measured m =
-        Measure({o.cli, "play", script.string(), "--port=" + link, "--no-pulse", "--no-wait"},
-                "/dev/null", errPath.string());
     std::printf("play: %.1f MB recorded script, %llu frames, --no-wait --no-pulse\n",
                 static_cast<double>(std::filesystem::file_size(script)) / 1e6,
                 static_cast<unsigned long long>(frames));
-    std::printf("  %-24s %7.2f s  %10.0f frames/s  peak %7.1f MiB  exit %d\n", "play", m.seconds,
-                static_cast<double>(frames) / m.seconds, m.peakMib, m.exitCode);
-    if (m.exitCode != 0) {
-        std::ifstream err(errPath);
-        std::printf("%s", std::string(std::istreambuf_iterator<char>(err), {}).c_str());
-        ok = false;
+    for (const auto& [label, cli] : builds) {
+        const Measured m =
+            Measure({cli, "play", script.string(), "--port=" + link, "--no-pulse", "--no-wait"},
+                    "/dev/null", errPath.string());
+        std::printf("  %-34s %7.2f s  %10.0f frames/s  peak %7.1f MiB  exit %d\n",
+                    ("play" + label).c_str(), m.seconds, static_cast<double>(frames) / m.seconds,
+                    m.peakMib, m.exitCode);
+        if (m.exitCode != 0) {
+            std::ifstream err(errPath);
+            std::printf("%s", std::string(std::istreambuf_iterator<char>(err), {}).c_str());
+            ok = false;
+        }
     }
     return ok ? 0 : 1;
 }
