@@ -101,6 +101,8 @@ void StreamDecoder::Scan() {
             Print(event);
         }
         events_.clear();
+        // Written straight out: a script's recorder holds no line back here (decode's lines wait
+        // for nothing, ScriptRecorder.h), so the part keeps its place among the lines.
         if (scanner_.GarbageHeld() > noisePart_) {
             const protocol::Bytes part = scanner_.TakeGarbageHead();
             out_ << (noiseBegun_ ? " " : noiseLine_.head) << protocol::FormatHexLine(part);
