@@ -1,6 +1,7 @@
 #include "cli/JUnitReport.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "cli/Seconds.h"
 #include "cli/TextEscape.h"
