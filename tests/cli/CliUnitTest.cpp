@@ -168,7 +168,7 @@ TEST(StreamDecoder, AnyCutOfTheTextPrintsWhatTheWholeTextPrints) {
         // As arguments, a line end is a character of a pair: "\n5" is F5.
         {"11\n5 AA01 0102030405060708", false,
          "noise: 11 F5\nframe AA 01: length 1 holds no command\nnoise: 01 02 03 04 05 06 07 08\n"},
-        {std::string("AA 04 80 00 2E 11 22\0 AA 04 81", 32), true,
+        {std::string("AA 04 80 00 2E 11 22") + '\0' + " AA 04 81", true,
          "frame AA 04 80 00 2E: Clear Screen (80) data=[00] checksum=2E good, length 4 good\n"
          "noise: 11 22\n"},
         {"0A 0B 0C 0D 0E 0F AA 0A 86 00 0A 00 14 2A 48 49 13 AA", true,
