@@ -1,12 +1,13 @@
 // The hex text parser and formatter on their own. Parsing never refuses a text, so the checks
 // are of what it must agree with: the text up to its first NUL, the same text with a blank
-// added at either end or its letters in the other case, and the formatter, whose text parses
-// back to the bytes it was made from.
+// added at either end or its letters in the other case, or cut in pieces, and the formatter,
+// whose text parses back to the bytes it was made from.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "FuzzCheck.h"
 #include "protocol/HexText.h"
@@ -77,6 +78,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         c = SwapCase(c);
     }
     FUZZ_CHECK(Parsed(swapped) == parsed);
+
+    // In three pieces, cut where its first two bytes say, the text reads as it does whole
+    // (without the 55-byte limit), and the first 55 of those bytes are the Data field's.
+    const std::vector<std::uint8_t> whole = ParseHexStream(text);
+    FUZZ_CHECK(whole.size() >= static_cast<std::size_t>(parsed.count));
+    FUZZ_CHECK(
+        std::equal(parsed.store.begin(), parsed.store.begin() + parsed.count, whole.begin()));
+    if (size >= 2) {
+        const std::size_t first = data[0] % (size + 1);
+        const std::size_t second = first + data[1] % (size - first + 1);
+        HexStreamParser parser;
+        std::vector<std::uint8_t> pieces;
+        const std::string_view view = text;
+        const bool goesOn = parser.Take(view.substr(0, first), pieces);
+        const bool goesOn2 = parser.Take(view.substr(first, second - first), pieces);
+        const bool goesOn3 = parser.Take(view.substr(second), pieces);
+        parser.Finish(pieces);
+        FUZZ_CHECK(pieces == whole);
+        FUZZ_CHECK(goesOn3 == (text.find('\0') == std::string::npos));
+        FUZZ_CHECK((goesOn || !goesOn2) && (goesOn2 || !goesOn3));
+    }
 
     // What is formatted parses back to the same bytes.
     const std::string formatted = FormatHexBytes(parsed.store.data(), parsed.count);

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -48,11 +50,17 @@ long ResidentKiBOf(pid_t pid) {
 }
 
 Process::Process(const std::string& program, const std::vector<std::string>& args,
-                 const std::filesystem::path& workingDirectory,
-                 const std::vector<std::string>& env) {
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+                 const std::filesystem::path& workingDirectory, const std::vector<std::string>& env,
+                 bool input) {
+    int out[2], err[2], in[2] = {-1, -1};
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
+        (input && ::pipe2(in, O_CLOEXEC) != 0)) {
         return;
+    }
+    if (input) {
+        // A program that ends without reading all its input makes the next write fail with
+        // EPIPE, which Write reports, rather than end the test by the signal.
+        ::signal(SIGPIPE, SIG_IGN);
     }
     // Built before the fork, so that the child allocates nothing. The added environment
     // entries come first: getenv takes the first of a name.
@@ -69,6 +77,9 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     argv.push_back(nullptr);
     envp.push_back(nullptr);
     if ((pid_ = ::fork()) == 0) {
+        if (input) {
+            ::dup2(in[0], STDIN_FILENO);
+        }
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
         if (workingDirectory.empty() || ::chdir(workingDirectory.c_str()) == 0) {
@@ -80,6 +91,10 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     ::close(err[1]);
     fds_[0] = out[0];
     fds_[1] = err[0];
+    if (input) {
+        ::close(in[0]);
+        input_ = in[1];
+    }
 }
 
 Process::~Process() {
@@ -100,7 +115,22 @@ bool Process::WaitFor(const std::string& text, std::chrono::milliseconds within,
     return CountOf(result_.out, text) >= count;
 }
 
+bool Process::Write(std::string_view text, std::chrono::milliseconds within) {
+    const auto deadline = steady_clock::now() + within;
+    while (!text.empty() && input_ >= 0 && ReadSome(deadline, &text)) {
+    }
+    return text.empty();
+}
+
+void Process::CloseInput() {
+    if (input_ >= 0) {
+        ::close(input_);
+        input_ = -1;
+    }
+}
+
 ProcessResult Process::Finish(std::chrono::milliseconds within) {
+    CloseInput();
     const auto deadline = steady_clock::now() + within;
     while (ReadSome(deadline)) {
     }
@@ -128,15 +158,26 @@ void Process::StopReading() {
     }
 }
 
-bool Process::ReadSome(steady_clock::time_point deadline) {
+bool Process::ReadSome(steady_clock::time_point deadline, std::string_view* input) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady_clock::now());
     if ((fds_[0] < 0 && fds_[1] < 0) || left.count() <= 0) {
         return false;
     }
-    pollfd entries[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
-    if (::poll(entries, 2, static_cast<int>(left.count())) < 0) {
+    pollfd entries[3] = {
+        {fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}, {input != nullptr ? input_ : -1, POLLOUT, 0}};
+    if (::poll(entries, 3, static_cast<int>(left.count())) < 0) {
         return errno == EINTR;
+    }
+    if (entries[2].revents != 0) {
+        // A pipe that polls writable takes PIPE_BUF bytes at once.
+        const ssize_t n =
+            ::write(input_, input->data(), std::min<std::size_t>(input->size(), PIPE_BUF));
+        if (n > 0) {
+            input->remove_prefix(static_cast<std::size_t>(n));
+        } else if (errno != EINTR) {
+            CloseInput();
+        }
     }
     std::string* sinks[2] = {&result_.out, &result_.err};
     for (int i = 0; i < 2; ++i) {
@@ -182,10 +223,11 @@ ProcessResult CliUnderTest::Run(const std::vector<std::string>& args,
 
 std::unique_ptr<Process> CliUnderTest::Start(const std::vector<std::string>& args,
                                              const std::filesystem::path& workingDirectory,
-                                             const std::vector<std::string>& env) const {
+                                             const std::vector<std::string>& env,
+                                             bool input) const {
     std::vector<std::string> all(command.begin() + 1, command.end());
     all.insert(all.end(), args.begin(), args.end());
-    return std::make_unique<Process>(command.front(), all, workingDirectory, env);
+    return std::make_unique<Process>(command.front(), all, workingDirectory, env, input);
 }
 
 }  // namespace glassbench::testing

@@ -1,7 +1,7 @@
 // Runs a program for a test or a benchmark: to completion (RunProcess), or in the background
-// while the caller talks to it (Process). Output is read with poll() against deadlines, so a hung
-// program fails the test instead of hanging it; a program still running when its Process goes is
-// killed.
+// while the caller talks to it (Process), its standard input a pipe the caller writes to where
+// asked for. Output is read, and input written, with poll() against deadlines, so a hung program
+// fails the test instead of hanging it; a program still running when its Process goes is killed.
 #pragma once
 
 #include <sys/types.h>
@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace glassbench::testing {
@@ -32,10 +33,11 @@ long ResidentKiBOf(pid_t pid);
 
 class Process {
   public:
-    // `env`: "NAME=VALUE" entries added to the program's environment.
+    // `env`: "NAME=VALUE" entries added to the program's environment. `input`: its standard
+    // input is a pipe for Write, else it is this program's.
     Process(const std::string& program, const std::vector<std::string>& args,
             const std::filesystem::path& workingDirectory = {},
-            const std::vector<std::string>& env = {});
+            const std::vector<std::string>& env = {}, bool input = false);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -47,18 +49,27 @@ class Process {
     void Signal(int sig);
     // Reads output until stdout holds `text` `count` times or the deadline passes.
     bool WaitFor(const std::string& text, std::chrono::milliseconds within, int count = 1);
-    // Reads until the program closes its output and reaps it; kills it at the deadline.
+    // Writes `text` to its standard input as the pipe takes it, reading its output meanwhile;
+    // false when the deadline passes first or the program no longer reads.
+    bool Write(std::string_view text, std::chrono::milliseconds within);
+    // Ends its standard input.
+    void CloseInput();
+    // Ends its standard input, reads until the program closes its output and reaps it; kills it
+    // at the deadline.
     ProcessResult Finish(std::chrono::milliseconds within = std::chrono::seconds(30));
     // Reads no more: the program's further output goes nowhere (its writes fail with EPIPE),
     // so that a long run cannot fill a pipe nobody reads and stall it.
     void StopReading();
 
   private:
-    // One poll round; false when the deadline has passed or all output has ended.
-    bool ReadSome(std::chrono::steady_clock::time_point deadline);
+    // One poll round, writing what it can of `input` where given; false when the deadline has
+    // passed or all output has ended.
+    bool ReadSome(std::chrono::steady_clock::time_point deadline,
+                  std::string_view* input = nullptr);
 
     pid_t pid_ = -1;
     int fds_[2] = {-1, -1};
+    int input_ = -1;
     ProcessResult result_;
 };
 
@@ -91,7 +102,8 @@ struct CliUnderTest {
     // The CLI in the background, as Process runs a program.
     std::unique_ptr<Process> Start(const std::vector<std::string>& args,
                                    const std::filesystem::path& workingDirectory = {},
-                                   const std::vector<std::string>& env = {}) const;
+                                   const std::vector<std::string>& env = {},
+                                   bool input = false) const;
 
     std::vector<std::string> command;  // the program, then its leading arguments
     bool windows = false;              // the program is a Windows build (a .exe)

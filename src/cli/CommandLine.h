@@ -256,8 +256,8 @@ inline constexpr std::array<CommandSpec, 8> kCommands{{
      "AA 04 CMD STATUS CHK (status 0 good, 1 bad checksum, 2 unknown command, 3 bad length)",
      kModuleGroups},
     {"decode",
-     "cut hex text (the arguments, else standard input) into frames and show each one's fields "
-     "and problems",
+     "cut hex text (the arguments, else standard input as it comes) into frames and show each "
+     "one's fields and problems as soon as it is complete",
      kDecodeGroups, "[HEX...]", 0, kAnyNumber},
     {"monitor",
      "watch a line and never write to it: each frame decoded as it completes, with its time; "

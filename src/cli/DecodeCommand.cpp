@@ -1,67 +1,55 @@
-// "decode": captured traffic read back into frames. The hex text (the arguments, or standard
-// input with its lines joined by blanks) is read as the Data field reads it, without its
-// 55-byte limit; the bytes go through the frame scanner the virtual module uses, in the strict
-// reading, as if they had all arrived at one moment, and a final look at the clock one frame
-// gap later reports a frame cut off at the end and noise that nothing followed. Each piece
-// prints as monitor prints it (FrameReport.h), or with --script as a play script's line
-// (ScriptRecorder.h), untimed: no pauses, and no replies to expect.
-#include <iostream>
-#include <iterator>
+// "decode": captured traffic read back into frames (StreamDecoder.h), from the arguments (joined
+// by blanks) or else from standard input, read as it comes: every read's pieces are printed and
+// flushed before the next read waits, so at the end of a live pipe each frame's line comes out
+// as soon as its last byte has come, and a capture of any size goes through in the memory of a
+// read buffer and a frame.
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/Commands.h"
-#include "cli/FrameReport.h"
-#include "cli/ScriptRecorder.h"
-#include "protocol/FrameScanner.h"
-#include "protocol/HexText.h"
+#include "cli/StandardInput.h"
+#include "cli/StreamDecoder.h"
 
 namespace glassbench::cli {
 
 namespace {
 
-std::string InputText(const std::vector<std::string>& positional, std::istream& in) {
-    std::string text;
-    if (!positional.empty()) {
-        for (const auto& argument : positional) {
-            text += (text.empty() ? "" : " ") + argument;
-        }
-        return text;
-    }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
-}
+// Large enough that a file or a busy pipe goes through in few reads and writes.
+constexpr std::size_t kReadSize = 64 * 1024;
 
 }  // namespace
 
 int RunDecode(const OptionValues& values, std::ostream& out, std::ostream&) {
-    const bool json = values.Has("json");
-    const std::vector<std::uint8_t> bytes =
-        protocol::ParseHexStream(InputText(values.operands, std::cin));
-
-    protocol::FrameScanner scanner(protocol::Reading::Strict);
-    std::vector<protocol::ScanEvent> events;
-    const protocol::TimePoint at{};
-    for (const std::uint8_t byte : bytes) {
-        scanner.Push(byte, at, events);
-    }
-    scanner.Expire(at + protocol::kFrameGap, events);
-    if (values.Has("script")) {
-        ScriptRecorder script(out, false, std::nullopt);
-        for (const auto& event : events) {
-            script.Piece(event, at);
+    const auto form = values.Has("json")     ? StreamDecoder::Form::Json
+                      : values.Has("script") ? StreamDecoder::Form::Script
+                                             : StreamDecoder::Form::Text;
+    const std::vector<std::string>& arguments = values.operands;
+    StreamDecoder decoder(out, form, arguments.empty());
+    if (!arguments.empty()) {
+        for (std::size_t i = 0; i < arguments.size(); ++i) {
+            if (!decoder.Take(i == 0 ? "" : " ") || !decoder.Take(arguments[i])) {
+                break;
+            }
         }
-        script.Finish();
+        decoder.Finish();
         return kExitOk;
     }
-    for (const auto& event : events) {
-        out << (json ? EventJson(event).Text() : EventText(event)) << "\n";
+    std::vector<char> buffer(kReadSize);
+    bool reading = true;
+    while (const std::size_t n = ReadStandardInput(buffer.data(), buffer.size())) {
+        if (reading) {
+            reading = decoder.Take({buffer.data(), n});
+            if (!reading) {
+                decoder.Finish();
+            }
+            out.flush();
+        }
+        // After a NUL the rest is read to its end and not decoded, as it always was: the
+        // program that writes it is not cut off.
+    }
+    if (reading) {
+        decoder.Finish();
     }
     return kExitOk;
 }

@@ -1,6 +1,7 @@
 #include "cli/PlayScript.h"
 
 #include <algorithm>
+#include <istream>
 
 #include "protocol/FrameInverse.h"
 
@@ -132,17 +133,13 @@ std::string FrameOptionsText(const std::vector<std::uint8_t>& bytes) {
     return text + " --data=" + ShellWord(fields->dataText);
 }
 
-PlayScript ParsePlayScript(std::string_view text) {
-    PlayScript script;
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-        text.remove_prefix(3);
-    }
-    int number = 0;
-    while (!text.empty()) {
-        ++number;
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+std::optional<PlayStep> PlayScriptReader::Next() {
+    while (badLine_ == 0 && std::getline(in_, line_)) {
+        ++number_;
+        std::string_view line = line_;
+        if (number_ == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") {
+            line.remove_prefix(3);
+        }
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
@@ -153,17 +150,16 @@ PlayScript ParsePlayScript(std::string_view text) {
             step = ParseStep(*words, error);
         }
         if (!error.empty()) {
-            script.steps.clear();
-            script.badLine = number;
-            script.error = error;
-            return script;
+            badLine_ = number_;
+            error_ = error;
+            return std::nullopt;
         }
         if (step) {
-            step->line = number;
-            script.steps.push_back(std::move(*step));
+            step->line = number_;
+            return step;
         }
     }
-    return script;
+    return std::nullopt;
 }
 
 }  // namespace glassbench::cli

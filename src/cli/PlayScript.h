@@ -19,6 +19,7 @@
 #pragma once
 
 #include <chrono>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,13 +41,6 @@ struct PlayStep {
 // backslash at the end.
 std::optional<std::vector<std::string>> SplitShellWords(std::string_view line, std::string& error);
 
-struct PlayScript {
-    std::vector<PlayStep> steps;
-    // When a line does not parse: its number (from 1) and why; no steps then.
-    int badLine = 0;
-    std::string error;
-};
-
 // A word as the splitting above reads it back: as it is where that is safe, else in double
 // quotes.
 std::string ShellWord(std::string_view text);
@@ -54,8 +48,26 @@ std::string ShellWord(std::string_view text);
 // The options of a script line that sends exactly these bytes.
 std::string FrameOptionsText(const std::vector<std::uint8_t>& bytes);
 
-// The steps of a whole script. Blank and comment lines are skipped; a line may end in CR LF,
-// and a UTF-8 byte-order mark before the first line is ignored.
-PlayScript ParsePlayScript(std::string_view text);
+// A script read a line at a time from a stream, holding one line: what play reads a script of
+// any length with, once to check every line and once more to play it. Blank and comment lines
+// are skipped; a line may end in CR LF, and a UTF-8 byte-order mark before the first line is
+// ignored.
+class PlayScriptReader {
+  public:
+    explicit PlayScriptReader(std::istream& in) : in_(in) {}
+
+    // The next step; nullopt at the end of the script, and at a line that does not parse, whose
+    // number and reason badLine() and error() then give.
+    std::optional<PlayStep> Next();
+    int badLine() const { return badLine_; }
+    const std::string& error() const { return error_; }
+
+  private:
+    std::istream& in_;
+    std::string line_;
+    int number_ = 0;
+    int badLine_ = 0;
+    std::string error_;
+};
 
 }  // namespace glassbench::cli

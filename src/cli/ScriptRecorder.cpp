@@ -26,9 +26,12 @@ void ScriptRecorder::Add(std::string comment, std::optional<ScanEvent> frame) {
     Entry& entry = open_.emplace_back();
     entry.comment = std::move(comment);
     entry.frame = std::move(frame);
-    // Comments ahead of every open frame have nothing left to wait for.
-    const auto firstFrame =
-        std::find_if(open_.begin(), open_.end(), [](const Entry& e) { return e.frame; });
+    // Comments ahead of every open frame have nothing left to wait for. A frame's line waits
+    // only for what can still change it: its reply, where replies are watched, and the next
+    // frame's start, for the pause of a timed recording; decode's lines wait for nothing.
+    const bool framesWait = repliesWatched_ || start_.has_value();
+    const auto firstFrame = std::find_if(open_.begin(), open_.end(),
+                                         [&](const Entry& e) { return framesWait && e.frame; });
     WriteUpTo(static_cast<std::size_t>(firstFrame - open_.begin()));
 }
 

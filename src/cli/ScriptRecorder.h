@@ -8,12 +8,13 @@
 // when it lasts 10 ms or more. Everything else (noise, frames cut off, replies that follow no
 // frame or come cut off) is kept as a comment in its place and never replayed.
 //
-// So a frame's line waits for the next frame, or for the end. And a reply and the next frame
-// that one wake-up of the monitor reads reach the recorder in either order: frames stay open
-// until Settle(), which the monitor calls once no reply is half read, and a reply goes to the
-// oldest open frame without one, preferring one whose command code it carries. Every line is
-// flushed as it is written, so a recording ended by a signal or a pulled adapter keeps all that
-// was settled.
+// So a frame's line waits for the next frame, or for the end; an untimed recording without
+// replies (decode's) writes each line at once, since nothing can change it. And a reply and the
+// next frame that one wake-up of the monitor reads reach the recorder in either order: frames
+// stay open until Settle(), which the monitor calls once no reply is half read, and a reply goes
+// to the oldest open frame without one, preferring one whose command code it carries. Every
+// line is flushed as it is written, so a recording ended by a signal or a pulled adapter keeps
+// all that was settled.
 #pragma once
 
 #include <deque>

@@ -53,4 +53,13 @@ std::optional<TimePoint> FrameScanner::NextExpiry() const {
     return last_ + kFrameGap;
 }
 
+Bytes FrameScanner::TakeGarbageHead() {
+    if (garbage_.size() < 2) {
+        return {};
+    }
+    Bytes head(garbage_.begin(), garbage_.end() - 1);
+    garbage_.erase(garbage_.begin(), garbage_.end() - 1);
+    return head;
+}
+
 }  // namespace glassbench::protocol

@@ -45,6 +45,13 @@ class FrameScanner {
     // When Expire will next have something to report, if ever.
     std::optional<TimePoint> NextExpiry() const;
 
+    // How many bytes of garbage are held until their run ends.
+    std::size_t GarbageHeld() const { return garbage_.size(); }
+    // For a caller that cannot hold a long run of garbage whole (decode, over a capture of any
+    // size): the garbage held so far but its newest byte, taken out. The run goes on, and still
+    // ends in a Garbage event of its own, which holds what came after what was taken.
+    Bytes TakeGarbageHead();
+
   private:
     void FlushGarbage(std::vector<ScanEvent>& events);
 

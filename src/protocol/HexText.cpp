@@ -22,22 +22,32 @@ std::string_view UpToNul(std::string_view text) {
     return text.substr(0, text.find('\0'));
 }
 
+// The pair rule one character at a time, for a text whole or in pieces: a blank where a pair
+// would begin is skipped; any other character begins a pair, and the next one, whatever it is,
+// ends it. Returns whether `c` ends a pair, whose first character `begun` held.
+bool StepPair(PairStart& begun, char c) {
+    if (begun.open) {
+        begun.open = false;
+        return true;
+    }
+    if (c != ' ') {
+        begun = {true, c};
+    }
+    return false;
+}
+
 // Calls `take` with each pair of the text, in order, until it returns false: the pair's first
-// character and its second (NUL at the end of the text). Blanks where a pair would begin are
-// skipped.
+// character and its second (NUL at the end of the text).
 template <class Take>
 void ForEachPair(std::string_view text, Take take) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (text[pos] == ' ') {
-            ++pos;
-            continue;
-        }
-        const char second = pos + 1 < text.size() ? text[pos + 1] : '\0';
-        if (!take(text[pos], second)) {
+    PairStart begun;
+    for (const char c : text) {
+        if (StepPair(begun, c) && !take(begun.first, c)) {
             return;
         }
-        pos += 2;
+    }
+    if (begun.open) {
+        take(begun.first, '\0');
     }
 }
 
@@ -59,11 +69,31 @@ int ParseHexBytes(std::string_view text, std::uint8_t* store) {
 
 std::vector<std::uint8_t> ParseHexStream(std::string_view text) {
     std::vector<std::uint8_t> bytes;
-    ForEachPair(UpToNul(text), [&](char high, char low) {
-        bytes.push_back(PairValue(high, low));
-        return true;
-    });
+    HexStreamParser parser;
+    parser.Take(text, bytes);
+    parser.Finish(bytes);
     return bytes;
+}
+
+bool HexStreamParser::Take(std::string_view piece, std::vector<std::uint8_t>& bytes) {
+    if (ended_) {
+        return false;
+    }
+    const std::string_view text = UpToNul(piece);
+    ended_ = text.size() < piece.size();
+    for (const char c : text) {
+        if (StepPair(begun_, c)) {
+            bytes.push_back(PairValue(begun_.first, c));
+        }
+    }
+    return !ended_;
+}
+
+void HexStreamParser::Finish(std::vector<std::uint8_t>& bytes) {
+    if (begun_.open) {
+        bytes.push_back(PairValue(begun_.first, '\0'));
+        begun_.open = false;
+    }
 }
 
 std::optional<BytePattern> ParseBytePattern(std::string_view text) {

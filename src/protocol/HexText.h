@@ -31,6 +31,28 @@ int ParseHexBytes(std::string_view text, std::uint8_t* store);
 // captured traffic rather than one frame's Data.
 std::vector<std::uint8_t> ParseHexStream(std::string_view text);
 
+// A pair of hex text begun: its first character, while the second has not come.
+struct PairStart {
+    bool open = false;
+    char first = 0;
+};
+
+// ParseHexStream's reading of a text that comes in pieces (decode's standard input): the pieces
+// give, one after another, the bytes the whole text gives, in order. Only the first character of
+// a pair cut between two pieces is held back, until the next piece or the end.
+class HexStreamParser {
+  public:
+    // Appends the bytes of the pairs `piece` completes to `bytes`. Returns false once the text
+    // has ended at a NUL (this piece's or an earlier one's): nothing after it is read.
+    bool Take(std::string_view piece, std::vector<std::uint8_t>& bytes);
+    // The end of the text: a pair begun and not ended takes the end as its second character.
+    void Finish(std::vector<std::uint8_t>& bytes);
+
+  private:
+    PairStart begun_;
+    bool ended_ = false;
+};
+
 // The transcript text of the first `n` bytes: "AA 04 " style, 3n characters; empty for n <= 0.
 std::string FormatHexBytes(const std::uint8_t* bytes, int n);
 

@@ -11,6 +11,8 @@
 namespace glassbench::testing {
 namespace {
 
+using namespace std::chrono_literals;
+
 const CliUnderTest& Cli() {
     static const CliUnderTest cli(GLASSBENCH_CLI);
     return cli;
@@ -129,6 +131,7 @@ TEST(Cli, ExitCodeAndMessage) {
         {{"play", "--port=0"}, 2, "play needs a SCRIPT"},
         {{"play", "/dev/glassbench-missing.gbs", "--port=0"}, 2,
          "/dev/glassbench-missing.gbs: cannot be read", false},
+        {{"play", "/", "--port=0"}, 2, "/: cannot be read", false},
         {{"send", "--port=/dev/glassbench-missing", "--no-pulse"}, 3,
          "Could not open port /dev/glassbench-missing.\nNo such file or directory.\n"},
         // An index opens the row of the table, overridden as the environment says.
@@ -242,6 +245,42 @@ TEST(DecodeCommand, CutsNoiseFramesAndACutOffFrame) {
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, c.out);
     }
+}
+
+// At the end of a live pipe: each frame's line comes back before the next frame is written, a
+// frame written in two parts once its last byte has come, noise once the start byte after it has
+// come, all while standard input stays open. Then a block larger than decode's reads, which cut
+// its pairs wherever they end, and at the end of the input a frame cut off.
+TEST(DecodeCommand, PrintsEachFrameAsSoonAsItsLastByteComes) {
+    const auto decode = Cli().Start({"decode"}, {}, {}, true);
+    const std::string clear =
+        "frame AA 04 80 00 2E: Clear Screen (80) data=[00] checksum=2E good, length 4 good\n";
+    const std::pair<const char*, std::string> steps[] = {
+        {"AA 04 80 00 2E\n", clear},
+        {"01 02\n", ""},
+        {"AA 09 8A 00 64", "noise: 01 02\n"},
+        {" 00 32\nF8 00 CB\n",
+         "frame AA 09 8A 00 64 00 32 F8 00 CB: Draw Point (8A) x=100 y=50 data=[F8 00] "
+         "checksum=CB good, length 9 good\n"},
+        {"AA 01", "frame AA 01: length 1 holds no command\n"},
+    };
+    std::string expected;
+    for (const auto& [write, line] : steps) {
+        ASSERT_TRUE(decode->Write(write, 20s)) << decode->err();
+        expected += line;
+        // Waits on the pipe for the line; a line written early or twice shows at the next step.
+        ASSERT_TRUE(decode->WaitFor(expected, 20s)) << decode->out();
+        EXPECT_EQ(decode->out(), expected);
+    }
+    std::string block;
+    for (int i = 0; i < 20'000; ++i) {  // 300 kB
+        block += "AA 04 80 00 2E ";
+        expected += clear;
+    }
+    ASSERT_TRUE(decode->Write(block + "AA 09 8A", 60s));
+    const ProcessResult r = decode->Finish(60s);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expected + "incomplete: AA 09 8A\n");
 }
 
 // One object a line, each piece's fields as members: an unknown command has no name, layout or

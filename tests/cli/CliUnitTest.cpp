@@ -12,6 +12,7 @@
 #include "cli/CommandList.h"
 #include "cli/PlayScript.h"
 #include "cli/ScriptRecorder.h"
+#include "cli/StreamDecoder.h"
 #include "cli/TextEscape.h"
 
 namespace glassbench::cli {
@@ -121,15 +122,111 @@ TEST(DecodeScript, ReplaysToTheSameBytes) {
     const std::string args[] = {"decode", "--script", "01 " + frames, "AA 09 8A"};
     std::ostringstream out, err;
     ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
-    const PlayScript script = ParsePlayScript(out.str());
-    ASSERT_EQ(script.badLine, 0) << script.error << "\n" << out.str();
+    std::istringstream script(out.str());
+    PlayScriptReader reader(script);
     std::vector<std::uint8_t> replayed;
-    for (const PlayStep& step : script.steps) {
-        const auto bytes = WireBytes(step.frame);
+    while (const auto step = reader.Next()) {
+        const auto bytes = WireBytes(step->frame);
         replayed.insert(replayed.end(), bytes.begin(), bytes.end());
     }
+    ASSERT_EQ(reader.badLine(), 0) << reader.error() << "\n" << out.str();
     EXPECT_EQ(testing::Hex(replayed), frames) << out.str();
     EXPECT_EQ(out.str().rfind("# noise: 01\n", 0), 0u) << out.str();
+}
+
+// What decode prints of a text given in pieces, each piece taken in turn.
+std::string Decoded(StreamDecoder::Form form, bool lineEnds, std::size_t noisePart,
+                    const std::vector<std::string_view>& pieces) {
+    std::ostringstream out;
+    StreamDecoder decoder(out, form, lineEnds, noisePart);
+    for (const std::string_view piece : pieces) {
+        if (!decoder.Take(piece)) {
+            break;
+        }
+    }
+    decoder.Finish();
+    return out.str();
+}
+
+// The text in pieces prints what the whole text prints, in every form, wherever it is cut: every
+// cut into three pieces, and one character at a time. Noise is taken from the scanner in parts
+// of 3 bytes and of the usual size alike, and comes out the same.
+TEST(StreamDecoder, AnyCutOfTheTextPrintsWhatTheWholeTextPrints) {
+    using Form = StreamDecoder::Form;
+    const struct {
+        std::string text;
+        bool lineEnds;    // standard input's: CR and LF are blanks
+        const char* out;  // as text
+    } cases[] = {
+        // clang-format off
+        {"01 02 AA 04 80 00 2E AA 09 8A", false,
+         "noise: 01 02\nframe AA 04 80 00 2E: Clear Screen (80) data=[00] checksum=2E good, "
+         "length 4 good\nincomplete: AA 09 8A\n"},
+        {"AA 03 80\n2D\r\n55 0", true,
+         "frame AA 03 80 2D: Clear Screen (80) data=[] checksum=2D good, 0 data bytes where the "
+         "command takes 1\nnoise: 55 FF\n"},
+        // As arguments, a line end is a character of a pair: "\n5" is F5.
+        {"11\n5 AA01 0102030405060708", false,
+         "noise: 11 F5\nframe AA 01: length 1 holds no command\nnoise: 01 02 03 04 05 06 07 08\n"},
+        {std::string("AA 04 80 00 2E 11 22") + '\0' + " AA 04 81", true,
+         "frame AA 04 80 00 2E: Clear Screen (80) data=[00] checksum=2E good, length 4 good\n"
+         "noise: 11 22\n"},
+        {"0A 0B 0C 0D 0E 0F AA 0A 86 00 0A 00 14 2A 48 49 13 AA", true,
+         "noise: 0A 0B 0C 0D 0E 0F\nframe AA 0A 86 00 0A 00 14 2A 48 49 13: Ascii String Display "
+         "(86) x=10 y=20 style=2A (spi chars=2 transparent=yes font=12x24) data=[48 49] "
+         "checksum=13 good, length 10 good\nincomplete: AA\n"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const std::string_view text = c.text;
+        for (const Form form : {Form::Text, Form::Json, Form::Script}) {
+            for (const std::size_t noisePart : {std::size_t{3}, StreamDecoder::kNoisePart}) {
+                const std::string whole = Decoded(form, c.lineEnds, noisePart, {text});
+                if (form == Form::Text) {
+                    EXPECT_EQ(whole, c.out) << text;
+                }
+                std::vector<std::string_view> characters;
+                for (std::size_t i = 0; i < text.size(); ++i) {
+                    characters.push_back(text.substr(i, 1));
+                }
+                EXPECT_EQ(Decoded(form, c.lineEnds, noisePart, characters), whole) << text;
+                for (std::size_t i = 0; i <= text.size(); ++i) {
+                    for (std::size_t j = i; j <= text.size(); ++j) {
+                        EXPECT_EQ(
+                            Decoded(form, c.lineEnds, noisePart,
+                                    {text.substr(0, i), text.substr(i, j - i), text.substr(j)}),
+                            whole)
+                            << text << " cut at " << i << " and " << j;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// A run of noise longer than decode holds is still one line, in every form: its head, the hex
+// of each part taken from the scanner in turn, and its tail.
+TEST(StreamDecoder, ALongRunOfNoiseIsOneLineInEveryForm) {
+    using Form = StreamDecoder::Form;
+    const std::pair<Form, const char*> cases[] = {
+        {Form::Text, "noise: 01 02 03 04 05 06 07\nincomplete: AA 04 80\n"},
+        {Form::Json,
+         "{\"kind\":\"noise\",\"hex\":\"01 02 03 04 05 06 07\"}\n"
+         "{\"kind\":\"incomplete\",\"hex\":\"AA 04 80\"}\n"},
+        {Form::Script, "# noise: 01 02 03 04 05 06 07\n# incomplete: AA 04 80\n"},
+    };
+    for (const auto& [form, expected] : cases) {
+        EXPECT_EQ(Decoded(form, true, 2, {"01 02 03 04 05 06 07 AA 04 80"}), expected);
+        // A run that comes byte by byte, with the start byte that ends it in a piece of its own.
+        EXPECT_EQ(Decoded(form, true, 2, {"01 02", " 03 0", "4 05", " 06 07", " AA", " 04 80"}),
+                  expected);
+    }
+    // One of the usual size and more, through the scanner in several parts.
+    std::string run;
+    for (std::size_t i = 0; i < 3 * StreamDecoder::kNoisePart; ++i) {
+        run += i == 0 ? "00" : " 00";
+    }
+    EXPECT_EQ(Decoded(Form::Text, false, StreamDecoder::kNoisePart, {run}), "noise: " + run + "\n");
 }
 
 }  // namespace

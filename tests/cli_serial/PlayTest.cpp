@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <filesystem>
 #include <regex>
 #include <string>
 
@@ -66,6 +67,8 @@ TEST_F(PlayTest, AFailedExpectationExitsOneAndFailsItsTestCase) {
               std::string::npos)
         << report;
     EXPECT_EQ(report.find("<c>"), std::string::npos);
+    // The cases went to a part beside the report while the script played; it is gone.
+    EXPECT_FALSE(std::filesystem::exists(junit.string() + ".part"));
 }
 
 TEST_F(PlayTest, ABadLineStopsTheScriptBeforeTheModuleSeesAFrame) {
@@ -93,6 +96,36 @@ TEST_F(PlayTest, ABadLineStopsTheScriptBeforeTheModuleSeesAFrame) {
     EXPECT_EQ(Send({"--no-pulse"}).exitCode, 0);
     ASSERT_TRUE(module->WaitFor("-> status", 10s)) << module->out();
     EXPECT_EQ(CountOf(module->out(), "-> status"), 1) << module->out();
+}
+
+// A script that cannot be read twice, from a pipe through /dev/stdin, is held and checked whole
+// before anything is sent, as a file is: a bad second line stops it before the first goes out,
+// and a good script plays every line.
+TEST_F(PlayTest, AScriptFromAPipeIsCheckedWholeBeforeAnythingIsSent) {
+    StartModule();
+    const struct {
+        const char* script;
+        int exitCode;
+        const char* err;
+    } cases[] = {
+        {"--data=00\n--colour=red\n", 2, "glassbench-cli: /dev/stdin:2: unknown option --colour\n"},
+        {"--data=00 --expect=\"AA 04 80 00 2E\"\n# a comment\n--command=\"Set LCD Brightness\" "
+         "--data=05\n",
+         0, ""},
+    };
+    for (const auto& c : cases) {
+        Process play(GLASSBENCH_CLI, {"play", "/dev/stdin", "--port=" + path, "--no-pulse"}, {}, {},
+                     true);
+        ASSERT_TRUE(play.Write(c.script, 10s));
+        const ProcessResult r = play.Finish(10s);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(CountOf(r.out, "sent: "), c.exitCode == 0 ? 2 : 0) << r.out;
+    }
+    // The module saw the good script's two frames and nothing of the bad one.
+    EXPECT_TRUE(module->WaitFor("-> status", 10s, 2)) << module->out();
+    EXPECT_TRUE(module->WaitFor("Set LCD Brightness", 10s)) << module->out();
+    EXPECT_EQ(CountOf(module->out(), "-> status"), 2) << module->out();
 }
 
 // --no-wait skips the pause; without it a stop request ends the pause at once.

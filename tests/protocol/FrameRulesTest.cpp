@@ -80,7 +80,8 @@ TEST(FrameRulesTest, TheModuleAnswersLenientlyWhereDecodeReportsStrictly) {
 }
 
 // The scanner's reports for a feed of hex bytes 1 ms apart; "+N" makes the next byte (or
-// the final look at the clock) N ms after the one before. A frame shows the module's reply.
+// the final look at the clock) N ms after the one before, and "take" takes the garbage held but
+// its newest byte, as decode takes a long run of it. A frame shows the module's reply.
 TEST(FrameScannerTest, ReportsGarbageFramesWithTheirRepliesAndDroppedFrames) {
     const std::pair<const char*, const char*> cases[] = {
         // clang-format off
@@ -94,6 +95,11 @@ TEST(FrameScannerTest, ReportsGarbageFramesWithTheirRepliesAndDroppedFrames) {
         {"AA 09 8A 00 +100", "dropped AA 09 8A 00"},
         {"AA 04 80 +150 AA 04 80 00 2E", "dropped AA 04 80; AA 04 80 00 2E -> AA 04 80 00 2E"},
         {"AA +99 04 +99 80 +99 00 +99 2E", "AA 04 80 00 2E -> AA 04 80 00 2E"},
+        // A run taken in parts still ends in an event of its own, with what came after.
+        {"01 02 03 take 04 take take AA 04 80 00 2E",
+         "taken 01 02; taken 03; garbage 04; AA 04 80 00 2E -> AA 04 80 00 2E"},
+        {"01 take 02 03 take +100", "taken 01 02; garbage 03"},
+        {"take AA 09 take 8A +100", "dropped AA 09 8A"},
         // clang-format on
     };
     for (const auto& [feed, expected] : cases) {
@@ -101,8 +107,28 @@ TEST(FrameScannerTest, ReportsGarbageFramesWithTheirRepliesAndDroppedFrames) {
         std::vector<ScanEvent> events;
         TimePoint at = TimePoint{} + 1h;
         auto gap = 1ms;
+        std::string summary;
+        const auto add = [&](const char* kind, const Bytes& bytes, std::string reply = "") {
+            summary += (summary.empty() ? "" : "; ") + std::string(kind) + Hex(bytes) + reply;
+        };
+        const auto addEvents = [&] {
+            for (const auto& e : events) {
+                const bool frame = e.kind == ScanEvent::Kind::Frame;
+                add(e.kind == ScanEvent::Kind::Garbage ? "garbage "
+                    : frame                            ? ""
+                                                       : "dropped ",
+                    e.bytes, frame ? " -> " + Hex(BuildReply(e.command, e.status)) : "");
+            }
+            events.clear();
+        };
         std::istringstream in(feed);
         for (std::string token; in >> token;) {
+            if (token == "take") {
+                if (const Bytes taken = scanner.TakeGarbageHead(); !taken.empty()) {
+                    add("taken ", taken);
+                }
+                continue;
+            }
             if (token[0] == '+') {
                 gap = std::chrono::milliseconds(std::stoi(token.substr(1)));
                 continue;
@@ -110,15 +136,10 @@ TEST(FrameScannerTest, ReportsGarbageFramesWithTheirRepliesAndDroppedFrames) {
             at += gap;
             gap = 1ms;
             scanner.Push(static_cast<std::uint8_t>(std::stoul(token, nullptr, 16)), at, events);
+            addEvents();
         }
         scanner.Expire(at + gap, events);
-        std::string summary;
-        for (const auto& e : events) {
-            summary += summary.empty() ? "" : "; ";
-            const bool frame = e.kind == ScanEvent::Kind::Frame;
-            summary += e.kind == ScanEvent::Kind::Garbage ? "garbage " : frame ? "" : "dropped ";
-            summary += Hex(e.bytes) + (frame ? " -> " + Hex(BuildReply(e.command, e.status)) : "");
-        }
+        addEvents();
         EXPECT_EQ(summary, expected) << feed;
     }
 }

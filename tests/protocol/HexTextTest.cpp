@@ -58,6 +58,58 @@ TEST(ParseHexStream, ReadsLikeTheDataFieldWithoutItsLimit) {
     EXPECT_EQ(glassbench::testing::Hex(bytes.data(), 3), "AA FF 5A");
 }
 
+// A text in pieces reads as the whole text, wherever it is cut: every way of cutting it into
+// two and three pieces (empty pieces among them), a pair cut in half included; a NUL ends the
+// text in whichever piece it comes, and nothing after it is read.
+TEST(HexStreamParser, ReadsAnyCutOfATextAsTheWholeText) {
+    const std::pair<std::string, const char*> cases[] = {
+        {"", ""},
+        {"AA 04 80", "AA 04 80"},
+        {" aa0480 ", "AA 04 80"},
+        {"0", "FF"},
+        {"1 2", "0F 1F"},
+        {"A", "9F"},
+        {"G1 0x1F", "F1 FF 1F"},
+        {std::string("12\0"
+                     "34",
+                     5),
+         "12"},
+        {std::string("5\0"
+                     "6",
+                     3),
+         "4F"},
+    };
+    const auto read = [](const std::vector<std::string_view>& pieces) {
+        HexStreamParser parser;
+        std::vector<std::uint8_t> bytes;
+        bool goesOn = true;
+        for (const std::string_view piece : pieces) {
+            const bool more = parser.Take(piece, bytes);
+            EXPECT_TRUE(goesOn || !more);  // once ended, always ended
+            goesOn = more;
+        }
+        parser.Finish(bytes);
+        return glassbench::testing::Hex(bytes);
+    };
+    for (const auto& [text, expected] : cases) {
+        const std::string_view whole = text;
+        EXPECT_EQ(read({whole}), expected);
+        for (std::size_t i = 0; i <= whole.size(); ++i) {
+            for (std::size_t j = i; j <= whole.size(); ++j) {
+                EXPECT_EQ(read({whole.substr(0, i), whole.substr(i, j - i), whole.substr(j)}),
+                          expected)
+                    << "'" << text << "' cut at " << i << " and " << j;
+            }
+        }
+    }
+    HexStreamParser parser;
+    std::vector<std::uint8_t> bytes;
+    EXPECT_FALSE(parser.Take(std::string("1\0", 2), bytes));
+    EXPECT_FALSE(parser.Take("23", bytes));
+    parser.Finish(bytes);
+    EXPECT_EQ(glassbench::testing::Hex(bytes), "0F");
+}
+
 TEST(BytePattern, TakesPairsAndWildcardsStrictly) {
     const std::pair<const char*, const char*> cases[] = {
         {"AA 04 ?? 00 2e", "AA 04 ?? 00 2E"},
