@@ -110,6 +110,9 @@ void RunStep(serial::SerialLink& link, const PlayStep& step, JUnitCase& report, 
                          std::to_string(protocol::kReplyLength) + " bytes";
     }
     tally.replies += result.replied ? 1 : 0;
+    if (link.Lost()) {
+        report.failure = "port lost: " + link.LostReason();
+    }
     if (step.expect) {
         if (auto reason = CheckExpectation(*step.expect, frame, result, out)) {
             ++tally.failed;
@@ -158,6 +161,9 @@ int RunPlay(const OptionValues& values, std::ostream& out, std::ostream& err) {
     PlayScriptReader script(*source.in);
     Tally tally;
     bool changed = false;
+    // The port lost and not back: the lines after are not tried, skipped in the report.
+    bool portGone = false;
+    int untried = 0;
     // As many steps as were checked: a file that has grown since (a recording still being
     // written) plays as it was checked. One changed in place in the meantime ends the run at the
     // first line that no longer reads.
@@ -175,18 +181,27 @@ int RunPlay(const OptionValues& values, std::ostream& out, std::ostream& err) {
         JUnitCase report;
         report.name = path + ":" + std::to_string(step->line) + " " + CaseName(step->frame);
         report.skipped = true;
-        if (!stop.Requested() && (tally.frames == 0 || Pause(stop, port.interval))) {
+        if (!stop.Requested() && !portGone &&
+            (tally.frames == 0 || Pause(stop, port.interval))) {
             RunStep(*link, *step, report, tally, out);
-            if (waits && step->waitAfter.count() > 0) {
+            // The line the loss broke has failed; the next goes to the port back again.
+            if (link->Lost() && !RecoverPort(*link, port, stop, err)) {
+                portGone = true;
+            } else if (waits && step->waitAfter.count() > 0) {
                 Pause(stop, step->waitAfter);
             }
         }
+        untried += report.skipped ? 1 : 0;
         if (junit) {
             junit->Add(report);
         }
     }
     out << "played: " << tally.frames << " frames, " << tally.replies << " replies, "
-        << tally.failed << " expectations failed" << std::endl;
+        << tally.failed << " expectations failed";
+    if (untried > 0) {
+        out << ", " << untried << " not tried";
+    }
+    out << std::endl;
 
     int status = tally.replies == steps && tally.failed == 0 ? kExitOk : kExitFailed;
     if (junit && !junit->Finish()) {

@@ -14,6 +14,7 @@
 #include "JsonLines.h"
 #include "ModuleFixture.h"
 #include "Ser2net.h"
+#include "TempDir.h"
 
 namespace glassbench::testing {
 namespace {
@@ -62,6 +63,53 @@ TEST_F(ReconnectTest, CtrlCEndsTheWaitAtOnce) {
     EXPECT_EQ(r.exitCode, 130) << r.err;
     EXPECT_NE(r.err.find("; waiting for " + path + "\n"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find(", not tried: "), std::string::npos) << r.out;
+}
+
+// A module power-cycled in the middle of a script: with --reconnect the line it broke fails
+// and the rest play; without, the rest are not tried, each a skipped case in the report.
+TEST_F(ReconnectTest, PlayGoesOnOrStopsAtALostPort) {
+    std::string lines;
+    for (int i = 0; i < 6; ++i) {
+        lines += "--data=00 --expect=\"AA 04 80 00 2E\"\n";
+    }
+    const auto script = dir.Write("six.gbs", lines).string();
+    const auto junit = (dir.path() / "report.xml").string();
+    for (const bool reconnect : {true, false}) {
+        SCOPED_TRACE(reconnect ? "--reconnect" : "without --reconnect");
+        StartModule();
+        std::vector<std::string> args{"play",       script,          "--port=" + path,
+                                      "--no-pulse", "--interval=50", "--junit=" + junit};
+        if (reconnect) {
+            args.emplace_back("--reconnect=60");
+        }
+        auto play = Cli().Start(args);
+        ASSERT_TRUE(play->WaitFor(kReply, 20s, 2)) << play->err();
+        CutModule();
+        ASSERT_TRUE(play->WaitFor(" none (", 20s)) << play->out() << play->err();
+        if (reconnect) {
+            StartModule();
+        }
+        const ProcessResult r = play->Finish(60s);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        const int replies = CountOf(r.out, kReply);
+        const std::string report = TempDir::Read(junit);
+        EXPECT_NE(report.find("port lost: "), std::string::npos) << report;
+        if (reconnect) {
+            EXPECT_EQ(replies, 5) << r.out;
+            EXPECT_NE(r.out.find("played: 6 frames, 5 replies, 1 expectations failed\n"),
+                      std::string::npos)
+                << r.out;
+            EXPECT_NE(report.find("skipped=\"0\""), std::string::npos) << report;
+        } else {
+            const int untried = 6 - replies - 1;
+            EXPECT_NE(r.out.find(", " + std::to_string(untried) + " not tried\n"),
+                      std::string::npos)
+                << r.out;
+            EXPECT_NE(report.find("skipped=\"" + std::to_string(untried) + "\""), std::string::npos)
+                << report;
+            EXPECT_EQ(r.err, "port " + path + " gone (Input/output error)\n");
+        }
+    }
 }
 
 // monitor waits for a lost line by default, and says so as objects of their own in --json.
