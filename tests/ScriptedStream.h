@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -54,6 +56,9 @@ class ScriptedStream final : public net::ByteStream {
     void RoomAt(Duration at, std::size_t bytes) { roomAt_.emplace(kStart + at, bytes); }
     // A stop request at `at`.
     void Stop(Duration at) { stop_ = kStart + at; }
+    // How long a receive that hands over bytes takes on the clock: a peer that sends without
+    // end then keeps the stream readable for ever while time goes on, as a socket does.
+    void ReadCost(Duration cost) { readCost_ = cost; }
 
     std::function<void(std::span<const std::uint8_t>)> onSent;
 
@@ -89,14 +94,21 @@ class ScriptedStream final : public net::ByteStream {
     net::IoResult Receive(std::span<std::uint8_t> buffer) override {
         Apply();
         std::size_t n = 0;
-        while (n < buffer.size() && !ready_.empty()) {
-            buffer[n++] = ready_.front();
-            ready_.pop_front();
-        }
-        while (n < buffer.size() && ready_.empty() && EndlessReady() > 0) {
-            buffer[n++] = endless_->second[endlessAt_++ % endless_->second.size()];
+        // The peer writes each thing whole: what it sends besides the endless units comes
+        // between two of them, never inside one.
+        const auto midUnit = [&] { return endless_ && endlessAt_ % endless_->second.size() != 0; };
+        while (n < buffer.size()) {
+            if (!ready_.empty() && !midUnit()) {
+                buffer[n++] = ready_.front();
+                ready_.pop_front();
+            } else if (EndlessReady() > 0) {
+                buffer[n++] = endless_->second[endlessAt_++ % endless_->second.size()];
+            } else {
+                break;
+            }
         }
         delivered_ += n;
+        now_ += n > 0 ? readCost_ : Duration::zero();
         sinceWait_ += n;
         mostBetweenWaits_ = std::max(mostBetweenWaits_, sinceWait_);
         if (n > 0) {
@@ -111,14 +123,22 @@ class ScriptedStream final : public net::ByteStream {
 
     using ByteStream::Wait;
     net::WaitResult Wait(bool input, bool output, net::TimePoint deadline) override {
-        ++waits_;
+        // A near end that waits without end on a stream that is always ready spins: it is
+        // stopped here, loudly, rather than left to hang its test.
+        if (++waits_ > kMostWaits) {
+            std::fprintf(stderr, "ScriptedStream: more than %d waits: the near end spins\n",
+                         kMostWaits);
+            std::abort();
+        }
         sinceWait_ = 0;
         for (;;) {
             Apply();
             if (stop_ && *stop_ <= now_) {
                 return net::WaitResult::Stopped;
             }
-            const bool readable = !ready_.empty() || closed_ || EndlessReady() > 0;
+            const bool readable =
+                (!ready_.empty() && (!endless_ || endlessAt_ % endless_->second.size() == 0)) ||
+                closed_ || EndlessReady() > 0;
             if ((input && readable) || (output && room_ > 0 && !closed_)) {
                 return net::WaitResult::Ready;
             }
@@ -140,6 +160,7 @@ class ScriptedStream final : public net::ByteStream {
 
   private:
     static constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
+    static constexpr int kMostWaits = 1'000'000;
 
     // What is due by now: arrivals, room, the close (after the arrivals before it).
     void Apply() {
@@ -199,6 +220,7 @@ class ScriptedStream final : public net::ByteStream {
     std::size_t room_ = kUnbounded;
     std::multimap<net::TimePoint, std::size_t> roomAt_;
     std::optional<net::TimePoint> stop_;
+    Duration readCost_{};
     Bytes taken_;
     std::uint64_t delivered_ = 0;
     std::uint64_t sinceWait_ = 0;

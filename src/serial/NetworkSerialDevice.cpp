@@ -246,6 +246,14 @@ class NetworkSerialDevice final : public SerialDevice, private net::SessionEvent
                                        : !WriteInFlight() || session_.DataSent() > reported_) {
                 return WaitResult::Ready;
             }
+            // A server that never stops sending (a storm of Telnet commands) keeps the socket
+            // readable: the deadline is looked at here, not only by a wait that blocks.
+            if (stream_->Now() >= deadline) {
+                if (what == WaitFor::Output) {
+                    GiveUpWrite();
+                }
+                return WaitResult::TimedOut;
+            }
             const bool output = what == WaitFor::Output || session_.HasQueued();
             const WaitResult waited = stream_->Wait(what == WaitFor::Input, output, deadline);
             if (waited == WaitResult::Gone) {
@@ -392,7 +400,8 @@ class NetworkSerialDevice final : public SerialDevice, private net::SessionEvent
             if (done()) {
                 return true;
             }
-            if (session_.Failed() ||
+            // As in Wait: a socket that is always readable ends no wait by itself.
+            if (session_.Failed() || stream_->Now() >= deadline ||
                 stream_->Wait(true, session_.HasQueued(), deadline) != WaitResult::Ready) {
                 return false;
             }

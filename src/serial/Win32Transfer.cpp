@@ -12,6 +12,9 @@ IoStatus StatusOf(DWORD error) {
         case ERROR_BAD_COMMAND:
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_DEVICE_REMOVED:
+        // Wine's word for a device whose Unix side has hung up (EIO): a pseudo-terminal whose
+        // other end closed.
+        case ERROR_NOT_READY:
         case ERROR_GEN_FAILURE:
         case ERROR_OPERATION_ABORTED:
         case ERROR_INVALID_HANDLE:

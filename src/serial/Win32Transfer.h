@@ -19,7 +19,8 @@ namespace glassbench::serial {
 
 std::error_code SystemError(DWORD code);
 
-// What a failed read, write or query means: these are what a pulled USB adapter reports.
+// What a failed read, write or query means: Gone for what a pulled USB adapter reports, and
+// what Wine reports for a device whose Unix side has hung up.
 IoStatus StatusOf(DWORD error);
 
 void CloseSystemHandle(HANDLE handle);

@@ -261,7 +261,8 @@ TEST(SerialLinkTest, ALostPortIsGivenBackAndReopenedAsTheSameDevice) {
         port.usb = UsbIdentity{0x0403, 0x6001, serial, "FTDI", "FT232R USB UART", 0, "1-1"};
         return port;
     };
-    const std::string usb0 = "/dev/ttyUSB0", usb1 = "/dev/ttyUSB1";
+    // Rows of this platform's own table: /dev/ttyUSB0 and 1, or COM1 and COM2.
+    const std::string usb0 = Row(0), usb1 = Row(1);
     const struct {
         const char* name;
         std::vector<PresentPort> before, after;  // what is present at the open, and after
