@@ -107,7 +107,9 @@ TEST_F(ReconnectTest, PlayGoesOnOrStopsAtALostPort) {
                 << r.out;
             EXPECT_NE(report.find("skipped=\"" + std::to_string(untried) + "\""), std::string::npos)
                 << report;
-            EXPECT_EQ(r.err, "port " + path + " gone (Input/output error)\n");
+            // The system's own words: Input/output error, Not ready under Wine.
+            EXPECT_TRUE(std::regex_match(r.err, std::regex("port " + path + " gone \\(.+\\)\n")))
+                << r.err;
         }
     }
 }
