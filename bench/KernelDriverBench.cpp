@@ -5,7 +5,8 @@
 //   and 8250 (/dev/ttyS1) in the guest, beside the same on the host's pseudo-terminal, at 9600
 //   and 115200 baud, rounds of each path taking turns so that the machine's load falls on all
 //   alike: the median of the rounds' medians and the largest 99th percentile;
-// - the time from a replug (the monitor's device_add) to /dev/ttyUSB0 back in the guest.
+// - the time from a replug (the monitor's device_add) in the middle of send --reconnect to
+//   /dev/ttyUSB0 back in the guest, and to the first frame answered after it.
 // The modules answer at once (no --wire-timing): the 16550's time on the wire is QEMU's, which
 // paces its UART at the set speed; its USB serial adapter is not paced.
 //
@@ -111,8 +112,17 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::vector<double> replugMs;
+    // Each replug in the middle of send --reconnect: the node back, and the first frame
+    // answered after it (the CLI sees the node, opens it and sends at once).
+    std::vector<double> replugMs, answeredMs;
+    const std::string answered = " s\nsent: AA 04 80 00 2E\nreceived: AA 04 80 00 2E\n";
     for (int i = 0; i < replugs; ++i) {
+        if (!bench.Start("glassbench-cli send --port=/dev/ttyUSB0 --no-pulse --repeat=100000 "
+                         "--interval=20 --reconnect=60") ||
+            !bench.WaitForOutput("received: AA 04 80 00 2E\n")) {
+            std::fprintf(stderr, "send: %s\n", bench.Error().c_str());
+            return 1;
+        }
         const auto unplugged = bench.Unplug("ftdi0");
         if (!unplugged || !bench.WaitForNode("remove", "ttyUSB0", *unplugged)) {
             std::fprintf(stderr, "unplug: %s\n", bench.Error().c_str());
@@ -120,16 +130,23 @@ int main(int argc, char** argv) {
         }
         const auto plugged = bench.Plug("ftdi0");
         const auto back = plugged ? bench.WaitForNode("add", "ttyUSB0", *plugged) : std::nullopt;
-        if (!back) {
+        if (!back || !bench.WaitForOutput(answered)) {
             std::fprintf(stderr, "replug: %s\n", bench.Error().c_str());
             return 1;
         }
+        const auto first = Clock::now();
+        bench.Interrupt();
+        bench.Finish();
         replugMs.push_back(std::chrono::duration<double, std::milli>(*back - *plugged).count());
+        answeredMs.push_back(std::chrono::duration<double, std::milli>(first - *plugged).count());
     }
-    std::printf(
-        "\nreplug (device_add) to /dev/ttyUSB0 back: median %.0f ms, %.0f to %.0f ms"
-        " (%d replugs)\n",
-        Percentile(replugMs, 50), *std::min_element(replugMs.begin(), replugMs.end()),
-        *std::max_element(replugMs.begin(), replugMs.end()), replugs);
+    const auto report = [&](const char* what, const std::vector<double>& ms) {
+        std::printf("%s: median %.0f ms, %.0f to %.0f ms (%d replugs)\n", what, Percentile(ms, 50),
+                    *std::min_element(ms.begin(), ms.end()),
+                    *std::max_element(ms.begin(), ms.end()), replugs);
+    };
+    std::printf("\nin the middle of send --reconnect --interval=20:\n");
+    report("replug (device_add) to /dev/ttyUSB0 back", replugMs);
+    report("replug to the first frame answered", answeredMs);
     return 0;
 }
