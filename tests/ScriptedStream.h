@@ -229,4 +229,28 @@ class ScriptedStream final : public net::ByteStream {
     std::error_code error_;
 };
 
+// The scripted stream as a stream of its own that a device may own and destroy (a port that is
+// lost gives it back at once), while the test keeps the script and looks at it afterwards.
+class ScriptedStreamView final : public net::ByteStream {
+  public:
+    explicit ScriptedStreamView(ScriptedStream& stream) : stream_(stream) {}
+    net::IoResult Send(std::span<const std::uint8_t> bytes) override {
+        return stream_.Send(bytes);
+    }
+    net::IoResult Receive(std::span<std::uint8_t> buffer) override {
+        return stream_.Receive(buffer);
+    }
+    using ByteStream::Wait;
+    net::WaitResult Wait(bool input, bool output, net::TimePoint deadline) override {
+        return stream_.Wait(input, output, deadline);
+    }
+    net::WaitToken InputToken() override { return stream_.InputToken(); }
+    net::WaitToken OutputToken() override { return stream_.OutputToken(); }
+    net::TimePoint Now() override { return stream_.Now(); }
+    std::error_code LastError() const override { return stream_.LastError(); }
+
+  private:
+    ScriptedStream& stream_;
+};
+
 }  // namespace glassbench::testing

@@ -30,10 +30,11 @@ const Bytes kClear{0xAA, 0x04, 0x80, 0x00, 0x2E};
 const Bytes kReply{0xAA, 0x04, 0x80, 0x00, 0x2E};
 constexpr auto kSettle = 50ms;
 
-// The one port of a SerialSystem, on a scripted stream the test keeps a view of.
+// The one port of a SerialSystem, on a scripted stream the test keeps; the port's device has
+// a view of it, and may be opened once.
 struct ScriptedPort {
-    std::unique_ptr<ScriptedStream> owned = std::make_unique<ScriptedStream>();
-    ScriptedStream& stream = *owned;
+    ScriptedStream stream;
+    bool opened = false;
 };
 
 class ScriptedSystem final : public SerialSystem {
@@ -41,11 +42,13 @@ class ScriptedSystem final : public SerialSystem {
     ScriptedSystem(ScriptedPort& port, NetworkScheme scheme) : port_(port), scheme_(scheme) {}
 
     std::unique_ptr<SerialDevice> Open(const std::string& name, std::error_code& error) override {
-        if (!port_.owned) {
+        if (std::exchange(port_.opened, true)) {
             error = std::make_error_code(std::errc::device_or_resource_busy);
             return nullptr;
         }
-        return StartNetworkPort(std::move(port_.owned), scheme_, name, kSettle, error, detail_);
+        return StartNetworkPort(std::make_unique<glassbench::testing::ScriptedStreamView>(
+                                    port_.stream),
+                                scheme_, name, kSettle, error, detail_);
     }
     std::string LastOpenDetail() const override { return detail_; }
     bool DeviceExists(const std::string&) override { return true; }
