@@ -234,9 +234,7 @@ class ScriptedStream final : public net::ByteStream {
 class ScriptedStreamView final : public net::ByteStream {
   public:
     explicit ScriptedStreamView(ScriptedStream& stream) : stream_(stream) {}
-    net::IoResult Send(std::span<const std::uint8_t> bytes) override {
-        return stream_.Send(bytes);
-    }
+    net::IoResult Send(std::span<const std::uint8_t> bytes) override { return stream_.Send(bytes); }
     net::IoResult Receive(std::span<std::uint8_t> buffer) override {
         return stream_.Receive(buffer);
     }

@@ -181,8 +181,7 @@ int RunPlay(const OptionValues& values, std::ostream& out, std::ostream& err) {
         JUnitCase report;
         report.name = path + ":" + std::to_string(step->line) + " " + CaseName(step->frame);
         report.skipped = true;
-        if (!stop.Requested() && !portGone &&
-            (tally.frames == 0 || Pause(stop, port.interval))) {
+        if (!stop.Requested() && !portGone && (tally.frames == 0 || Pause(stop, port.interval))) {
             RunStep(*link, *step, report, tally, out);
             // The line the loss broke has failed; the next goes to the port back again.
             if (link->Lost() && !RecoverPort(*link, port, stop, err)) {

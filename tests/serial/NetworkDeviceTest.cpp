@@ -46,9 +46,9 @@ class ScriptedSystem final : public SerialSystem {
             error = std::make_error_code(std::errc::device_or_resource_busy);
             return nullptr;
         }
-        return StartNetworkPort(std::make_unique<glassbench::testing::ScriptedStreamView>(
-                                    port_.stream),
-                                scheme_, name, kSettle, error, detail_);
+        return StartNetworkPort(
+            std::make_unique<glassbench::testing::ScriptedStreamView>(port_.stream), scheme_, name,
+            kSettle, error, detail_);
     }
     std::string LastOpenDetail() const override { return detail_; }
     bool DeviceExists(const std::string&) override { return true; }
