@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <numeric>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "ModuleFixture.h"
 #include "RunProcess.h"
 #include "TestHex.h"
+#include "TextMatch.h"
 #include "net/Socket.h"
 
 namespace glassbench::testing {
@@ -50,11 +50,12 @@ struct TcpModule {
               std::vector<std::string> options = {}) {
         options.insert(options.begin(), {"module", "--listen=" + scheme + "://127.0.0.1:0"});
         process = cli.Start(options);
-        std::smatch match;
-        const std::regex first("module: listening on (" + scheme + "://127\\.0\\.0\\.1:\\d+)\n");
         // The whole first line, then the address in it.
-        if (process->WaitFor("\n", 20s) && std::regex_search(process->out(), match, first)) {
-            url = match[1];
+        if (process->WaitFor("\n", 20s)) {
+            if (const auto first = Search(process->out(), "module: listening on (" + scheme +
+                                                              "://127\\.0\\.0\\.1:\\d+)\n")) {
+                url = (*first)[1];
+            }
         }
     }
     std::string url;
@@ -114,8 +115,7 @@ TEST(ModuleOnTcp, SendsFramesByteForByteWithTheClientsLinesAndSpeed) {
             ASSERT_TRUE(module.process->WaitFor("module: client gone", 10s))
                 << module.process->out();
             const std::string& out = module.process->out();
-            EXPECT_TRUE(std::regex_match(out.substr(out.find('\n') + 1), std::regex(c.moduleLines)))
-                << out;
+            EXPECT_TRUE(Matches(out.substr(out.find('\n') + 1), c.moduleLines)) << out;
         }
     }
 }
@@ -189,10 +189,9 @@ TEST(ModuleOnTcp, AnswersPyserialsRfc2217Client) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "AA 04 80 00 2E\n");
     ASSERT_TRUE(module.process->WaitFor("module: client gone", 10s)) << module.process->out();
-    EXPECT_TRUE(std::regex_search(
-        module.process->out(),
-        std::regex("speed: 115200 baud\n(.*\n)*modem line: DTR low\nmodem line: RTS low\n"
-                   "modem line: DTR high\nmodem line: RTS high\nClear Screen .*-> status 0\n")))
+    EXPECT_TRUE(Finds(module.process->out(),
+                      "speed: 115200 baud\n(.*\n)*modem line: DTR low\nmodem line: RTS low\n"
+                      "modem line: DTR high\nmodem line: RTS high\nClear Screen .*-> status 0\n"))
         << module.process->out();
 }
 

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "RunProcess.h"
 #include "Ser2net.h"
 #include "TestHex.h"
+#include "TextMatch.h"
 
 namespace glassbench::testing {
 namespace {
@@ -92,21 +92,19 @@ TEST(MonitorTest, DecodesFramesNoiseStallsAndRepliesWithoutWriting) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const std::string t = "(\\d+\\.\\d{6})";
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(
-        r.out, m,
-        // Each piece's own text is decode's, checked with it (tests/cli).
-        std::regex("monitor: listening on " + port.path + ", replies on " + replies.path +
+    // Each piece's own text is decode's, checked with it (tests/cli).
+    const auto m = Match(
+        r.out, "monitor: listening on " + port.path + ", replies on " + replies.path +
                    " at 115200 baud\n" + t + " noise: 01 02\n" + t + " frame AA 04 80 00 2E: .*\n" +
                    t + " reply AA 04 80 00 2E after Clear Screen \\(80\\) at " + t + "\n" + t +
                    " incomplete: AA 09 8A\n" + t + " frame AA 04 80 00 2F: .*\n" + t +
                    " frame AA 09 8A 00 64 00 32 F8 00 CB: .*\nframes: 3, bad checksums: 1, noise "
                    "bytes: 2, incomplete: 1, replies: 1, seconds: " +
-                   t + "\n")))
-        << r.out;
-    EXPECT_EQ(m[4], m[2]);  // the reply names the frame it follows by its time
+                   t + "\n");
+    ASSERT_TRUE(m) << r.out;
+    EXPECT_EQ((*m)[4], (*m)[2]);  // the reply names the frame it follows by its time
     // The stalled frame is reported once the line has been silent for 100 ms.
-    EXPECT_GE(std::stod(m[5]) - std::stod(m[3]), 0.1);
+    EXPECT_GE(std::stod((*m)[5]) - std::stod((*m)[3]), 0.1);
     EXPECT_EQ(port.Received(), "");
     EXPECT_EQ(replies.Received(), "");
 }
@@ -170,8 +168,7 @@ TEST(MonitorTest, WatchesLinesBehindSer2net) {
     port.Write("AA 04 81 00 2F");
     const ProcessResult r = monitor->Finish(10s);
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\d reply AA 04 80 FF 2D after Clear Screen")))
-        << r.out;
+    EXPECT_TRUE(Finds(r.out, "\\d reply AA 04 80 FF 2D after Clear Screen")) << r.out;
     EXPECT_NE(r.out.find("frames: 2, bad checksums: 0, noise bytes: 0, incomplete: 0, replies: 1"),
               std::string::npos)
         << r.out;
@@ -209,13 +206,13 @@ TEST_F(ModuleTest, ARecordingReplaysTheFramesAndExpectsTheirReplies) {
                                      "--record=" + file.string()});
     ASSERT_TRUE(monitor.WaitFor(" baud\n", 10s)) << monitor.err();
     port.Write("01 02");
-    std::smatch reply;
     for (std::string rest = sent.out; const std::string& frame : frames) {
         port.Write(frame);
         ASSERT_TRUE(monitor.WaitFor(" frame " + frame + ": ", 10s)) << monitor.out();
-        ASSERT_TRUE(std::regex_search(rest, reply, std::regex("received: ([0-9A-F ]{14})\n")));
-        const std::string answer = reply[1];
-        rest = reply.suffix();
+        const auto reply = Search(rest, "received: ([0-9A-F ]{14})\n");
+        ASSERT_TRUE(reply);
+        const std::string answer = (*reply)[1];
+        rest = rest.substr(rest.find((*reply)[0]) + (*reply)[0].size());
         replies.Write(answer);
         ASSERT_TRUE(monitor.WaitFor(" reply " + answer, 10s)) << monitor.out();
     }
@@ -225,9 +222,9 @@ TEST_F(ModuleTest, ARecordingReplaysTheFramesAndExpectsTheirReplies) {
     EXPECT_EQ(monitor.Finish(10s).exitCode, 0);
     // What the frames and comments are, the replay below shows; the header is the rest.
     const std::string recording = TempDir::Read(file);
-    EXPECT_TRUE(std::regex_search(
-        recording, std::regex("^# Recorded by glassbench-cli monitor on .*\n# frames on " +
-                              port.path + ", replies on " + replies.path + ", at 9600 baud\n")))
+    EXPECT_TRUE(Finds(recording, "^# Recorded by glassbench-cli monitor on .*\n# frames on " +
+                                     port.path + ", replies on " + replies.path +
+                                     ", at 9600 baud\n"))
         << recording;
     EXPECT_EQ(CountOf(recording, "\n--raw="), 2) << recording;
 
@@ -238,8 +235,7 @@ TEST_F(ModuleTest, ARecordingReplaysTheFramesAndExpectsTheirReplies) {
     EXPECT_EQ(CountOf(played.out, "expect: ok\n"), 5) << played.out;
     EXPECT_TRUE(module->WaitFor(" -> status ", 10s, 10)) << module->out();
     EXPECT_EQ(module->out().substr(before), described);
-    EXPECT_TRUE(std::regex_search(TempDir::Read(junit),
-                                  std::regex("recorded.gbs:\\d+ raw frame \\(90\\)\"")))
+    EXPECT_TRUE(Finds(TempDir::Read(junit), "recorded.gbs:\\d+ raw frame \\(90\\)\""))
         << TempDir::Read(junit);
 
     // Each answer carries the frame's number where the status was: 3 and 4 differ.

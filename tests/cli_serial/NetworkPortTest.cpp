@@ -4,7 +4,6 @@
 // reaches ser2net through Winsock.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>

@@ -13,7 +13,6 @@
 #include <chrono>
 #include <filesystem>
 #include <numeric>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 #include "RunProcess.h"
 #include "TempDir.h"
 #include "TestHex.h"
+#include "TextMatch.h"
 
 namespace glassbench::testing {
 namespace {
@@ -46,7 +46,7 @@ TEST_P(SendTest, ExchangesWithTheModule) {
     const ProcessResult r = Send(c.send);
     const auto took = Clock::now() - start;
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-    EXPECT_TRUE(std::regex_match(r.out, std::regex(c.out))) << r.out;
+    EXPECT_TRUE(Matches(r.out, c.out)) << r.out;
     EXPECT_EQ(r.err, "");  // a pty has no modem lines, and that is no failure
     EXPECT_GE(took, c.atLeast);
     EXPECT_LT(took, c.below);
@@ -115,9 +115,8 @@ TEST_F(ModuleTest, FaultsNumberTheAnswersAndNameThemselves) {
     ASSERT_TRUE(module->WaitFor("[fault ", 10s, 5)) << module->out();
     const auto all = [](const std::string& text, const char* pattern) {
         std::string found;
-        const std::regex re(pattern);
-        for (std::sregex_iterator it(text.begin(), text.end(), re), end; it != end; ++it) {
-            found += (found.empty() ? "" : "; ") + (*it)[1].str();
+        for (const std::string& group : FirstGroups(text, pattern)) {
+            found += (found.empty() ? "" : "; ") + group;
         }
         return found;
     };
@@ -173,9 +172,9 @@ TEST_F(ModuleTest, ClearsWhatAKilledToolLeftAndVanishingEndsEveryWaitAtOnce) {
     // without --reconnect the run there: one line names the port and why, and the frames never
     // tried are counted, not each shown.
     EXPECT_EQ(r.err, "port " + path + " gone (Input/output error)\n");
-    EXPECT_TRUE(std::regex_match(
-        r.out, std::regex("sent: AA 04 80 00 2E\nreceived: none \\(0 of 5 bytes; the port "
-                          "failed\\)\nexchanges: 1, replies: 0, .*, not tried: 4\n")))
+    EXPECT_TRUE(Matches(r.out,
+                        "sent: AA 04 80 00 2E\nreceived: none \\(0 of 5 bytes; the port "
+                        "failed\\)\nexchanges: 1, replies: 0, .*, not tried: 4\n"))
         << r.out;
 }
 
@@ -236,11 +235,11 @@ TEST(PortsCommandTest, ListsThirtyPositionsOverridesFirstThenUsbAcmAndOnBoard) {
     const ProcessResult r = RunProcess(GLASSBENCH_CLI, {"ports"}, {},
                                        {"GLASSBENCH_PORTS=/dev/null::/dev/glassbench-absent:"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    const std::regex listing(
+    const std::string listing(
         " 0  /dev/null +present\n 1  /dev/glassbench-absent +absent\n 2  /dev/ttyUSB2 .*\n"
         "(.+\n){7}10  /dev/ttyACM0 .*\n(.+\n){9}20  /dev/ttyS0 .*\n(.+\n){8}29  /dev/ttyS9 +"
         "(present|absent)\n(present: /dev/\\S+( \\(.+\\))?\n(  [a-z -]+: .+\n)*)*");
-    EXPECT_TRUE(std::regex_match(r.out, listing)) << r.out;
+    EXPECT_TRUE(Matches(r.out, listing)) << r.out;
 }
 
 }  // namespace

@@ -7,12 +7,12 @@
 // then ends the CLI as Ctrl+C does.
 #include <cstdio>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "JsonLines.h"
 #include "Scenario.h"
+#include "TextMatch.h"
 
 namespace glassbench::testing::qemu {
 namespace {
@@ -46,13 +46,12 @@ struct WhileOpen {
 };
 
 std::optional<WhileOpen> ReadWhileOpen(const std::string& out) {
-    static const std::regex kFramed(R"(pid: ([0-9]+)\n([\s\S]*?)status: ([0-9]+)\n([\s\S]*))");
-    std::smatch match;
-    if (!std::regex_match(out, match, kFramed)) {
+    const auto match = Match(out, R"(pid: ([0-9]+)\n([\s\S]*?)status: ([0-9]+)\n([\s\S]*))");
+    if (!match) {
         return std::nullopt;
     }
-    return WhileOpen{std::stol(match[1].str()), match[2].str(), std::stoi(match[3].str()),
-                     match[4].str()};
+    const auto& m = *match;
+    return WhileOpen{std::stol(m[1]), m[2], std::stoi(m[3]), m[4]};
 }
 
 // The selector that names an FTDI of the board by its serial number.
@@ -103,9 +102,9 @@ class TwoAdapters : public Identity {
     // the board's one xHCI controller), then the port path that `info usb` gives.
     static std::string LocationOf(std::string_view adapter) {
         const std::string info = Guest().Monitor("info usb");
-        const std::regex device("Port ([0-9.]+),[^\n]*, ID: " + std::string(adapter) + "(\n|$)");
-        std::smatch match;
-        return std::regex_search(info, match, device) ? "1-" + match[1].str() : "?";
+        const auto device =
+            Search(info, "Port ([0-9.]+),[^\n]*, ID: " + std::string(adapter) + "(\n|$)");
+        return device ? "1-" + (*device)[1] : "?";
     }
 
     // The adapters and the nodes they have here, each with the other one.
@@ -276,13 +275,12 @@ TEST_F(Locks, ALiveLockFileIsHonoured) {
                     "glassbench-cli send --no-pulse --port=" + node + "; status=$?; cat " + lock +
                     "; rm " + lock + "; exit $status");
     EXPECT_EQ(refused.status, 3) << refused.out << refused.error;
-    std::smatch holder;
-    ASSERT_TRUE(std::regex_search(refused.out, holder, std::regex("^holder: ([0-9]+)\n")))
-        << refused.out;
-    const long pid = std::stol(holder[1].str());
-    EXPECT_EQ(refused.out, holder.str() + "Could not open port " + node +
+    const auto holder = Search(refused.out, "^holder: ([0-9]+)\n");
+    ASSERT_TRUE(holder) << refused.out;
+    const long pid = std::stol((*holder)[1]);
+    EXPECT_EQ(refused.out, (*holder)[0] + "Could not open port " + node +
                                ".\nDevice or resource busy: port " + node +
-                               " is locked by sh (pid " + holder[1].str() + ") in " + lock + ".\n" +
+                               " is locked by sh (pid " + (*holder)[1] + ") in " + lock + ".\n" +
                                LockText(pid));
     EXPECT_EQ(Guest().Module("ftdi0").Frames(), before) << "the port was written";
 }

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <regex>
 #include <stdexcept>
 
 #include "net/PosixPoll.h"
@@ -158,12 +157,17 @@ std::string BootNode(const AdapterSpec& adapter) {
 }
 
 std::optional<long> SendFigure(const std::string& sendOutput, std::string_view name) {
-    const std::regex figure(", " + std::string(name) + ": ([0-9]+)");
-    std::smatch match;
-    if (!std::regex_search(sendOutput, match, figure)) {
+    const std::string label = ", " + std::string(name) + ": ";
+    const auto at = sendOutput.find(label);
+    if (at == std::string::npos) {
         return std::nullopt;
     }
-    return std::stol(match[1].str());
+    const auto digits = at + label.size();
+    const auto end = sendOutput.find_first_not_of("0123456789", digits);
+    if (end == digits) {
+        return std::nullopt;
+    }
+    return std::stol(sendOutput.substr(digits, end - digits));
 }
 
 // --- HostModule ---
