@@ -49,10 +49,13 @@ TEST(FieldsForFrame, EveryBuiltFrameComesBackAsFieldsThatBuildItAgain) {
             }
             // Transparent -1..1, FontSize -1..5, LCDs Type 0..3.
             for (int choice = 0; choice < (styled ? 3 * 7 * 4 : 1); ++choice) {
-                CommandFields fields(command, coordinates[(count + choice) % 6],
-                                     coordinates[(count + choice + 1) % 6], Hex(data),
-                                     choice % 3 - 1, choice / 3 % 7 - 1,
-                                     LcdsTypeFromIndex(choice / 21));
+                CommandFields fields{command,
+                                     coordinates[(count + choice) % 6],
+                                     coordinates[(count + choice + 1) % 6],
+                                     Hex(data),
+                                     choice % 3 - 1,
+                                     choice / 3 % 7 - 1,
+                                     LcdsTypeFromIndex(choice / 21)};
                 const auto bytes = Build(fields);
                 const auto inverse = Inverse(bytes);
                 ASSERT_TRUE(inverse) << Hex(bytes);
