@@ -199,7 +199,7 @@ TEST(ModuleOnTcp, AnswersPyserialsRfc2217Client) {
 // ones it has) says so once and leaves the listener alone for a while, instead of asking again
 // and again at full speed; once it can, the waiting client is served.
 TEST(ModuleOnTcp, AListenerThatCannotAcceptIsLeftAloneAWhile) {
-#ifdef __SANITIZE_ADDRESS__
+#ifdef GLASSBENCH_SANITIZERS
     // UndefinedBehaviorSanitizer's vptr check tries memory through a pipe of its own; with no
     // descriptor left it cannot make one, and reports a fault that is not there.
     GTEST_SKIP() << "the sanitizers need descriptors that this test takes away";

@@ -168,7 +168,7 @@ ByteString Repeated(const ByteString& unit, std::size_t times) {
 
 // AddressSanitizer keeps freed memory aside (its quarantine), so under it a process's size says
 // nothing of what the tool holds.
-#ifdef __SANITIZE_ADDRESS__
+#ifdef GLASSBENCH_SANITIZERS
 constexpr bool kSizeSaysWhatIsHeld = false;
 #else
 constexpr bool kSizeSaysWhatIsHeld = true;
