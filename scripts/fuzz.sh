@@ -4,24 +4,44 @@
 # later runs go on from where earlier ones stopped. Prints every target's executions and
 # executions per second; exits 1 when any target finds a problem (libFuzzer writes the input
 # to build-fuzz/ and the log is shown).
-# Usage: scripts/fuzz.sh [SECONDS]
+# Usage: scripts/fuzz.sh [--build DIR] [SECONDS]
+#   --build DIR: the fuzzers of DIR, a build already configured with -DGLASSBENCH_FUZZ=ON (the
+#   sanitizers' build of scripts/test.sh, which has them beside the tests), instead of
+#   build-fuzz/'s own, optimised ones.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+usage() {
+    echo "usage: scripts/fuzz.sh [--build DIR] [SECONDS]" >&2
+    exit 2
+}
+build=
+if [ "${1:-}" = "--build" ]; then
+    [ -n "${2:-}" ] || usage
+    build=$2
+    shift 2
+fi
 seconds="${1:-60}"
 case "$seconds" in
-    '' | *[!0-9]*)
-        echo "usage: scripts/fuzz.sh [SECONDS]" >&2
-        exit 2
-        ;;
+    '' | *[!0-9]*) usage ;;
 esac
 jobs=$(nproc 2>/dev/null || echo 2)
 
 scripts/setup.sh cmake make clang-14 libclang-rt-14-dev
-# Optimised as libFuzzer advises: at -O0 the coverage hooks on every comparison dominate.
-CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_FUZZ=ON \
-    -DGLASSBENCH_WERROR=ON >/dev/null
-cmake --build build-fuzz -j"$jobs"
+if [ -z "$build" ]; then
+    build=build-fuzz
+    # Optimised as libFuzzer advises: at -O0 the coverage hooks on every comparison dominate.
+    # Only the fuzzers and what they drive.
+    CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLASSBENCH_FUZZ=ON \
+        -DGLASSBENCH_WERROR=ON -DGLASSBENCH_UI=OFF -DGLASSBENCH_TESTS=OFF \
+        -DGLASSBENCH_BENCH=OFF >/dev/null
+fi
+targets=()
+for source in fuzz/fuzz_*.cpp; do
+    targets+=("$(basename "$source" .cpp)")
+done
+cmake --build "$build" -j"$jobs" --target "${targets[@]}"
+mkdir -p build-fuzz
 
 # One target: its run, then a line of figures in build-fuzz/TARGET.result, or its findings.
 fuzz_one() {
@@ -31,7 +51,7 @@ fuzz_one() {
         -artifact_prefix=build-fuzz/)
     [ -f "fuzz/$target.dict" ] && options+=(-dict="fuzz/$target.dict")
     # New inputs go to the first folder; the committed seeds are only read.
-    if build-fuzz/fuzz/"$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
+    if "$build/fuzz/$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
         printf '%-14s %12s executions %8s exec/s  corpus %s\n' "$target" \
             "$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")" \
             "$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")" \
@@ -43,14 +63,12 @@ fuzz_one() {
 
 # libFuzzer runs on one core: the targets run side by side, one a core, so the whole run takes
 # about SECONDS times the targets over the cores.
-targets=()
-for source in fuzz/fuzz_*.cpp; do
-    targets+=("$(basename "$source" .cpp)")
-    rm -f "build-fuzz/${targets[-1]}.result"
+for target in "${targets[@]}"; do
+    rm -f "build-fuzz/$target.result"
     while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do
         wait -n || true
     done
-    fuzz_one "${targets[-1]}" &
+    fuzz_one "$target" &
 done
 wait
 
