@@ -44,7 +44,6 @@
 #include "protocol/FrameScanner.h"
 #include "protocol/HexText.h"
 #include "serial/LineTap.h"
-#include "serial/PortSelector.h"
 #include "serial/PortTarget.h"
 #include "serial/StopRequest.h"
 
@@ -454,18 +453,16 @@ int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err)
     // What each line is, to find it again after a loss.
     serial::PortTarget targets[2];
     for (int i = 0; i < 2 && taps[i]; ++i) {
-        const auto present = system->PresentPorts();
         targets[i] = serial::PortTarget(*names[i]);
-        targets[i].Opened(serial::ResolvePortName(*names[i], present).device, present);
+        targets[i].Opened(system->PresentPorts());
     }
     Monitor monitor(settings, out, err, record.is_open() ? &record : nullptr);
     monitor.Start();
     serial::LineTap* gone = nullptr;
     while ((gone = monitor.Watch(*taps[0], taps[1].get(), stop)) != nullptr) {
         const int i = gone == taps[0].get() ? 0 : 1;
-        const std::string reason = gone->Device().ErrorDetail().empty()
-                                       ? gone->LastError().message()
-                                       : gone->Device().ErrorDetail();
+        const std::string reason =
+            serial::ReasonText(gone->LastError(), gone->Device().ErrorDetail());
         if (!settings.reconnect) {
             err << "glassbench-cli monitor: " << *names[i]
                 << " has gone away (unplugged, or its other end closed): " << reason << "\n";
@@ -485,9 +482,8 @@ int RunMonitor(const OptionValues& values, std::ostream& out, std::ostream& err)
                 taps[i] = now ? serial::LineTap::Open(*system, *now, settings.bitsPerSecond, error,
                                                       detail)
                               : nullptr;
-                if (now && (error == std::errc::permission_denied ||
-                            error == std::errc::device_or_resource_busy)) {
-                    watch.WatchNode(*now);
+                if (now) {
+                    watch.OpenFailed(*now, error);
                 }
                 device = now.value_or("");
                 return taps[i] != nullptr;

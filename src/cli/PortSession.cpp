@@ -48,7 +48,7 @@ bool NamesOnePort(const std::string& name, std::ostream& err) {
 
 void PrintOpenFailure(std::string_view device, const std::error_code& reason,
                       std::string_view detail, std::ostream& err) {
-    std::string text(detail.empty() ? reason.message() : detail);
+    std::string text = serial::ReasonText(reason, detail);
     // A sentence of its own, as the system's messages are.
     if (!text.empty() && text.front() >= 'a' && text.front() <= 'z') {
         text.front() = static_cast<char>(text.front() - 'a' + 'A');
@@ -137,12 +137,7 @@ bool RecoverPort(serial::SerialLink& link, const PortSettings& settings,
             if (link.Reopen() == 0) {
                 return true;
             }
-            // A node that is there but not to be had yet: udev sets its permissions late, a
-            // prober (ModemManager) holds it for a moment.
-            const std::error_code why = link.LastOpenError();
-            if (why == std::errc::permission_denied || why == std::errc::device_or_resource_busy) {
-                watch.WatchNode(link.PortName(link.OpenedPortIndex()));
-            }
+            watch.OpenFailed(link.PortName(link.OpenedPortIndex()), link.LastOpenError());
             return false;
         },
         lost + *settings.reconnect, stop);

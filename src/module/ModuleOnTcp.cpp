@@ -133,10 +133,7 @@ int ServeOnTcp(const ModuleOptions& options, const serial::StopRequest& stop, st
     bound.port = listener->LocalPort();
     out << "module: listening on " << serial::FormatNetworkPortName(bound) << std::endl;
 
-    Server server(
-        std::move(listener),
-        address.scheme == serial::NetworkScheme::Rfc2217 ? net::Framing::Telnet : net::Framing::Raw,
-        out);
+    Server server(std::move(listener), serial::FramingOf(address.scheme), out);
     ModuleCore core(options, server, out);
     server.Run(core, stop);
     return 0;

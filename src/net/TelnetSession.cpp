@@ -57,8 +57,7 @@ bool TelnetSession::Pump(SessionEvents& events) {
             break;
         }
         if (got.status != IoStatus::Done) {
-            Fail(stream_.LastError() ? stream_.LastError()
-                                     : std::make_error_code(std::errc::connection_reset));
+            Fail(StreamError());
             break;
         }
         read += static_cast<std::size_t>(got.count);
@@ -108,7 +107,7 @@ std::size_t TelnetSession::QueueData(std::span<const std::uint8_t> data) {
     Segment segment;
     std::size_t taken = 0;
     for (; taken < data.size(); ++taken) {
-        const std::size_t size = IsTelnet() && data[taken] == telnet::kIac ? 2 : 1;
+        const std::size_t size = EncodedSize(data[taken]);
         if (queuedData_ + segment.bytes.size() + size > limits_.maxQueuedData) {
             break;
         }
@@ -131,9 +130,7 @@ bool TelnetSession::Flush() {
             (sent.status == IoStatus::Done && sent.count == 0)) {
             break;
         }
-        const std::error_code reason = stream_.LastError()
-                                           ? stream_.LastError()
-                                           : std::make_error_code(std::errc::connection_reset);
+        const std::error_code reason = StreamError();
         if (sent.status == IoStatus::Gone) {
             sendError_ = reason;
             break;
@@ -156,8 +153,7 @@ bool TelnetSession::Flush() {
 
 void TelnetSession::Count(Segment& segment) {
     while (segment.counted < segment.sent) {
-        const std::size_t size =
-            IsTelnet() && segment.bytes[segment.counted] == telnet::kIac ? 2 : 1;
+        const std::size_t size = EncodedSize(segment.bytes[segment.counted]);
         if (segment.counted + size > segment.sent) {
             break;
         }
@@ -177,8 +173,7 @@ std::size_t TelnetSession::DropUnsentData() {
         // a doubled 0xFF of which one half has gone.
         const std::size_t keepEnd = it->sent == it->counted ? it->sent : it->counted + 2;
         for (std::size_t i = keepEnd; i < it->bytes.size();) {
-            const std::size_t size = IsTelnet() && it->bytes[i] == telnet::kIac ? 2 : 1;
-            i += size;
+            i += EncodedSize(it->bytes[i]);
             ++dropped;
         }
         queuedData_ -= it->bytes.size() - keepEnd;
@@ -207,6 +202,15 @@ bool TelnetSession::QueueControl(const telnet::Bytes& bytes) {
     queuedControl_ += bytes.size();
     queue_.push_back(std::move(segment));
     return Flush();
+}
+
+std::size_t TelnetSession::EncodedSize(std::uint8_t byte) const {
+    return IsTelnet() && byte == telnet::kIac ? 2 : 1;
+}
+
+std::error_code TelnetSession::StreamError() const {
+    const std::error_code error = stream_.LastError();
+    return error ? error : std::make_error_code(std::errc::connection_reset);
 }
 
 void TelnetSession::Fail(std::error_code error) {

@@ -109,6 +109,10 @@ class TelnetSession {
     };
 
     bool QueueControl(const telnet::Bytes& bytes);
+    // The bytes one data byte takes on the wire: a doubled 0xFF on Telnet.
+    std::size_t EncodedSize(std::uint8_t byte) const;
+    // What the stream gave as the reason its last call failed, a reset where it gave none.
+    std::error_code StreamError() const;
     void Fail(std::error_code error);
     // Counts the data bytes of `segment` whose encoding has gone out whole.
     void Count(Segment& segment);

@@ -21,6 +21,7 @@
 #include <system_error>
 
 #include "net/ByteStream.h"
+#include "net/TelnetSession.h"
 #include "serial/SerialSystem.h"
 
 namespace glassbench::serial {
@@ -32,6 +33,11 @@ struct NetworkAddress {
     std::string host;
     std::uint16_t port = 0;
 };
+
+// What a scheme's connection carries: Telnet with the com-port option, or the line's bytes.
+inline net::Framing FramingOf(NetworkScheme scheme) {
+    return scheme == NetworkScheme::Rfc2217 ? net::Framing::Telnet : net::Framing::Raw;
+}
 
 inline constexpr std::chrono::seconds kConnectTime{3};
 inline constexpr std::chrono::milliseconds kAnswerTime{400};

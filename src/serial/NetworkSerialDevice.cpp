@@ -96,9 +96,7 @@ class NetworkSerialDevice final : public SerialDevice, private net::SessionEvent
                         std::string name)
         : name_(std::move(name)),
           stream_(std::move(stream)),
-          session_(*stream_, telnet::Role::Client,
-                   scheme == NetworkScheme::Rfc2217 ? net::Framing::Telnet : net::Framing::Raw,
-                   kLimits) {}
+          session_(*stream_, telnet::Role::Client, FramingOf(scheme), kLimits) {}
 
     // A server that cannot serve the connection says so and closes it at once (ser2net:
     // "Port's device already in use"), so the tool listens first, for `settle` at most: a raw

@@ -150,9 +150,10 @@ ResolvedPort ResolvePortName(std::string_view name, std::span<const PresentPort>
                  [&](const PresentPort& port) { return Matches(*selector, port); });
     SortPorts(matching);
     if (matching.size() == 1) {
-        return {Outcome::Found, matching.front().device, {}};
+        return {Outcome::Found, matching.front().device, {}, 1};
     }
     ResolvedPort resolved;
+    resolved.matched = matching.size();
     if (matching.empty()) {
         resolved.outcome = Outcome::NoMatch;
         resolved.problem = "no port matches " + std::string(name) + ".";
@@ -191,8 +192,7 @@ std::string DescribePort(std::string_view name, std::span<const PresentPort> pre
         case ResolvedPort::Outcome::NoMatch:
             return text + "\nno port matches it";
         case ResolvedPort::Outcome::Several:
-            return text + "\n" + resolved.problem.substr(0, resolved.problem.find(' ')) +
-                   " ports match it";
+            return text + "\n" + std::to_string(resolved.matched) + " ports match it";
         case ResolvedPort::Outcome::Bad:
             break;
     }

@@ -11,6 +11,7 @@
 // never a guess.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -53,6 +54,8 @@ struct ResolvedPort {
     // Otherwise why not, in lines for a person: "no port matches usb:0403:6001:A1." and the
     // ports present; "2 ports match usb:0403:6001: ..." with each of them.
     std::string problem;
+    // How many present ports a selector matched.
+    std::size_t matched = 0;
 };
 
 // `name` as it is when it is no selector; for a selector, the one present port it matches.

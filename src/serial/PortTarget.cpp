@@ -4,13 +4,15 @@
 
 namespace glassbench::serial {
 
-void PortTarget::Opened(const std::string& device, std::span<const PresentPort> present) {
+std::string PortTarget::Opened(std::span<const PresentPort> present) {
+    std::string device = ResolvePortName(name_, present).device;
     if (IsPortSelector(name_)) {
         selector_ = name_;
-        return;
+        return device;
     }
     const PresentPort* port = FindPresentPort(device, present);
     selector_ = port != nullptr ? SelectorOf(*port, present) : std::string();
+    return device;
 }
 
 std::optional<std::string> PortTarget::DeviceNow(std::span<const PresentPort> present) const {

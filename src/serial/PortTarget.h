@@ -22,8 +22,9 @@ class PortTarget {
     // `name` as the port was named: a device, a selector or a network port.
     explicit PortTarget(std::string name) : name_(std::move(name)) {}
 
-    // Notes what the port opened as `device` is, among the ports present then.
-    void Opened(const std::string& device, std::span<const PresentPort> present);
+    // Notes what the port, just opened, is among the ports present then: the device it opened
+    // as (for a selector, the one it matched).
+    std::string Opened(std::span<const PresentPort> present);
     // What to open now: the device the adapter has now, or the name; nullopt when the adapter
     // is not there (or the selector matches several ports).
     std::optional<std::string> DeviceNow(std::span<const PresentPort> present) const;

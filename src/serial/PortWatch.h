@@ -11,6 +11,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "serial/SerialSystem.h"
 
@@ -24,6 +25,14 @@ class PortWatch {
     // A node that is there but could not be had (busy, not permitted): its closing and its
     // permissions are watched too.
     virtual void WatchNode(const std::string& path) { static_cast<void>(path); }
+    // After an open of `node` failed with `why`: a node that is there but not to be had yet
+    // (udev sets its permissions late, a prober such as ModemManager holds it for a moment)
+    // is watched (WatchNode).
+    void OpenFailed(const std::string& node, const std::error_code& why) {
+        if (why == std::errc::permission_denied || why == std::errc::device_or_resource_busy) {
+            WatchNode(node);
+        }
+    }
 };
 
 // The watch for a port of that name: a network port's, a device's.

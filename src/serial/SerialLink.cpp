@@ -1,12 +1,10 @@
 #include "serial/SerialLink.h"
 
-#include "serial/NetworkPort.h"
-#include "serial/PortSelector.h"
-
 #include <algorithm>
 #include <iostream>
 #include <utility>
 
+#include "serial/NetworkPort.h"
 #include "serial/PortSelector.h"
 
 namespace glassbench::serial {
@@ -83,7 +81,7 @@ std::chrono::nanoseconds SerialLink::WireTime(int count) const {
 }
 
 std::string SerialLink::LastOpenReason() const {
-    return openDetail_.empty() ? openError_.message() : openDetail_;
+    return ReasonText(openError_, openDetail_);
 }
 
 int SerialLink::Reopen() {
@@ -107,7 +105,7 @@ int SerialLink::Reopen() {
 void SerialLink::Lose(const std::error_code& error, const std::string& detail) {
     lost_ = true;
     ready_ = false;
-    lostReason_ = detail.empty() ? error.message() : detail;
+    lostReason_ = ReasonText(error, detail);
     device_.reset();
 }
 
@@ -152,9 +150,7 @@ int SerialLink::OpenDevice(const std::string& name, bool first) {
     openedDevice_ = name;
     if (first && !IsNetworkPortName(name)) {
         // What the port is, while it is there, to know it again after a loss.
-        const std::vector<PresentPort> present = system_->PresentPorts();
-        openedDevice_ = ResolvePortName(name, present).device;
-        target_.Opened(openedDevice_, present);
+        openedDevice_ = target_.Opened(system_->PresentPorts());
     }
     ready_ = true;
     return 0;

@@ -92,9 +92,8 @@ class SerialLink {
     // a reopen waits for, as a person names it (the adapter's selector, or the port's name).
     const std::string& OpenedDevice() const { return openedDevice_; }
     std::string AwaitedPort() const { return target_.Describe(); }
-    // The port and speed positions of the last OpenPort.
+    // The port position of the last OpenPort.
     int OpenedPortIndex() const { return portIndex_; }
-    int OpenedSpeedIndex() const { return speedIndex_; }
     // The system's reason when the last OpenPort failed (what the callers' messages add).
     std::error_code LastOpenError() const { return openError_; }
     // The same reason in words: where more is known than the code says (what a network

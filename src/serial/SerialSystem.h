@@ -18,6 +18,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -59,6 +60,12 @@ using net::WaitFor;
 using net::WaitForAny;
 using net::WaitResult;
 using net::WaitToken;
+
+// A failure in words: the device's or system's own account where it has one (ErrorDetail,
+// LastOpenDetail), else the code's message.
+inline std::string ReasonText(const std::error_code& error, std::string_view detail) {
+    return detail.empty() ? error.message() : std::string(detail);
+}
 
 enum class ModemResult { Done, NoModemLines, Failed };
 // Which half of setting the read time-outs failed, if any.
