@@ -30,11 +30,7 @@ namespace fs = std::filesystem;
 constexpr std::size_t kMaxSmallFile = 256;
 
 std::string ReadSmallFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string text(kMaxSmallFile, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
+    return ReadFileStart(file, kMaxSmallFile);
 }
 
 // Whether the process is there and has not ended. A process that has ended but that its

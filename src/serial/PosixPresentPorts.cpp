@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <map>
 #include <system_error>
 
@@ -31,10 +30,7 @@ constexpr int kMaxDepth = 32;
 
 // An attribute's text without its trailing newline; empty when it is missing.
 std::string ReadAttribute(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string text(kMaxAttribute, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    std::string text = ReadFileStart(file, kMaxAttribute);
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\0')) {
         text.pop_back();
     }

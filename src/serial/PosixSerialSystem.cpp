@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 
 #include "net/PosixFd.h"
 #include "serial/PosixPortLocks.h"
@@ -97,6 +98,14 @@ class PosixSerialSystem final : public SerialSystem {
 };
 
 }  // namespace
+
+std::string ReadFileStart(const std::filesystem::path& file, std::size_t most) {
+    std::ifstream in(file, std::ios::binary);
+    std::string text(most, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text;
+}
 
 PosixPaths SystemPaths() {
     PosixPaths paths;

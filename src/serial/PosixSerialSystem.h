@@ -2,8 +2,10 @@
 // give them a sysfs tree, a /dev and lock folders of their own.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "serial/SerialSystem.h"
@@ -18,6 +20,10 @@ struct PosixPaths {
     // are usual; on Debian /var/lock is a link to /run/lock.
     std::vector<std::filesystem::path> lockFolders = {"/run/lock", "/var/lock"};
 };
+
+// The first `most` bytes of a small file the system keeps (a sysfs attribute, a lock file,
+// /proc/PID/comm): empty when it cannot be read.
+std::string ReadFileStart(const std::filesystem::path& file, std::size_t most);
 
 // The running system's folders; GLASSBENCH_LOCK_DIR, where it is set, is the one lock folder
 // (empty: none, no lock files at all).
