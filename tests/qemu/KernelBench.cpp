@@ -54,18 +54,13 @@ net::UniqueFd Listen(const std::filesystem::path& path) {
 // The connection QEMU makes to `listener`, or none when QEMU has ended first (`exited` became
 // readable) or the deadline passed.
 net::UniqueFd AcceptOne(int listener, int exited, Clock::time_point deadline) {
-    pollfd fds[2] = {{listener, POLLIN, 0}, {exited, POLLIN, 0}};
-    for (;;) {
-        const timespec timeout = net::TimeLeft(deadline);
-        const int rc = ::ppoll(fds, 2, &timeout, nullptr);
-        if (rc < 0 && errno == EINTR) {
-            continue;
-        }
-        if (rc <= 0 || fds[1].revents != 0) {
-            return {};
-        }
-        return net::UniqueFd(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+    // QEMU's end first: a connection it left behind is no use.
+    const net::WaitToken tokens[] = {exited, listener};
+    const auto ready = net::WaitForAny(tokens, deadline);
+    if (!ready || *ready != 1) {
+        return {};
     }
+    return net::UniqueFd(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
